@@ -1,0 +1,97 @@
+#include "catalogue/texture_catalogue.h"
+
+#include <vector>
+
+#include "catalogue/session.h"
+#include "catalogue/user_interface.h"
+#include "common/byte_order.h"
+
+namespace morvane {
+namespace {
+
+uint32_t ReadRdramWord(const SaveStateImage& image, uint32_t address) {
+    uint8_t bytes[4];
+    ReadRdram(image, address, 4, bytes);
+    return LoadBE32(bytes);
+}
+
+bool IsGoldeneye(const SaveStateImage& image) {
+    return image.header.size() >= kGameNameOffset + 4 && image.header[40] == 'G' &&
+           image.header[41] == 'O' && image.header[42] == 'L' && image.header[43] == 'D';
+}
+
+}  // namespace
+
+bool IsFaceTexture(const TextureTableEntry& entry) {
+    return entry.format == kFaceFormat && entry.width == kFaceWidth &&
+           entry.height == kFaceHeight;
+}
+
+TextureTableEntry DecodeTableEntry(const uint8_t* bytes) {
+    TextureTableEntry entry;
+    entry.identifier = LoadBE16(bytes + 0);
+    entry.unused2 = {bytes[2], bytes[3]};
+    entry.address = LoadBE32(bytes + 4);
+    entry.width = bytes[8];
+    entry.height = bytes[9];
+    entry.byte10 = bytes[10];
+    entry.format = bytes[11];
+    entry.unused12 = {bytes[12], bytes[13], bytes[14], bytes[15]};
+    return entry;
+}
+
+CatalogueResult BuildTextureCatalogue(Session& session, UserInterface& ui) {
+    TextureCatalogue& catalogue = session.catalogue;
+    const SaveStateImage& image = session.image;
+    CatalogueResult result;
+    catalogue.shownCount = 0;
+
+    if (!IsGoldeneye(image)) {
+        ui.ShowMessage(Error::NotGoldeneye);
+        return result;
+    }
+    const uint16_t region = LoadLE16(&image.header[kRegionOffset]);
+    uint32_t tableRoot = 0;
+    if (region == kRegionNtsc) {
+        result.release = Release::Ntsc;
+        tableRoot = kTableRootNtsc;
+    } else if (region == kRegionPal) {
+        result.release = Release::Pal;
+        tableRoot = kTableRootPal;
+    } else {
+        ui.ShowMessage(Error::UnsupportedRegion);
+        return result;
+    }
+    ui.SetStatus(result.release == Release::Ntsc ? Status::DetectedNtsc : Status::DetectedPal);
+
+    const uint32_t start = ReadRdramWord(image, tableRoot);
+    const uint32_t end = ReadRdramWord(image, tableRoot - 8);
+    // A wrapped table, or one that reaches outside RDRAM, is no table at all.
+    if (end < start || !RdramRangeFits(image, start, end - start)) {
+        ui.ShowMessage(Error::TextureTableNotValid);
+        return result;
+    }
+    uint32_t recordCount = (end - start) >> 4;
+    if (recordCount > kCatalogueSlots) {
+        recordCount = kCatalogueSlots;
+    }
+
+    std::vector<uint8_t> table(static_cast<size_t>(recordCount) * kTableEntrySize);
+    ReadRdram(image, start, static_cast<uint32_t>(table.size()), table.data());
+    for (uint32_t i = 0; i < recordCount; ++i) {
+        const TextureTableEntry entry = DecodeTableEntry(&table[i * kTableEntrySize]);
+        catalogue.entries[i] = entry;
+        TextureRecord& record = catalogue.records[i];
+        record.entry = entry;
+        // Each texture's extent runs up to the texture listed before it; the
+        // game lists them from high addresses to low. An entry above the one
+        // before it wraps to a huge size, which the extraction pass refuses.
+        record.size = i == 0 ? kFirstRecordSize : catalogue.records[i - 1].entry.address - entry.address;
+    }
+
+    result.accepted = true;
+    result.recordCount = recordCount;
+    return result;
+}
+
+}  // namespace morvane

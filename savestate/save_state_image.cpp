@@ -1,0 +1,106 @@
+#include "savestate/save_state_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "common/byte_order.h"
+#include "common/file_io.h"
+
+namespace morvane {
+namespace {
+
+// Copies a block from file order into memory order, or back; the mapping is its
+// own inverse.
+void CopyReversingWords(std::span<const uint8_t> from, std::vector<uint8_t>& to) {
+    to.resize(from.size());
+    ReverseWordBytes(from.data(), to.data(), from.size() / 4);
+}
+
+}  // namespace
+
+bool AllocateRdram(SaveStateImage& image) {
+    try {
+        image.RdramImage.assign(kRdramBlockSize, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
+    if (file.size() < kSaveStateSize) {
+        return Error::StateTooShort;
+    }
+    CopyReversingWords(file.subspan(0, kHeaderBlockSize), image.header);
+    CopyReversingWords(file.subspan(kHeaderBlockSize, kRdramBlockSize), image.RdramImage);
+    CopyReversingWords(file.subspan(kHeaderBlockSize + kRdramBlockSize, kTailBlockSize),
+                       image.tail);
+    const std::span<const uint8_t> rest = file.subspan(kSaveStateSize);
+    image.trailing.assign(rest.begin(), rest.end());
+    image.loaded = true;
+    return Error::None;
+}
+
+Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
+    std::vector<uint8_t> file;
+    const Error read = ReadFileBytes(path, file);
+    if (read != Error::None) {
+        return read;
+    }
+    return LoadSaveState(image, file);
+}
+
+bool RdramRangeFits(const SaveStateImage& image, uint32_t address, uint64_t length) {
+    const uint64_t offset = address & kAddressMask;
+    return offset <= image.RdramImage.size() && length <= image.RdramImage.size() - offset;
+}
+
+uint32_t ReadRdram(const SaveStateImage& image, uint32_t address, uint32_t length, uint8_t* dest) {
+    const size_t offset = address & kAddressMask;
+    const size_t size = image.RdramImage.size();
+    const size_t available = offset < size ? size - offset : 0;
+    const size_t copied = std::min<size_t>(length, available);
+    if (copied > 0) {
+        std::memcpy(dest, image.RdramImage.data() + offset, copied);
+    }
+    if (copied < length) {
+        std::memset(dest + copied, 0, length - copied);
+    }
+    return static_cast<uint32_t>(copied);
+}
+
+bool WriteRdram(SaveStateImage& image, uint32_t address, std::span<const uint8_t> bytes) {
+    if (!RdramRangeFits(image, address, bytes.size())) {
+        return false;
+    }
+    std::copy(bytes.begin(), bytes.end(), image.RdramImage.begin() + (address & kAddressMask));
+    return true;
+}
+
+std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
+    const size_t blocks = image.header.size() + image.RdramImage.size() + image.tail.size();
+    std::vector<uint8_t> file(blocks + image.trailing.size());
+    uint8_t* out = file.data();
+    for (const std::vector<uint8_t>* block : {&image.header, &image.RdramImage, &image.tail}) {
+        ReverseWordBytes(block->data(), out, block->size() / 4);
+        out += block->size();
+    }
+    std::copy(image.trailing.begin(), image.trailing.end(), out);
+    return file;
+}
+
+Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path) {
+    std::vector<uint8_t> file;
+    try {
+        file = SaveStateFileBytes(image);
+    } catch (const std::bad_alloc&) {
+        return Error::CouldNotWriteSaveState;
+    }
+    if (!WriteFileAtomically(path, {file})) {
+        return Error::CouldNotWriteSaveState;
+    }
+    return Error::None;
+}
+
+}  // namespace morvane

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Morvane needs to build, run and test,
+# and only those that are missing. Run as root (or with sudo available).
+set -euo pipefail
+
+packages=(
+    # build
+    g++ make cmake pkg-config
+    # tests
+    libgtest-dev libgmock-dev python3
+    # real image tools that the tests check our files against
+    imagemagick python3-pil
+    # the desktop application, and a display for it where there is none
+    qt6-base-dev libgl-dev xvfb xauth
+    # compressed save states and PNG pictures
+    libzip-dev zlib1g-dev libpng-dev libimagequant-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    if [[ "$status" != "install ok installed" ]]; then
+        missing+=("$package")
+    fi
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    if command -v sudo >/dev/null; then
+        sudo=(sudo)
+    else
+        echo "These packages are missing and I am not root: ${missing[*]}" >&2
+        exit 1
+    fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

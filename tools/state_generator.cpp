@@ -1,0 +1,359 @@
+#include "tools/state_generator.h"
+
+#include <algorithm>
+
+namespace morvane::gen {
+namespace {
+
+constexpr size_t kHeaderSize = 1884;
+constexpr size_t kRdramSize = 4 * 1024 * 1024;
+constexpr size_t kTailSize = 8192;
+constexpr uint32_t kMagic = 0x23D8A6C8;
+constexpr uint32_t kTableStart = 0x80100000;
+constexpr uint32_t kTextureTop = 0x803C0000;  // textures are laid out downwards from here
+constexpr uint32_t kFirstRecordSize = 4104;
+
+void PutBE16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
+    b[at] = static_cast<uint8_t>(v >> 8);
+    b[at + 1] = static_cast<uint8_t>(v);
+}
+void PutBE32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    b[at] = static_cast<uint8_t>(v >> 24);
+    b[at + 1] = static_cast<uint8_t>(v >> 16);
+    b[at + 2] = static_cast<uint8_t>(v >> 8);
+    b[at + 3] = static_cast<uint8_t>(v);
+}
+void PutLE16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void PutLE32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    }
+}
+
+// A small deterministic generator, so that every run makes the same bytes.
+class Random {
+public:
+    explicit Random(uint32_t seed) : m_state(seed * 2654435761u + 0x9E3779B9u) {}
+    uint32_t Next() {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return m_state;
+    }
+    void Fill(std::vector<uint8_t>& bytes) {
+        for (uint8_t& b : bytes) {
+            b = static_cast<uint8_t>(Next() >> 24);
+        }
+    }
+
+private:
+    uint32_t m_state;
+};
+
+uint16_t Pack5551(int r, int g, int b) {
+    return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 3) << 6) | ((b >> 3) << 1));
+}
+
+struct Rgb {
+    int r, g, b;
+};
+
+// The colours of drawn face n. Palette index 0 is the background, 1 skin,
+// 2 hair, 3 eye white, 4 iris, 5 mouth, 6 brow and nose shadow, 7 shirt.
+std::array<Rgb, 8> FaceColours(int n) {
+    static const Rgb skins[] = {{240, 200, 160}, {200, 150, 110}, {150, 100, 70},
+                                {250, 215, 185}, {110, 75, 50},   {225, 180, 140}};
+    static const Rgb hairs[] = {{40, 30, 20}, {200, 160, 60}, {120, 60, 20},
+                                {20, 20, 20}, {160, 160, 160}, {180, 60, 30}};
+    static const Rgb irises[] = {{40, 90, 200}, {60, 140, 60}, {90, 60, 30}};
+    static const Rgb shirts[] = {{40, 60, 120}, {30, 30, 30}, {120, 30, 30}, {60, 90, 60}};
+    const Rgb skin = skins[n % 6];
+    return {Rgb{90 + 20 * (n % 4), 110, 140 - 10 * (n % 5)},
+            skin,
+            hairs[(n / 2 + n) % 6],
+            Rgb{245, 245, 245},
+            irises[n % 3],
+            Rgb{170, 50, 50},
+            Rgb{skin.r * 3 / 4, skin.g * 3 / 4, skin.b * 3 / 4},
+            shirts[n % 4]};
+}
+
+// Draws face n with picture row 0 at the top; the caller flips it so that the
+// bottom row becomes texel row 0.
+std::array<uint8_t, 2048> DrawFace(int n) {
+    std::array<uint8_t, 2048> picture{};
+    const int hairline = 10 + n % 4;      // where the hair ends
+    const int eyeRow = 24 + n % 3;
+    const int mouthWidth = 4 + n % 4;
+    const bool beard = n % 5 == 3;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const int dx = 2 * x - 31;       // centre of the 32 columns
+            const int dy = 2 * (y - 28);     // centre of the head
+            uint8_t c = 0;
+            if (y >= 52) {
+                c = 7;  // shirt
+            } else if (y >= 46 && x >= 11 && x <= 20) {
+                c = 1;  // neck
+            } else if (dx * dx * 64 + dy * dy * 26 <= 26 * 64 * 24) {
+                c = y < hairline ? 2 : 1;
+            }
+            picture[static_cast<size_t>(y * 32 + x)] = c;
+        }
+    }
+    auto put = [&](int x, int y, uint8_t c) { picture[static_cast<size_t>(y * 32 + x)] = c; };
+    for (int side = 0; side < 2; ++side) {
+        const int ex = side == 0 ? 9 : 19;
+        for (int x = ex; x < ex + 4; ++x) {
+            put(x, eyeRow - 3, 6);     // brow
+            put(x, eyeRow, 3);         // eye white
+            put(x, eyeRow + 1, 3);
+        }
+        put(ex + 1 + side, eyeRow, 4);  // iris
+        put(ex + 1 + side, eyeRow + 1, 4);
+    }
+    for (int y = eyeRow + 3; y < eyeRow + 9; ++y) {
+        put(15, y, 6);  // nose
+    }
+    put(16, eyeRow + 8, 6);
+    const int mouthRow = eyeRow + 13;
+    for (int x = 16 - mouthWidth; x < 16 + mouthWidth; ++x) {
+        put(x, mouthRow, 5);
+    }
+    if (beard) {
+        for (int y = mouthRow + 2; y < mouthRow + 6; ++y) {
+            for (int x = 11; x < 21; ++x) {
+                put(x, y, 2);
+            }
+        }
+    }
+    return picture;
+}
+
+void WriteFace(std::vector<uint8_t>& rdram, size_t at, int n) {
+    const std::array<uint8_t, 2560> face = FaceTexture(n);
+    std::copy(face.begin(), face.end(), rdram.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+void WriteOtherTexture(std::vector<uint8_t>& rdram, size_t at, size_t length, Random& random) {
+    for (size_t i = 0; i < length; ++i) {
+        rdram[at + i] = static_cast<uint8_t>(random.Next() >> 24);
+    }
+}
+
+struct Shape {
+    uint8_t width, height, format;
+};
+
+// The non-face textures: other sizes and formats, including the near misses
+// (format 8 at 32x64, format 9 at 64x32) that must not be taken for faces.
+Shape OtherShape(int k) {
+    static const Shape shapes[] = {{32, 32, 2}, {64, 32, 9}, {32, 64, 8}, {16, 16, 9},
+                                   {64, 64, 4}, {32, 16, 9}};
+    return shapes[k % 6];
+}
+
+uint32_t ExtentOf(const Shape& s) {
+    const uint32_t texels = static_cast<uint32_t>(s.width) * s.height;
+    return ((texels + 512 + 7) / 8) * 8;
+}
+
+}  // namespace
+
+std::array<uint8_t, 2560> FaceTexture(int n) {
+    const std::array<uint8_t, 2048> picture = DrawFace(n);
+    std::array<uint8_t, 2560> texture{};
+    // Texel row 0 is the picture's bottom row, as bitmaps store it.
+    for (int row = 0; row < 64; ++row) {
+        std::copy_n(picture.begin() + (63 - row) * 32, 32, texture.begin() + row * 32);
+    }
+    const std::array<Rgb, 8> colours = FaceColours(n);
+    for (int i = 0; i < 256; ++i) {
+        Rgb c;
+        if (i < 8) {
+            c = colours[static_cast<size_t>(i)];
+        } else {
+            // Unused entries still make a full palette of the face's own.
+            c = Rgb{(i * 7 + n * 29) % 256, (i * 3 + n * 53) % 256, (255 - i + n * 17) % 256};
+        }
+        const uint16_t v = Pack5551(c.r, c.g, c.b);
+        texture[static_cast<size_t>(2048 + 2 * i)] = static_cast<uint8_t>(v >> 8);
+        texture[static_cast<size_t>(2048 + 2 * i + 1)] = static_cast<uint8_t>(v);
+    }
+    return texture;
+}
+
+std::vector<uint8_t> FaceBitmap(int n) {
+    const std::array<uint8_t, 2560> texture = FaceTexture(n);
+    std::vector<uint8_t> bmp(54 + 1024 + 2048, 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    PutLE32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    PutLE32(bmp, 10, 54 + 1024);
+    PutLE32(bmp, 14, 40);
+    PutLE32(bmp, 18, 32);
+    PutLE32(bmp, 22, 64);
+    PutLE16(bmp, 26, 1);
+    PutLE16(bmp, 28, 8);
+    PutLE32(bmp, 34, 2048);
+    PutLE32(bmp, 38, 2834);
+    PutLE32(bmp, 42, 2834);
+    for (int i = 0; i < 256; ++i) {
+        const uint16_t v = static_cast<uint16_t>((texture[static_cast<size_t>(2048 + 2 * i)] << 8) |
+                                                 texture[static_cast<size_t>(2048 + 2 * i + 1)]);
+        // Each 5-bit channel widened so that its top five bits are the channel.
+        auto widen = [](int x) { return static_cast<uint8_t>((x << 3) | (x >> 2)); };
+        const size_t at = 54 + 4 * static_cast<size_t>(i);
+        bmp[at + 0] = widen((v >> 1) & 31);
+        bmp[at + 1] = widen((v >> 6) & 31);
+        bmp[at + 2] = widen((v >> 11) & 31);
+    }
+    std::copy_n(texture.begin(), 2048, bmp.begin() + 54 + 1024);
+    return bmp;
+}
+
+GeneratedState GenerateSaveState(const StateOptions& options) {
+    Random random(options.seed);
+    std::vector<uint8_t> header(kHeaderSize);
+    std::vector<uint8_t> rdram(kRdramSize, 0);
+    std::vector<uint8_t> tail(kTailSize);
+    random.Fill(header);
+    random.Fill(tail);
+
+    // Header, in memory order: the emulator's magic and RDRAM size, then its
+    // copy of the cartridge header at offset 8.
+    PutBE32(header, 0, kMagic);
+    PutBE32(header, 4, static_cast<uint32_t>(kRdramSize));
+    PutBE32(header, 8, 0x80371240);
+    std::string name = options.gameName;
+    name.resize(20, ' ');
+    std::copy(name.begin(), name.end(), header.begin() + 40);
+    header[67] = 'N';
+    header[68] = 'G';
+    header[69] = 'E';
+    header[70] = options.region == Region::Ntsc ? 'E' : options.region == Region::Pal ? 'P' : 'J';
+    header[71] = 0;
+
+    GeneratedState state;
+    state.tableRoot = options.region == Region::Pal ? 0x80073B0C : 0x8008C72C;
+
+    // Record order: the others spread evenly among the faces.
+    const int real = std::max(0, options.faces) + std::max(0, options.others);
+    std::vector<bool> isFace;
+    for (int f = 0, o = 0; f + o < real;) {
+        const bool takeOther = o < options.others &&
+                               (f >= options.faces || (o + 1) * (options.faces + 1) <=
+                                                          (f + 1) * (options.others + 1));
+        isFace.push_back(!takeOther);
+        takeOther ? ++o : ++f;
+    }
+    int count = options.table == TableShape::Empty ? 0 : real;
+    if (options.table == TableShape::OverFull) {
+        while (count < 513) {
+            isFace.push_back(false);
+            ++count;
+        }
+    }
+
+    uint32_t address = kTextureTop;
+    int faceNumber = 0;
+    int otherNumber = 0;
+    int shortFaceAt = -1;
+    int aboveAt = -1;
+    for (int i = 0; i < count; ++i) {
+        GeneratedTexture t;
+        t.record = i;
+        t.identifier = static_cast<uint16_t>(0x0100 + i * 3);
+        t.face = isFace[static_cast<size_t>(i)];
+        uint32_t extent = 0;
+        if (t.face) {
+            t.width = 32;
+            t.height = 64;
+            t.format = 9;
+            t.byte10 = 255;
+            t.faceNumber = faceNumber++;
+            extent = 2560 + 64;
+            // The short face and the misplaced one are the first faces after
+            // record 0, whose size is fixed whatever its extent.
+            if (options.shortFace && i > 0 && shortFaceAt < 0) {
+                extent = 2048;
+                shortFaceAt = i;
+            } else if (options.addressAbovePrevious && i > 0 && aboveAt < 0) {
+                aboveAt = i;
+            }
+        } else {
+            const Shape s = i >= real ? Shape{8, 8, 2} : OtherShape(otherNumber++);
+            t.width = s.width;
+            t.height = s.height;
+            t.format = s.format;
+            t.byte10 = static_cast<uint8_t>(random.Next() >> 24);
+            extent = i >= real ? 128 : ExtentOf(s);
+        }
+        // Each texture's extent runs up to the texture listed before it.
+        address -= extent;
+        t.address = address;
+        state.textures.push_back(t);
+    }
+    if (aboveAt >= 0) {
+        // Move this face into free memory above the first texture.
+        state.textures[static_cast<size_t>(aboveAt)].address = kTextureTop + 0x1000;
+    }
+    // Written from the last record to the first, so that where a short
+    // texture's bytes run into the texture listed before it, that one wins.
+    for (auto t = state.textures.rbegin(); t != state.textures.rend(); ++t) {
+        const size_t at = t->address & 0xFFFFFF;
+        if (t->face) {
+            WriteFace(rdram, at, t->faceNumber);
+        } else {
+            WriteOtherTexture(rdram, at, static_cast<size_t>(t->width) * t->height, random);
+        }
+    }
+    for (size_t i = 0; i < state.textures.size(); ++i) {
+        GeneratedTexture& t = state.textures[i];
+        t.size = i == 0 ? kFirstRecordSize : state.textures[i - 1].address - t.address;
+    }
+
+    // The table itself, and the two words at the table root.
+    state.tableStart = kTableStart;
+    state.tableEnd = kTableStart + static_cast<uint32_t>(count) * 16;
+    if (options.table == TableShape::Wrapped) {
+        state.tableEnd = kTableStart - 16;
+    }
+    for (const GeneratedTexture& t : state.textures) {
+        const size_t at = (kTableStart & 0xFFFFFF) + static_cast<size_t>(t.record) * 16;
+        PutBE16(rdram, at, t.identifier);
+        rdram[at + 2] = 0x12;  // fields the game keeps there; carried unread
+        rdram[at + 3] = 0x34;
+        PutBE32(rdram, at + 4, t.address);
+        rdram[at + 8] = t.width;
+        rdram[at + 9] = t.height;
+        rdram[at + 10] = t.byte10;
+        rdram[at + 11] = t.format;
+        PutBE32(rdram, at + 12, 0xA5A5A5A5);
+    }
+    PutBE32(rdram, state.tableRoot & 0xFFFFFF, state.tableStart);
+    PutBE32(rdram, (state.tableRoot - 8) & 0xFFFFFF, state.tableEnd);
+
+    // The file: every block with the bytes of each word reversed.
+    std::vector<uint8_t>& file = state.file;
+    file.reserve(kHeaderSize + kRdramSize + kTailSize + options.trailingBytes);
+    for (const std::vector<uint8_t>* block : {&header, &rdram, &tail}) {
+        for (size_t w = 0; w < block->size(); w += 4) {
+            for (int k = 3; k >= 0; --k) {
+                file.push_back((*block)[w + static_cast<size_t>(k)]);
+            }
+        }
+    }
+    for (size_t i = 0; i < options.trailingBytes; ++i) {
+        file.push_back(static_cast<uint8_t>(random.Next() >> 24));
+    }
+    if (options.truncateTo > 0 && options.truncateTo < file.size()) {
+        file.resize(options.truncateTo);
+    }
+    return state;
+}
+
+}  // namespace morvane::gen
