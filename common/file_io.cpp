@@ -93,7 +93,8 @@ std::string PartialFilePrefix(const std::string& targetName) {
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path,
-                         std::initializer_list<std::span<const uint8_t>> pieces) {
+                         std::initializer_list<std::span<const uint8_t>> pieces,
+                         Durability durability) {
     const std::filesystem::path directory =
         path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::string temporary =
@@ -115,14 +116,18 @@ bool WriteFileAtomically(const std::filesystem::path& path,
     for (const std::span<const uint8_t>& piece : pieces) {
         ok = ok && WriteAll(fd, piece);
     }
-    ok = ok && ::fsync(fd) == 0;
+    if (durability == Durability::Flush) {
+        ok = ok && ::fsync(fd) == 0;
+    }
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temporary.c_str());
         return false;
     }
-    SyncDirectory(directory);
+    if (durability == Durability::Flush) {
+        SyncDirectory(directory);
+    }
     return true;
 }
 

@@ -27,11 +27,17 @@ inline constexpr uintmax_t kMaxInputFileSize = 256u * 1024 * 1024;
 Error ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes,
                     uintmax_t maxSize = kMaxInputFileSize);
 
-// Writes the pieces, in order, as the whole content of `path`, atomically and
-// durably. Returns false when any step fails; the file at `path`, if any, is
-// then untouched and no temporary file is left behind.
+enum class Durability {
+    Flush,    // on disk before the rename: for save states
+    NoFlush,  // still all-or-nothing, but left to the page cache: for exports
+};
+
+// Writes the pieces, in order, as the whole content of `path`, atomically.
+// Returns false when any step fails; the file at `path`, if any, is then
+// untouched and no temporary file is left behind.
 bool WriteFileAtomically(const std::filesystem::path& path,
-                         std::initializer_list<std::span<const uint8_t>> pieces);
+                         std::initializer_list<std::span<const uint8_t>> pieces,
+                         Durability durability = Durability::Flush);
 
 // The prefix of every temporary file name that WriteFileAtomically uses for a
 // target named `targetName`.

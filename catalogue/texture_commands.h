@@ -1,0 +1,31 @@
+#pragma once
+// The commands on one face texture, shared by both front ends. A record index
+// names the texture, as the gallery's items carry it.
+
+#include <cstdint>
+#include <filesystem>
+
+#include "common/error.h"
+
+namespace morvane {
+
+struct Session;
+class UserInterface;
+
+// Prepares the picture and copies its 2560 bytes over the texture in RDRAM.
+// Nothing is written to disk. Every refusal leaves the image unchanged.
+Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture);
+
+// The replace flow: ApplyReplacement, then the whole state written to the
+// session's OutputStatePath, then the extraction pass again. Returns the first
+// refusal or CouldNotWriteSaveState; the pass runs even when the write failed.
+Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
+                     const std::filesystem::path& picture);
+
+// Writes the texture file at `path` + ".tex" and the 16-bit bitmap at `path`.
+Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem::path& path);
+
+// Writes the texture file alone at `path`.
+Error SaveAsTexture(const Session& session, int32_t record, const std::filesystem::path& path);
+
+}  // namespace morvane

@@ -1,0 +1,93 @@
+#pragma once
+// Texture files and the conversions between game textures and bitmaps.
+//
+// Texture file ("GTEX"), every header field little-endian:
+//   0   4  magic "GTEX"
+//   4   2  identifier
+//   6   2  reserved, always 0
+//   8   1  width in texels
+//   9   1  height in texels
+//   10  1  byte 10 of the table entry
+//   11  1  format
+//   12  4  palette offset from the payload's start, always 2048
+//   16     payload: the texture's bytes exactly as they lie in RDRAM
+//
+// Game texture bytes: width x height palette indices, row 0 first, then the
+// palette of big-endian RGBA 5-5-5-1 entries (bits 15-11 red, 10-6 green,
+// 5-1 blue, 0 alpha).
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+#include "catalogue/texture_catalogue.h"
+#include "common/error.h"
+
+namespace morvane {
+
+inline constexpr size_t kTextureFileHeaderSize = 16;
+inline constexpr uint32_t kTexturePaletteOffset = 2048;
+
+// The mode value for which SwapOddRowWords exchanges the halves of each
+// 8-byte group on odd rows.
+inline constexpr int kSwapOddRowsMode = 201;
+
+// Carries the texture file writer and both conversions. It holds nothing; each
+// operation works only on its arguments and on files.
+class CTextureConverter {
+public:
+    // texture_file.cpp
+
+    // Writes a texture file of 16 + record.size bytes. 0 when written, 1 when
+    // the file could not be written. `payload` holds at least record.size bytes.
+    int WriteTextureFile(TextureRecord record, std::span<const uint8_t> payload,
+                         const std::filesystem::path& path) const;
+
+    // texture_to_bitmap.cpp
+
+    // Turns a texture file into a 16-bit (5-5-5) bitmap. Texel row 0 becomes
+    // the first row of the pixel array. False, with nothing written, when the
+    // texture file cannot be read or is too short for what it describes.
+    bool ConvertTextureToBitmap(const std::filesystem::path& texturePath,
+                                const std::filesystem::path& bitmapPath) const;
+
+    // Writes an uncompressed bottom-up bitmap of 2-byte pixels. False when the
+    // file could not be written.
+    bool WriteBitmap16(int width, int height, int bitsPerPixel, std::span<const uint16_t> pixels,
+                       const std::filesystem::path& path) const;
+
+    // bitmap_to_texture.cpp
+
+    // Converts a whole 8-bit bitmap file in memory into texel indices followed
+    // by the big-endian 5-5-5-1 palette, replacing `out`. Non-zero on success;
+    // zero, with `out` untouched, when the bitmap is not 8 bits per pixel or
+    // cannot be read within its bytes.
+    int ConvertBitmapToTexture(std::span<const uint8_t> bitmap, std::vector<uint8_t>& out,
+                               int mode) const;
+
+    // With mode 201, exchanges the 4-byte halves of every whole 8-byte group
+    // on odd rows; any other mode leaves the texels as they are.
+    void SwapOddRowWords(std::span<uint8_t> texels, int width, int height, int mode) const;
+};
+
+// check_bitmap_file.cpp
+
+// 0 accepted, 1 the file cannot be opened, 2 not a bitmap, 3 not 8 bits per
+// pixel.
+int CheckBitmapFile(const std::filesystem::path& path);
+
+// replacement.cpp
+
+// The 2560 bytes that replace a face texture: 2048 texel indices and a
+// 256-entry big-endian palette.
+using ReplacementBytes = std::array<uint8_t, kFaceTextureBytes>;
+
+// Reads the picture at `path` and prepares it as a replacement for a texture
+// of the given format. Error::None with `out` filled, or the refusal:
+// CouldNotOpenFile, NotABitmap, Not256ColourBitmap, Not32x64Bitmap,
+// CompressionNotSupported or Invalid. `out` is untouched on refusal.
+Error PrepareReplacement(const std::filesystem::path& path, uint8_t format, ReplacementBytes& out);
+
+}  // namespace morvane
