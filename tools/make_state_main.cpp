@@ -22,7 +22,9 @@ const char kUsage[] =
     "  --game NAME               the cartridge name (default GOLDENEYE)\n"
     "  --truncate BYTES          cut the file to this length\n"
     "  --trailing BYTES          bytes after the tail block\n"
-    "  --seed N                  vary the arbitrary bytes\n";
+    "  --seed N                  vary the arbitrary bytes\n"
+    "  --bitmap N                write drawn face N as a 32x64, 256-colour bitmap\n"
+    "                            instead of a save state\n";
 
 bool ParseCount(const char* text, long long max, long long& value) {
     char* end = nullptr;
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
     using namespace morvane::gen;
     StateOptions options;
     std::string out;
+    int bitmapFace = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -83,6 +86,8 @@ int main(int argc, char** argv) {
             options.trailingBytes = static_cast<size_t>(n);
         } else if (arg == "--seed" && hasValue && ParseCount(argv[++i], 0xFFFFFFFFLL, n)) {
             options.seed = static_cast<uint32_t>(n);
+        } else if (arg == "--bitmap" && hasValue && ParseCount(argv[++i], 1000, n)) {
+            bitmapFace = static_cast<int>(n);
         } else if (!arg.empty() && arg[0] != '-' && out.empty()) {
             out = arg;
         } else {
@@ -94,10 +99,10 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
-    const GeneratedState state = GenerateSaveState(options);
+    const std::vector<uint8_t> bytes =
+        bitmapFace >= 0 ? FaceBitmap(bitmapFace) : GenerateSaveState(options).file;
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(state.file.data()),
-               static_cast<std::streamsize>(state.file.size()));
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!file) {
         std::cerr << "could not write " << out << "\n";
         return 1;

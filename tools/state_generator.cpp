@@ -85,7 +85,7 @@ std::array<Rgb, 8> FaceColours(int n) {
 // bottom row becomes texel row 0.
 std::array<uint8_t, 2048> DrawFace(int n) {
     std::array<uint8_t, 2048> picture{};
-    const int hairline = 10 + n % 4;      // where the hair ends
+    const int hairline = 15 + n % 4;      // where the hair ends
     const int eyeRow = 24 + n % 3;
     const int mouthWidth = 4 + n % 4;
     const bool beard = n % 5 == 3;
