@@ -1,0 +1,64 @@
+#include "support/bitmap_builder.h"
+
+#include <algorithm>
+
+#include "common/byte_order.h"
+
+namespace morvane::test {
+
+std::vector<uint8_t> BuildBitmap(const BitmapSpec& spec) {
+    const uint32_t tableEnd = 14 + spec.infoSize + 4 * static_cast<uint32_t>(spec.colours.size());
+    const uint32_t offBits = spec.offBits.value_or(tableEnd);
+    std::vector<uint8_t> file(std::max(offBits, tableEnd) + spec.bits.size(), 0);
+    file.resize(std::max<size_t>(file.size(), 14 + std::max<uint32_t>(spec.infoSize, 40)));
+    StoreLE16(&file[0], 0x4D42);
+    StoreLE32(&file[2], static_cast<uint32_t>(file.size()));
+    StoreLE32(&file[10], offBits);
+    StoreLE32(&file[14], spec.infoSize);
+    StoreLE32(&file[18], static_cast<uint32_t>(spec.width));
+    StoreLE32(&file[22], static_cast<uint32_t>(spec.height));
+    StoreLE16(&file[26], spec.planes);
+    StoreLE16(&file[28], spec.bitCount);
+    StoreLE32(&file[30], spec.compression);
+    StoreLE32(&file[34], static_cast<uint32_t>(spec.bits.size()));
+    StoreLE32(&file[46], spec.clrUsed);
+    for (size_t k = 0; k < spec.colours.size(); ++k) {
+        for (size_t b = 0; b < 4; ++b) {
+            file[14 + spec.infoSize + 4 * k + b] = spec.colours[k][b];
+        }
+    }
+    for (size_t i = 0; i < spec.bits.size(); ++i) {
+        file[offBits + i] = spec.bits[i];
+    }
+    return file;
+}
+
+std::vector<uint8_t> StoreRows8(const std::vector<std::vector<uint8_t>>& rows) {
+    std::vector<uint8_t> bits;
+    for (const std::vector<uint8_t>& row : rows) {
+        bits.insert(bits.end(), row.begin(), row.end());
+        bits.resize((bits.size() + 3) / 4 * 4, 0);
+    }
+    return bits;
+}
+
+std::vector<std::array<uint8_t, 4>> DistinctColours(size_t count) {
+    std::vector<std::array<uint8_t, 4>> colours(count);
+    for (size_t k = 0; k < count; ++k) {
+        const uint8_t v = static_cast<uint8_t>(k);
+        colours[k] = {v, static_cast<uint8_t>(255 - v), static_cast<uint8_t>(v ^ 0x55), 0};
+    }
+    return colours;
+}
+
+BitmapSpec FaceBitmapSpec() {
+    BitmapSpec spec;
+    spec.colours = DistinctColours();
+    spec.bits.resize(32 * 64);
+    for (size_t i = 0; i < spec.bits.size(); ++i) {
+        spec.bits[i] = static_cast<uint8_t>((i * 7 + i / 32) & 0xFF);
+    }
+    return spec;
+}
+
+}  // namespace morvane::test
