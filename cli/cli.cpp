@@ -15,10 +15,12 @@ const char kUsage[] =
     "usage: morvane-cli COMMAND ...\n"
     "\n"
     "Commands:\n"
-    "  info STATE     the release, the number of textures and of face textures\n"
+    "  info STATE     the kind of state, the release, the number of textures and\n"
+    "                 of face textures\n"
     "  list STATE     one line per face texture: record, identifier, address, size\n"
     "\n"
-    "STATE is a Project 64 save state of Goldeneye, saved in a level.\n"
+    "STATE is a save state of Goldeneye, saved in a level: Project64's, plain or\n"
+    "zipped (.pj, .pj.zip), or one of the mupen64plus family's (.st0 ...).\n"
     "Messages go to standard error; the exit status is 1 when the tool refused\n"
     "its input and 2 for a usage error.\n";
 
@@ -71,6 +73,7 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
     for (uint32_t i = 0; i < result.recordCount; ++i) {
         faces += IsFaceTexture(session->catalogue.entries[i]) ? 1 : 0;
     }
+    out << "format: " << FormatText(session->image) << "\n";
     out << ui.status() << "\n";
     out << "textures: " << result.recordCount << "\n";
     out << "face textures: " << faces << "\n";

@@ -28,13 +28,17 @@ TEST_F(CliTest, InfoOnNtscAndPal) {
     options.others = 2;
     ToolRun run = RunTool({"info", Write("ntsc.pj", options)});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Detected Goldeneye NTSC\ntextures: 5\nface textures: 3\n");
+    EXPECT_EQ(run.out,
+              "format: Project64, classic layout, 4 MiB RDRAM\n"
+              "Detected Goldeneye NTSC\ntextures: 5\nface textures: 3\n");
     EXPECT_EQ(run.err, "");
 
     options.region = gen::Region::Pal;
     run = RunTool({"info", Write("pal.pj", options)});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Detected Goldeneye PAL\ntextures: 5\nface textures: 3\n");
+    EXPECT_EQ(run.out,
+              "format: Project64, classic layout, 4 MiB RDRAM\n"
+              "Detected Goldeneye PAL\ntextures: 5\nface textures: 3\n");
 }
 
 TEST_F(CliTest, ListPrintsEachFaceTextureInRecordOrder) {
