@@ -288,8 +288,12 @@ TEST(ZippedStates, AChangedStateIsReadCleanlyByPythonsZipfile) {
     ASSERT_EQ(LoadSaveState(image, state.file), Error::None);
     const std::array<uint8_t, 2560> face = gen::FaceTexture(9);
     ASSERT_TRUE(WriteRdram(image, state.textures[0].address, face));
+    const std::vector<uint8_t> archiveBefore = image.archive;
     test::TempDir dir;
+    // Written twice: the first write must leave the image able to write again.
     ASSERT_EQ(WriteSaveState(image, dir / "GoldenEye 007 (U)_new.pj.zip"), Error::None);
+    ASSERT_EQ(WriteSaveState(image, dir / "GoldenEye 007 (U)_new.pj.zip"), Error::None);
+    EXPECT_TRUE(Same(image.archive, archiveBefore));
 
     std::string out;
     const std::string script =
