@@ -16,7 +16,8 @@ std::string_view MessageText(Error error) {
         case Error::UnsupportedRegion: return "Unsupported Goldeneye Region!";
         case Error::TextureTableNotValid: return "The texture table is not valid";
         case Error::MemoryAllocationFailure: return "Memory Allocation failure";
-        case Error::DamagedArchive: return "The save state's archive is damaged or cannot be read";
+        case Error::DamagedArchive:
+            return "The save state's archive is damaged or cannot be read";
         case Error::NoStateInArchive: return "The archive holds no Project64 save state";
         case Error::StateTooLarge: return "The save state is larger than 64 MiB unpacked";
         case Error::UnsupportedRdramSize: return "The save state's memory size is neither 4 nor 8 MiB";
