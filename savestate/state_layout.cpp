@@ -14,8 +14,9 @@
 // the program counter (4 bytes in the classic layout, 8 in the newer), 32 GPRs
 // and 32 FPRs of 8 bytes, 32 CP0 registers (4 or 8 bytes each), 32 FPCRs, HI and
 // LO, the RDRAM, SP, DPC, MI, VI, AI, PI, RI and SI registers (10, 10, 10, 4,
-// 14, 6, 13, 8, 4 words), 32 TLB entries (20 or 40 bytes), 0x40 bytes of PIF
-// RAM, then RDRAM, DMEM and IMEM. That puts RDRAM at 1884 and at 2656. A zipped
+// 14, 6, 13, 8, 4 words), 32 TLB entries, 0x40 bytes of PIF RAM, then RDRAM,
+// DMEM and IMEM. With the old 20-byte TLB entries that puts RDRAM at 1884; the
+// newer layout's RDRAM at 2656 implies 40-byte entries (64-bit fields). A zipped
 // state is the same bytes in one entry, beside a ".dat" entry whose first word
 // is 0x56D2CD23 or 0x750A6BEB; the loader takes the first entry that starts
 // with a state magic.
