@@ -19,7 +19,8 @@ const char kUsage[] =
     "usage: morvane-cli COMMAND ...\n"
     "\n"
     "Commands:\n"
-    "  info STATE     the release, the number of textures and of face textures\n"
+    "  info STATE     the kind of state, the release, the number of textures and\n"
+    "                 of face textures\n"
     "  list STATE     one line per face texture: record, identifier, address, size\n"
     "  export STATE DIR\n"
     "                 writes DIR/tex_NNN.bmp and DIR/tex_NNN.bmp.tex for every\n"
@@ -30,7 +31,8 @@ const char kUsage[] =
     "                 once to OUT (default: STATE's name up to its last '.',\n"
     "                 followed by _new.pj). STATE itself is never written.\n"
     "\n"
-    "STATE is a Project 64 save state of Goldeneye, saved in a level.\n"
+    "STATE is a save state of Goldeneye, saved in a level: Project64's, plain or\n"
+    "zipped (.pj, .pj.zip), or one of the mupen64plus family's (.st0 ...).\n"
     "Messages go to standard error; the exit status is 1 when the tool refused\n"
     "its input and 2 for a usage error.\n";
 
@@ -94,6 +96,7 @@ int Info(const std::string& path, std::ostream& out, std::ostream& err) {
     for (uint32_t i = 0; i < result.recordCount; ++i) {
         faces += IsFaceTexture(session->catalogue.entries[i]) ? 1 : 0;
     }
+    out << "format: " << FormatText(session->image) << "\n";
     out << ui.status() << "\n";
     out << "textures: " << result.recordCount << "\n";
     out << "face textures: " << faces << "\n";
@@ -209,9 +212,7 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         replacements.emplace_back(record, positional[i + 1]);
     }
-    const std::filesystem::path outPath =
-        output.empty() ? OutputPathFor(statePath) : std::filesystem::path(output);
-    if (outPath == std::filesystem::path(statePath) || SameFile(outPath, statePath)) {
+    if (!output.empty() && (std::filesystem::path(output) == statePath || SameFile(output, statePath))) {
         return Refuse(err, Error::OutputOverwritesInput);
     }
 
@@ -220,6 +221,9 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!session) {
         return 1;
     }
+    // The default name depends on the kind of state, known once it is loaded.
+    const std::filesystem::path outPath =
+        output.empty() ? OutputPathFor(statePath, session->image.format) : std::filesystem::path(output);
     // Every replacement goes into the image first; the state is written once,
     // and not at all if any picture is refused.
     for (const auto& [record, picture] : replacements) {

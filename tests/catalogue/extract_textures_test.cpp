@@ -167,3 +167,27 @@ TEST(OutputPathFor, DotsInFolderNamesDoNotCount) {
 
 }  // namespace
 }  // namespace morvane
+
+namespace morvane {
+namespace {
+
+TEST(OutputPathFor, ACompressedStateKeepsItsSuffixAtTheEnd) {
+    StateFormat zip;
+    zip.container = StateContainer::Zip;
+    EXPECT_EQ(OutputPathFor("/s/GOLDENEYE.pj.zip", zip), "/s/GOLDENEYE_new.pj.zip");
+    EXPECT_EQ(OutputPathFor("/s/GoldenEye 007 (U).pj.ZIP", zip), "/s/GoldenEye 007 (U)_new.pj.ZIP");
+    // A zip whose name does not say so is named like a plain state.
+    EXPECT_EQ(OutputPathFor("/s/state.pj", zip), "/s/state_new.pj");
+}
+
+TEST(OutputPathFor, AMupenStateKeepsItsOwnExtension) {
+    StateFormat mupen;
+    mupen.container = StateContainer::Gzip;
+    mupen.layout = StateLayout::Mupen64Plus;
+    EXPECT_EQ(OutputPathFor("/m/GOLDENEYE.st0", mupen), "/m/GOLDENEYE_new.st0");
+    EXPECT_EQ(OutputPathFor("/m/GOLDENEYE.st3.gz", mupen), "/m/GOLDENEYE_new.st3.gz");
+    EXPECT_EQ(OutputPathFor("/m/quick", mupen), "/m/quick_new");
+}
+
+}  // namespace
+}  // namespace morvane
