@@ -31,7 +31,8 @@ TEST(Dib, SixteenBitThumbnail) {
     EXPECT_EQ(dib.Read(file), 54u + 4096u);
     EXPECT_EQ(dib.Info().size(), 1064u);
     EXPECT_TRUE(std::equal(dib.Info().begin(), dib.Info().begin() + 40, file.begin() + 14));
-    EXPECT_TRUE(std::all_of(dib.Info().begin() + 40, dib.Info().end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(dib.Info().begin() + 40, dib.Info().end(), [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(dib.Bits().size(), 4096u);
     EXPECT_TRUE(std::equal(dib.Bits().begin(), dib.Bits().end(), file.begin() + 54));
     EXPECT_EQ(dib.ColourCount(), 0);
@@ -65,8 +66,8 @@ TEST(Dib, ColourCountByClrUsedAndDepth) {
         size_t stored;
         uint16_t expected;
     };
-    for (const Case c : {Case{8, 16, 16, 16}, Case{4, 0, 16, 16}, Case{1, 0, 2, 2},
-                         Case{8, 0x10003, 3, 3}}) {
+    for (const Case c :
+         {Case{8, 16, 16, 16}, Case{4, 0, 16, 16}, Case{1, 0, 2, 2}, Case{8, 0x10003, 3, 3}}) {
         BitmapSpec spec;
         spec.bitCount = c.bitCount;
         spec.clrUsed = c.clrUsed;

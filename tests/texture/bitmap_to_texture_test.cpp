@@ -60,8 +60,8 @@ TEST(BitmapToTexture, FaceBitmapGivesTexelsInFileOrderThenPalette) {
     EXPECT_TRUE(std::equal(spec.bits.begin(), spec.bits.end(), out.begin()));
     for (size_t k = 0; k < 256; ++k) {
         const auto& c = spec.colours[k];
-        const uint16_t packed = static_cast<uint16_t>((c[2] >> 3) << 11 | (c[1] >> 3) << 6 |
-                                                      (c[0] >> 3) << 1);
+        const uint16_t packed =
+            static_cast<uint16_t>((c[2] >> 3) << 11 | (c[1] >> 3) << 6 | (c[0] >> 3) << 1);
         ASSERT_EQ(LoadBE16(&out[2048 + 2 * k]), packed) << "entry " << k;
     }
 }
@@ -94,7 +94,8 @@ TEST_P(InfoHeaderSize, ColourTableStartsAfterTheInfoHeader) {
     EXPECT_EQ(LoadBE16(&out[2048 + 2 * 255]), (0xAA >> 3) << 11 | (0 >> 3) << 6 | (255 >> 3) << 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(AcceptedForms, InfoHeaderSize, ::testing::Values(40u, 52u, 56u, 108u, 124u));
+INSTANTIATE_TEST_SUITE_P(AcceptedForms, InfoHeaderSize,
+                         ::testing::Values(40u, 52u, 56u, 108u, 124u));
 
 TEST(BitmapToTexture, TopDownBitmapStillGivesTheBottomRowAsRowZero) {
     BitmapSpec bottomUp = test::FaceBitmapSpec();
@@ -200,8 +201,9 @@ TEST(SwapOddRowWords, Width32) {
     EXPECT_TRUE(std::equal(texels.begin(), texels.begin() + 32, original.begin()));
     EXPECT_TRUE(std::equal(texels.begin() + 64, texels.end(), original.begin() + 64));
     const std::vector<uint8_t> row1(texels.begin() + 32, texels.begin() + 64);
-    const std::vector<uint8_t> expected = {36, 37, 38, 39, 32, 33, 34, 35, 44, 45, 46, 47, 40, 41, 42, 43,
-                                           52, 53, 54, 55, 48, 49, 50, 51, 60, 61, 62, 63, 56, 57, 58, 59};
+    const std::vector<uint8_t> expected = {36, 37, 38, 39, 32, 33, 34, 35, 44, 45, 46,
+                                           47, 40, 41, 42, 43, 52, 53, 54, 55, 48, 49,
+                                           50, 51, 60, 61, 62, 63, 56, 57, 58, 59};
     EXPECT_EQ(row1, expected);
 }
 

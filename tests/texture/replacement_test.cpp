@@ -52,7 +52,8 @@ TEST_F(Replacement, ShortColourTableIsPaddedWithZeroEntries) {
     m_out.fill(0xEE);
     ASSERT_EQ(Prepare(spec), Error::None);
     EXPECT_NE(LoadBE16(&m_out[2048 + 30]), 0);
-    EXPECT_TRUE(std::all_of(m_out.begin() + 2048 + 32, m_out.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(m_out.begin() + 2048 + 32, m_out.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST_F(Replacement, LongColourTableIsCutTo256) {
@@ -75,7 +76,8 @@ TEST_F(Replacement, TopDownAndRunLengthEncodedAreAccepted) {
     spec.bits = {32, 9, 0, 0, 0, 1};  // one row of 9s, the rest left at 0
     ASSERT_EQ(Prepare(spec), Error::None);
     EXPECT_TRUE(std::all_of(m_out.begin(), m_out.begin() + 32, [](uint8_t b) { return b == 9; }));
-    EXPECT_TRUE(std::all_of(m_out.begin() + 32, m_out.begin() + 2048, [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(m_out.begin() + 32, m_out.begin() + 2048, [](uint8_t b) { return b == 0; }));
 }
 
 TEST_F(Replacement, EachRefusal) {
@@ -95,7 +97,8 @@ TEST_F(Replacement, EachRefusal) {
     spec.bitCount = 24;
     ExpectRefused(spec, Error::Not256ColourBitmap);
 
-    for (const auto& [width, height] : {std::pair{32, 32}, {64, 32}, {33, 64}, {32, 65}, {-32, 64}}) {
+    for (const auto& [width, height] :
+         {std::pair{32, 32}, {64, 32}, {33, 64}, {32, 65}, {-32, 64}}) {
         spec = test::FaceBitmapSpec();
         spec.width = width;
         spec.height = height;
