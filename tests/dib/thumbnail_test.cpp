@@ -191,5 +191,31 @@ TEST(Thumbnail, WhatCannotBeDrawnIsBlank) {
     EXPECT_TRUE(none.rgb.empty());
 }
 
+TEST(Thumbnail, DamagedFilesAreDrawnOrLeftBlankWithinBounds) {
+    BitmapSpec rle = Indexed(8);
+    rle.compression = 1;
+    rle.bits = {0, 4, 4, 5, 6, 7, 0, 0, 2, 3, 0, 1};
+    BitmapSpec truth;
+    truth.width = 3;
+    truth.height = -5;
+    truth.bitCount = 24;
+    truth.bits.assign(12 * 5, 0x40);
+    const std::vector<std::vector<uint8_t>> originals = {
+        test::BuildBitmap(Indexed(1)), test::BuildBitmap(Indexed(4)),
+        test::BuildBitmap(test::FaceBitmapSpec()), test::BuildBitmap(rle),
+        test::BuildBitmap(truth)};
+    for (uint32_t seed = 0; seed < 3000; ++seed) {
+        const std::vector<uint8_t> file = test::Damage(originals[seed % originals.size()], seed);
+        CDib dib;
+        if (dib.Read(file) == 0) {
+            ASSERT_TRUE(dib.Empty());
+            continue;
+        }
+        ASSERT_EQ(dib.Bits().size() + dib.Info().size() + 14 - 1024, file.size());
+        const Thumbnail t = RenderThumbnail(dib, 7, 9);
+        ASSERT_EQ(t.rgb.size(), 7u * 9u * 3u);
+    }
+}
+
 }  // namespace
 }  // namespace morvane

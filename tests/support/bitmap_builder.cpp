@@ -1,6 +1,7 @@
 #include "support/bitmap_builder.h"
 
 #include <algorithm>
+#include <random>
 
 #include "common/byte_order.h"
 
@@ -59,6 +60,27 @@ BitmapSpec FaceBitmapSpec() {
         spec.bits[i] = static_cast<uint8_t>((i * 7 + i / 32) & 0xFF);
     }
     return spec;
+}
+
+std::vector<uint8_t> Damage(const std::vector<uint8_t>& file, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> damaged = file;
+    if (damaged.empty()) {
+        return damaged;
+    }
+    const int changes = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < changes; ++i) {
+        const size_t limit =
+            random() % 4 == 0 ? damaged.size() : std::min<size_t>(damaged.size(), 64);
+        const size_t at = random() % limit;
+        // Extreme values find more faults than uniform ones.
+        const uint8_t values[] = {0x00, 0xFF, 0x80, 0x7F, 0x01, static_cast<uint8_t>(random())};
+        damaged[at] = values[random() % 6];
+    }
+    if (random() % 4 == 0) {
+        damaged.resize(random() % damaged.size());
+    }
+    return damaged;
 }
 
 }  // namespace morvane::test

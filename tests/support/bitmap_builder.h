@@ -36,4 +36,9 @@ std::vector<std::array<uint8_t, 4>> DistinctColours(size_t count = 256);
 // so that no two rows are alike, with the DistinctColours table.
 BitmapSpec FaceBitmapSpec();
 
+// Damages a copy of `file` the way hostile or broken files are damaged: a few
+// bytes changed (mostly in the headers, where they do the most harm) and
+// sometimes the end cut off. `seed` picks the damage.
+std::vector<uint8_t> Damage(const std::vector<uint8_t>& file, uint32_t seed);
+
 }  // namespace morvane::test

@@ -179,6 +179,36 @@ TEST(BitmapToTexture, RefusalsLeaveTheOutputUntouched) {
     EXPECT_TRUE(refused(file));
 }
 
+TEST(BitmapToTexture, DamagedFilesAreConvertedOrRefusedWithinBounds) {
+    BitmapSpec rle = test::FaceBitmapSpec();
+    rle.compression = 1;
+    rle.bits = {0, 4, 4, 5, 6, 7, 0, 0, 40, 3, 0, 2, 5, 9, 0, 5, 1, 2, 3, 4, 5, 0, 0, 1};
+    BitmapSpec small = test::FaceBitmapSpec();
+    small.width = 5;
+    small.height = -3;
+    small.infoSize = 124;
+    small.bits = test::StoreRows8({{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, {11, 12, 13, 14, 15}});
+    const std::vector<std::vector<uint8_t>> originals = {BuildBitmap(test::FaceBitmapSpec()),
+                                                         BuildBitmap(rle), BuildBitmap(small)};
+    for (uint32_t seed = 0; seed < 3000; ++seed) {
+        const std::vector<uint8_t> file = test::Damage(originals[seed % originals.size()], seed);
+        std::vector<uint8_t> out;
+        const int result = CTextureConverter().ConvertBitmapToTexture(file, out, 201);
+        const int check = CheckBitmapBytes(file);
+        ASSERT_TRUE(check == 0 || check == 2 || check == 3);
+        if (result != 0) {
+            // Only files that pass the check convert, and every byte is defined.
+            ASSERT_EQ(check, 0) << seed;
+            const uint32_t width = LoadLE32(&file[18]);
+            const int32_t height = static_cast<int32_t>(LoadLE32(&file[22]));
+            const size_t texels =
+                size_t{width} * static_cast<size_t>(height < 0 ? -height : height);
+            ASSERT_GE(out.size(), texels) << seed;
+            ASSERT_EQ((out.size() - texels) % 2, 0u) << seed;
+        }
+    }
+}
+
 TEST(BitmapToTexture, Mode201SwapsHalvesOfGroupsOnOddRows) {
     const BitmapSpec spec = test::FaceBitmapSpec();
     const std::vector<uint8_t> out = Convert(spec, kSwapOddRowsMode);
