@@ -51,9 +51,9 @@ inline constexpr uint32_t kMaxBitmapDimension = 1u << 15;
 inline constexpr size_t kMaxBitmapPixels = size_t{1} << 24;
 
 struct BitmapFileHeader {
-    uint16_t type = 0;      // 0: "BM"
-    uint32_t size = 0;      // 2: bfSize, not relied on
-    uint32_t offBits = 0;   // 10: start of the pixel array
+    uint16_t type = 0;     // 0: "BM"
+    uint32_t size = 0;     // 2: bfSize, not relied on
+    uint32_t offBits = 0;  // 10: start of the pixel array
 };
 
 // The first 40 bytes of the info header, common to every accepted form.

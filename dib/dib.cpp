@@ -42,8 +42,7 @@ bool BitsCutShort(const BitmapInfoHeader& info, size_t bitsSize) {
 uint32_t CDib::Read(std::span<const uint8_t> file) {
     Free();
     BitmapHeaders headers;
-    if (file.size() > std::numeric_limits<uint32_t>::max() ||
-        !ParseBitmapHeaders(file, headers)) {
+    if (file.size() > std::numeric_limits<uint32_t>::max() || !ParseBitmapHeaders(file, headers)) {
         return 0;
     }
     const size_t offBits = headers.file.offBits;
@@ -51,8 +50,8 @@ uint32_t CDib::Read(std::span<const uint8_t> file) {
     if (offBits == file.size() || BitsCutShort(headers.info, file.size() - offBits)) {
         return 0;
     }
-    const std::span<const uint8_t> header = file.subspan(kBitmapFileHeaderSize,
-                                                         offBits - kBitmapFileHeaderSize);
+    const std::span<const uint8_t> header =
+        file.subspan(kBitmapFileHeaderSize, offBits - kBitmapFileHeaderSize);
     m_pInfo.assign(header.size() + kSpareColourBytes, 0);
     std::copy(header.begin(), header.end(), m_pInfo.begin());
     m_pBits.assign(file.begin() + static_cast<ptrdiff_t>(offBits), file.end());

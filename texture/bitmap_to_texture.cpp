@@ -10,7 +10,8 @@ namespace {
 
 // Blue, green, red, reserved in; big-endian RGBA 5-5-5-1 out, alpha clear.
 // The low three bits of each channel are dropped, not rounded, so that a
-// 5-bit value scaled up by any image editor comes back unchanged.
+// 5-bit value x that an editor scaled up as x * 8, x * 8 + x / 4 or
+// x * 255 / 31 comes back as x.
 uint16_t PackColourEntry(const uint8_t* quad) {
     const uint32_t blue = quad[0] >> 3;
     const uint32_t green = quad[1] >> 3;

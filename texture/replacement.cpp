@@ -32,7 +32,7 @@ Error PrepareReplacement(const std::filesystem::path& path, uint8_t format, Repl
         return refusal;
     }
     BitmapHeaders headers;
-    ParseBitmapHeaders(file, headers);
+    ParseBitmapHeaders(file, headers);  // cannot fail once the check has passed
     // The game reads exactly 32 x 64 texels; top-down pictures are as good.
     const BitmapInfoHeader& info = headers.info;
     if (info.width != kFaceWidth || (info.height != kFaceHeight && info.height != -kFaceHeight)) {

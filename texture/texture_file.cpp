@@ -22,8 +22,8 @@ int CTextureConverter::WriteTextureFile(TextureRecord record, std::span<const ui
     header[10] = record.entry.byte10;
     header[11] = record.entry.format;
     StoreLE32(&header[12], kTexturePaletteOffset);
-    const bool written = WriteFileAtomically(path, {header, payload.first(record.size)},
-                                             Durability::NoFlush);
+    const bool written =
+        WriteFileAtomically(path, {header, payload.first(record.size)}, Durability::NoFlush);
     return written ? 0 : 1;
 }
 

@@ -31,7 +31,8 @@ bool CTextureConverter::ConvertTextureToBitmap(const std::filesystem::path& text
     const size_t width = file[8];
     const size_t height = file[9];
     const size_t paletteOffset = LoadLE32(&file[12]);
-    const std::span<const uint8_t> payload = std::span<const uint8_t>(file).subspan(kTextureFileHeaderSize);
+    const std::span<const uint8_t> payload =
+        std::span<const uint8_t>(file).subspan(kTextureFileHeaderSize);
 
     // Every texel, and every palette entry that a texel names, must lie in
     // the payload; a short file gets no bitmap rather than invented colours.
@@ -41,14 +42,16 @@ bool CTextureConverter::ConvertTextureToBitmap(const std::filesystem::path& text
     }
     const std::span<const uint8_t> texels = payload.first(count);
     if (count > 0) {
-        const size_t paletteBytes = 2 * (size_t{*std::max_element(texels.begin(), texels.end())} + 1);
+        const size_t paletteBytes =
+            2 * (size_t{*std::max_element(texels.begin(), texels.end())} + 1);
         if (!AddFits(paletteOffset, paletteBytes, payload.size())) {
             return false;
         }
     }
     std::vector<uint16_t> pixels(count);
     for (size_t i = 0; i < count; ++i) {
-        pixels[i] = PixelFromPaletteEntry(LoadBE16(&payload[paletteOffset + 2 * size_t{texels[i]}]));
+        pixels[i] =
+            PixelFromPaletteEntry(LoadBE16(&payload[paletteOffset + 2 * size_t{texels[i]}]));
     }
     return WriteBitmap16(static_cast<int>(width), static_cast<int>(height), 16, pixels, bitmapPath);
 }

@@ -33,7 +33,7 @@ TEST(RunLength, Rle4AlternatesNibbles) {
     // Three pixels of absolute data take two bytes, already a whole word, so
     // no pad byte follows them.
     const std::vector<uint8_t> data = {5, 0x12, 0, 0, 0, 3, 0xAB, 0xC0, 0, 1};
-    const std::vector<uint8_t> expected = {1, 2, 1, 2, 1, 0,  //
+    const std::vector<uint8_t> expected = {1,  2,  1,  2, 1, 0,  //
                                            10, 11, 12, 0, 0, 0};
     EXPECT_EQ(Decode(data, 4, 6, 2), expected);
 }

@@ -10,18 +10,18 @@
 namespace morvane {
 namespace {
 
-using test::BitmapSpec;
+using test::BitmapFields;
 using test::BuildBitmap;
 
 // The gallery's thumbnail file, as the texture-to-bitmap conversion writes it.
-BitmapSpec Thumbnail16() {
-    BitmapSpec spec;
-    spec.bitCount = 16;
-    spec.bits.resize(4096);
-    for (size_t i = 0; i < spec.bits.size(); ++i) {
-        spec.bits[i] = static_cast<uint8_t>(i);
+BitmapFields Thumbnail16() {
+    BitmapFields fields;
+    fields.bitCount = 16;
+    fields.bits.resize(4096);
+    for (size_t i = 0; i < fields.bits.size(); ++i) {
+        fields.bits[i] = static_cast<uint8_t>(i);
     }
-    return spec;
+    return fields;
 }
 
 TEST(Dib, SixteenBitThumbnail) {
@@ -31,7 +31,8 @@ TEST(Dib, SixteenBitThumbnail) {
     EXPECT_EQ(dib.Read(file), 54u + 4096u);
     EXPECT_EQ(dib.Info().size(), 1064u);
     EXPECT_TRUE(std::equal(dib.Info().begin(), dib.Info().begin() + 40, file.begin() + 14));
-    EXPECT_TRUE(std::all_of(dib.Info().begin() + 40, dib.Info().end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(dib.Info().begin() + 40, dib.Info().end(), [](uint8_t b) { return b == 0; }));
     EXPECT_EQ(dib.Bits().size(), 4096u);
     EXPECT_TRUE(std::equal(dib.Bits().begin(), dib.Bits().end(), file.begin() + 54));
     EXPECT_EQ(dib.ColourCount(), 0);
@@ -42,18 +43,18 @@ TEST(Dib, SixteenBitThumbnail) {
 }
 
 TEST(Dib, EightBitPaletteIsRedGreenBlueFromTheFilesBlueGreenRed) {
-    BitmapSpec spec = test::FaceBitmapSpec();
+    BitmapFields fields = test::FaceBitmapFields();
     CDib dib;
-    ASSERT_NE(dib.Read(BuildBitmap(spec)), 0u);
+    ASSERT_NE(dib.Read(BuildBitmap(fields)), 0u);
     EXPECT_EQ(dib.ColourCount(), 256);
     ASSERT_TRUE(dib.Palette().has_value());
     const LogicalPalette& palette = *dib.Palette();
     EXPECT_EQ(palette.version, 0x300);
     ASSERT_EQ(palette.entries.size(), 256u);
     for (size_t k = 0; k < 256; ++k) {
-        EXPECT_EQ(palette.entries[k].red, spec.colours[k][2]);
-        EXPECT_EQ(palette.entries[k].green, spec.colours[k][1]);
-        EXPECT_EQ(palette.entries[k].blue, spec.colours[k][0]);
+        EXPECT_EQ(palette.entries[k].red, fields.colours[k][2]);
+        EXPECT_EQ(palette.entries[k].green, fields.colours[k][1]);
+        EXPECT_EQ(palette.entries[k].blue, fields.colours[k][0]);
         EXPECT_EQ(palette.entries[k].flags, 0);
     }
 }
@@ -65,15 +66,15 @@ TEST(Dib, ColourCountByClrUsedAndDepth) {
         size_t stored;
         uint16_t expected;
     };
-    for (const Case c : {Case{8, 16, 16, 16}, Case{4, 0, 16, 16}, Case{1, 0, 2, 2},
-                         Case{8, 0x10003, 3, 3}}) {
-        BitmapSpec spec;
-        spec.bitCount = c.bitCount;
-        spec.clrUsed = c.clrUsed;
-        spec.colours = test::DistinctColours(c.stored);
-        spec.bits.assign(2048, 0);
+    for (const Case c :
+         {Case{8, 16, 16, 16}, Case{4, 0, 16, 16}, Case{1, 0, 2, 2}, Case{8, 0x10003, 3, 3}}) {
+        BitmapFields fields;
+        fields.bitCount = c.bitCount;
+        fields.clrUsed = c.clrUsed;
+        fields.colours = test::DistinctColours(c.stored);
+        fields.bits.assign(2048, 0);
         CDib dib;
-        ASSERT_NE(dib.Read(BuildBitmap(spec)), 0u) << c.bitCount;
+        ASSERT_NE(dib.Read(BuildBitmap(fields)), 0u) << c.bitCount;
         EXPECT_EQ(dib.ColourCount(), c.expected) << c.bitCount;
         ASSERT_TRUE(dib.Palette().has_value());
         EXPECT_EQ(dib.Palette()->entries.size(), c.expected);
@@ -82,21 +83,21 @@ TEST(Dib, ColourCountByClrUsedAndDepth) {
 }
 
 TEST(Dib, TwentyFourBitHasNoPalette) {
-    BitmapSpec spec;
-    spec.bitCount = 24;
-    spec.bits.assign(32 * 64 * 3, 7);
+    BitmapFields fields;
+    fields.bitCount = 24;
+    fields.bits.assign(32 * 64 * 3, 7);
     CDib dib;
-    ASSERT_EQ(dib.Read(BuildBitmap(spec)), 54u + 6144u);
+    ASSERT_EQ(dib.Read(BuildBitmap(fields)), 54u + 6144u);
     EXPECT_EQ(dib.ColourCount(), 0);
     EXPECT_EQ(dib.BuildPalette(), 1);
     EXPECT_FALSE(dib.Palette().has_value());
 }
 
 TEST(Dib, ColourTableStoredShortReadsAsBlack) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.colours = test::DistinctColours(16);
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.colours = test::DistinctColours(16);
     CDib dib;
-    ASSERT_NE(dib.Read(BuildBitmap(spec)), 0u);
+    ASSERT_NE(dib.Read(BuildBitmap(fields)), 0u);
     ASSERT_EQ(dib.Palette()->entries.size(), 256u);
     EXPECT_EQ(dib.Palette()->entries[15].blue, 15);
     for (size_t k = 16; k < 256; ++k) {
@@ -106,11 +107,11 @@ TEST(Dib, ColourTableStoredShortReadsAsBlack) {
 }
 
 TEST(Dib, ClrUsedPastTheBlockIsCutToTheRoomThere) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.colours = test::DistinctColours(16);
-    spec.clrUsed = 60000;
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.colours = test::DistinctColours(16);
+    fields.clrUsed = 60000;
     CDib dib;
-    ASSERT_NE(dib.Read(BuildBitmap(spec)), 0u);
+    ASSERT_NE(dib.Read(BuildBitmap(fields)), 0u);
     EXPECT_EQ(dib.ColourCount(), 60000);
     // 16 stored entries and 256 spare ones.
     EXPECT_EQ(dib.Palette()->entries.size(), 16u + 256u);
@@ -118,10 +119,10 @@ TEST(Dib, ClrUsedPastTheBlockIsCutToTheRoomThere) {
 
 TEST(Dib, ColourTableFollowsLongerInfoHeaders) {
     for (const uint32_t size : {52u, 56u, 108u, 124u}) {
-        BitmapSpec spec = test::FaceBitmapSpec();
-        spec.infoSize = size;
+        BitmapFields fields = test::FaceBitmapFields();
+        fields.infoSize = size;
         CDib dib;
-        ASSERT_EQ(dib.Read(BuildBitmap(spec)), 14u + size + 1024u + 2048u) << size;
+        ASSERT_EQ(dib.Read(BuildBitmap(fields)), 14u + size + 1024u + 2048u) << size;
         EXPECT_EQ(dib.InfoSize(), size);
         EXPECT_EQ(dib.Info().size(), size + 1024u + 1024u);
         ASSERT_EQ(dib.Palette()->entries.size(), 256u);
@@ -140,7 +141,7 @@ TEST(Dib, TrailingBytesJoinTheBits) {
 }
 
 TEST(Dib, RefusalsLeaveTheObjectEmpty) {
-    const std::vector<uint8_t> good = BuildBitmap(test::FaceBitmapSpec());
+    const std::vector<uint8_t> good = BuildBitmap(test::FaceBitmapFields());
     auto refused = [&](const std::vector<uint8_t>& file) {
         CDib dib;
         EXPECT_NE(dib.Read(good), 0u);  // a failed read must drop what was held
@@ -166,11 +167,11 @@ TEST(Dib, RefusalsLeaveTheObjectEmpty) {
 }
 
 TEST(Dib, CompressedBitsAreTakenWhateverTheirLength) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.compression = 1;
-    spec.bits = {0, 1};
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.compression = 1;
+    fields.bits = {0, 1};
     CDib dib;
-    EXPECT_NE(dib.Read(BuildBitmap(spec)), 0u);
+    EXPECT_NE(dib.Read(BuildBitmap(fields)), 0u);
     EXPECT_EQ(dib.Bits().size(), 2u);
     EXPECT_EQ(dib.Compression(), 1u);
 }
@@ -188,7 +189,7 @@ TEST(Dib, ReadFromAPath) {
 TEST(Dib, FreeEmptiesAndBuildPaletteNeedsAHeader) {
     CDib dib;
     EXPECT_EQ(dib.BuildPalette(), 0);
-    ASSERT_NE(dib.Read(BuildBitmap(test::FaceBitmapSpec())), 0u);
+    ASSERT_NE(dib.Read(BuildBitmap(test::FaceBitmapFields())), 0u);
     dib.Free();
     EXPECT_TRUE(dib.Empty());
     EXPECT_TRUE(dib.Bits().empty());

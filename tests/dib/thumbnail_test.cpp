@@ -9,7 +9,7 @@
 namespace morvane {
 namespace {
 
-using test::BitmapSpec;
+using test::BitmapFields;
 
 struct Rgb {
     uint8_t red, green, blue;
@@ -21,9 +21,9 @@ Rgb At(const Thumbnail& t, int x, int y) {
     return {t.rgb[i], t.rgb[i + 1], t.rgb[i + 2]};
 }
 
-Thumbnail Render(const BitmapSpec& spec, int width, int height) {
+Thumbnail Render(const BitmapFields& fields, int width, int height) {
     CDib dib;
-    EXPECT_NE(dib.Read(test::BuildBitmap(spec)), 0u);
+    EXPECT_NE(dib.Read(test::BuildBitmap(fields)), 0u);
     return RenderThumbnail(dib, width, height);
 }
 
@@ -33,20 +33,20 @@ bool Blank(const Thumbnail& t) {
 
 // A 4 x 2 picture at every indexed depth: pixel (x, row from the top) has
 // colour index x + 4 * row, masked to what the depth can hold.
-BitmapSpec Indexed(uint16_t bitCount) {
-    BitmapSpec spec;
-    spec.width = 4;
-    spec.height = 2;
-    spec.bitCount = bitCount;
-    spec.colours = test::DistinctColours(bitCount == 1 ? 2 : 16);
+BitmapFields Indexed(uint16_t bitCount) {
+    BitmapFields fields;
+    fields.width = 4;
+    fields.height = 2;
+    fields.bitCount = bitCount;
+    fields.colours = test::DistinctColours(bitCount == 1 ? 2 : 16);
     if (bitCount == 8) {
-        spec.bits = test::StoreRows8({{4, 5, 6, 7}, {0, 1, 2, 3}});  // bottom row first
+        fields.bits = test::StoreRows8({{4, 5, 6, 7}, {0, 1, 2, 3}});  // bottom row first
     } else if (bitCount == 4) {
-        spec.bits = {0x45, 0x67, 0, 0, 0x01, 0x23, 0, 0};
+        fields.bits = {0x45, 0x67, 0, 0, 0x01, 0x23, 0, 0};
     } else {
-        spec.bits = {0b01010000, 0, 0, 0, 0b10100000, 0, 0, 0};
+        fields.bits = {0b01010000, 0, 0, 0, 0b10100000, 0, 0, 0};
     }
-    return spec;
+    return fields;
 }
 
 Rgb Colour(size_t k) {
@@ -72,18 +72,18 @@ TEST(Thumbnail, IndexedDepthsThroughTheColourTable) {
 }
 
 TEST(Thumbnail, RunLengthEncodedDepths) {
-    BitmapSpec spec = Indexed(8);
-    spec.compression = 1;
-    spec.bits = {0, 4, 4, 5, 6, 7, 0, 0, 0, 4, 0, 1, 2, 3, 0, 1};
-    Thumbnail t = Render(spec, 4, 2);
+    BitmapFields fields = Indexed(8);
+    fields.compression = 1;
+    fields.bits = {0, 4, 4, 5, 6, 7, 0, 0, 0, 4, 0, 1, 2, 3, 0, 1};
+    Thumbnail t = Render(fields, 4, 2);
     EXPECT_EQ(At(t, 0, 0), Colour(0));
     EXPECT_EQ(At(t, 3, 0), Colour(3));
     EXPECT_EQ(At(t, 2, 1), Colour(6));
 
-    spec = Indexed(4);
-    spec.compression = 2;
-    spec.bits = {4, 0x45, 0, 0, 2, 0x01, 0, 1};  // the top row's last two stay index 0
-    t = Render(spec, 4, 2);
+    fields = Indexed(4);
+    fields.compression = 2;
+    fields.bits = {4, 0x45, 0, 0, 2, 0x01, 0, 1};  // the top row's last two stay index 0
+    t = Render(fields, 4, 2);
     EXPECT_EQ(At(t, 1, 0), Colour(1));
     EXPECT_EQ(At(t, 2, 0), Colour(0));
     EXPECT_EQ(At(t, 3, 1), Colour(5));
@@ -91,37 +91,37 @@ TEST(Thumbnail, RunLengthEncodedDepths) {
 
 TEST(Thumbnail, TrueColourDepthsBottomUpAndTopDown) {
     // 2 x 2: bottom row red, green; top row blue, white.
-    BitmapSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.bitCount = 24;
-    spec.bits = {0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0};
+    BitmapFields fields;
+    fields.width = 2;
+    fields.height = 2;
+    fields.bitCount = 24;
+    fields.bits = {0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0};
     const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
-    Thumbnail t = Render(spec, 2, 2);
+    Thumbnail t = Render(fields, 2, 2);
     EXPECT_EQ(At(t, 0, 0), blue);
     EXPECT_EQ(At(t, 1, 0), white);
     EXPECT_EQ(At(t, 0, 1), red);
     EXPECT_EQ(At(t, 1, 1), green);
 
-    spec.height = -2;  // now the first stored row is the top
-    t = Render(spec, 2, 2);
+    fields.height = -2;  // now the first stored row is the top
+    t = Render(fields, 2, 2);
     EXPECT_EQ(At(t, 0, 0), red);
     EXPECT_EQ(At(t, 1, 1), white);
 
-    spec.height = 2;
-    spec.bitCount = 32;
-    spec.bits = {0, 0, 255, 9, 0, 255, 0, 9, 255, 0, 0, 9, 255, 255, 255, 9};
-    t = Render(spec, 2, 2);
+    fields.height = 2;
+    fields.bitCount = 32;
+    fields.bits = {0, 0, 255, 9, 0, 255, 0, 9, 255, 0, 0, 9, 255, 255, 255, 9};
+    t = Render(fields, 2, 2);
     EXPECT_EQ(At(t, 0, 0), blue);
     EXPECT_EQ(At(t, 1, 1), green);
 
-    spec.bitCount = 16;
-    spec.bits.assign(8, 0);
-    StoreLE16(&spec.bits[0], 0x7C00);  // red
-    StoreLE16(&spec.bits[2], 0x03E0);  // green
-    StoreLE16(&spec.bits[4], 0x001F);  // blue
-    StoreLE16(&spec.bits[6], 0x0421);  // one step of each
-    t = Render(spec, 2, 2);
+    fields.bitCount = 16;
+    fields.bits.assign(8, 0);
+    StoreLE16(&fields.bits[0], 0x7C00);  // red
+    StoreLE16(&fields.bits[2], 0x03E0);  // green
+    StoreLE16(&fields.bits[4], 0x001F);  // blue
+    StoreLE16(&fields.bits[6], 0x0421);  // one step of each
+    t = Render(fields, 2, 2);
     EXPECT_EQ(At(t, 0, 1), red);
     EXPECT_EQ(At(t, 1, 1), green);
     EXPECT_EQ(At(t, 0, 0), blue);
@@ -129,10 +129,10 @@ TEST(Thumbnail, TrueColourDepthsBottomUpAndTopDown) {
 }
 
 TEST(Thumbnail, IndexedTopDown) {
-    BitmapSpec spec = Indexed(8);
-    spec.height = -2;
-    spec.bits = test::StoreRows8({{0, 1, 2, 3}, {4, 5, 6, 7}});  // top row first
-    const Thumbnail t = Render(spec, 4, 2);
+    BitmapFields fields = Indexed(8);
+    fields.height = -2;
+    fields.bits = test::StoreRows8({{0, 1, 2, 3}, {4, 5, 6, 7}});  // top row first
+    const Thumbnail t = Render(fields, 4, 2);
     EXPECT_EQ(At(t, 0, 0), Colour(0));
     EXPECT_EQ(At(t, 3, 1), Colour(7));
 }
@@ -153,10 +153,10 @@ TEST(Thumbnail, ScalingTakesTheNearestPixelWithoutBlending) {
 }
 
 TEST(Thumbnail, IndexPastTheColourTableIsBlack) {
-    BitmapSpec spec = Indexed(8);
-    spec.clrUsed = 4;
-    spec.colours.resize(4);
-    const Thumbnail t = Render(spec, 4, 2);
+    BitmapFields fields = Indexed(8);
+    fields.clrUsed = 4;
+    fields.colours.resize(4);
+    const Thumbnail t = Render(fields, 4, 2);
     EXPECT_EQ(At(t, 3, 0), Colour(3));
     EXPECT_EQ(At(t, 0, 1), (Rgb{0, 0, 0}));
 }
@@ -165,30 +165,56 @@ TEST(Thumbnail, WhatCannotBeDrawnIsBlank) {
     EXPECT_TRUE(Blank(RenderThumbnail(CDib())));
     EXPECT_EQ(RenderThumbnail(CDib()).rgb.size(), 32u * 64u * 3u);
 
-    BitmapSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.bitCount = 24;
-    spec.colours = {};
-    spec.bits.assign(16, 0xFF);
-    ASSERT_FALSE(Blank(Render(spec, 2, 2)));
+    BitmapFields fields;
+    fields.width = 2;
+    fields.height = 2;
+    fields.bitCount = 24;
+    fields.colours = {};
+    fields.bits.assign(16, 0xFF);
+    ASSERT_FALSE(Blank(Render(fields, 2, 2)));
     for (const uint32_t compression : {1u, 3u, 4u}) {
-        spec.compression = compression;
-        EXPECT_TRUE(Blank(Render(spec, 2, 2))) << compression;
+        fields.compression = compression;
+        EXPECT_TRUE(Blank(Render(fields, 2, 2))) << compression;
     }
-    spec.compression = 0;
-    spec.bitCount = 2;
-    EXPECT_TRUE(Blank(Render(spec, 2, 2)));
-    spec.bitCount = 8;
-    spec.compression = 2;  // RLE4 on an 8-bit picture
-    EXPECT_TRUE(Blank(Render(spec, 2, 2)));
-    spec.compression = 0;
-    spec.width = -2;
-    EXPECT_TRUE(Blank(Render(spec, 2, 2)));
+    fields.compression = 0;
+    fields.bitCount = 2;
+    EXPECT_TRUE(Blank(Render(fields, 2, 2)));
+    fields.bitCount = 8;
+    fields.compression = 2;  // RLE4 on an 8-bit picture
+    EXPECT_TRUE(Blank(Render(fields, 2, 2)));
+    fields.compression = 0;
+    fields.width = -2;
+    EXPECT_TRUE(Blank(Render(fields, 2, 2)));
 
     const Thumbnail none = Render(Indexed(8), 0, 5);
     EXPECT_EQ(none.width, 0);
     EXPECT_TRUE(none.rgb.empty());
+}
+
+TEST(Thumbnail, DamagedFilesAreDrawnOrLeftBlankWithinBounds) {
+    BitmapFields rle = Indexed(8);
+    rle.compression = 1;
+    rle.bits = {0, 4, 4, 5, 6, 7, 0, 0, 2, 3, 0, 1};
+    BitmapFields truth;
+    truth.width = 3;
+    truth.height = -5;
+    truth.bitCount = 24;
+    truth.bits.assign(12 * 5, 0x40);
+    const std::vector<std::vector<uint8_t>> originals = {
+        test::BuildBitmap(Indexed(1)), test::BuildBitmap(Indexed(4)),
+        test::BuildBitmap(test::FaceBitmapFields()), test::BuildBitmap(rle),
+        test::BuildBitmap(truth)};
+    for (uint32_t seed = 0; seed < 3000; ++seed) {
+        const std::vector<uint8_t> file = test::Damage(originals[seed % originals.size()], seed);
+        CDib dib;
+        if (dib.Read(file) == 0) {
+            ASSERT_TRUE(dib.Empty());
+            continue;
+        }
+        ASSERT_EQ(dib.Bits().size() + dib.Info().size() + 14 - 1024, file.size());
+        const Thumbnail t = RenderThumbnail(dib, 7, 9);
+        ASSERT_EQ(t.rgb.size(), 7u * 9u * 3u);
+    }
 }
 
 }  // namespace

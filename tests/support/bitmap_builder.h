@@ -10,7 +10,7 @@
 
 namespace morvane::test {
 
-struct BitmapSpec {
+struct BitmapFields {
     uint32_t infoSize = 40;
     int32_t width = 32;
     int32_t height = 64;
@@ -23,7 +23,7 @@ struct BitmapSpec {
     std::optional<uint32_t> offBits;              // default: right after the colour table
 };
 
-std::vector<uint8_t> BuildBitmap(const BitmapSpec& spec);
+std::vector<uint8_t> BuildBitmap(const BitmapFields& fields);
 
 // Stores one byte per pixel (8 bits) of `rows` pictures rows, given in the
 // order they are to be stored, each padded to 4 bytes.
@@ -34,6 +34,11 @@ std::vector<std::array<uint8_t, 4>> DistinctColours(size_t count = 256);
 
 // An 8-bit, 32 x 64 bitmap whose stored byte i is (i * 7 + i / 32) & 0xFF,
 // so that no two rows are alike, with the DistinctColours table.
-BitmapSpec FaceBitmapSpec();
+BitmapFields FaceBitmapFields();
+
+// Damages a copy of `file` the way hostile or broken files are damaged: a few
+// bytes changed (mostly in the headers, where they do the most harm) and
+// sometimes the end cut off. `seed` picks the damage.
+std::vector<uint8_t> Damage(const std::vector<uint8_t>& file, uint32_t seed);
 
 }  // namespace morvane::test

@@ -9,23 +9,23 @@
 namespace morvane {
 namespace {
 
-using test::BitmapSpec;
+using test::BitmapFields;
 using test::BuildBitmap;
 
-std::vector<uint8_t> Convert(const BitmapSpec& spec, int mode = 9) {
+std::vector<uint8_t> Convert(const BitmapFields& fields, int mode = 9) {
     std::vector<uint8_t> out;
-    EXPECT_NE(CTextureConverter().ConvertBitmapToTexture(BuildBitmap(spec), out, mode), 0);
+    EXPECT_NE(CTextureConverter().ConvertBitmapToTexture(BuildBitmap(fields), out, mode), 0);
     return out;
 }
 
 // A 1 x 1 bitmap with a single colour-table entry; returns that entry packed.
 uint16_t PackedEntry(uint8_t blue, uint8_t green, uint8_t red, uint8_t reserved = 0) {
-    BitmapSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.colours = {{blue, green, red, reserved}};
-    spec.bits = {0, 0, 0, 0};
-    const std::vector<uint8_t> out = Convert(spec);
+    BitmapFields fields;
+    fields.width = 1;
+    fields.height = 1;
+    fields.colours = {{blue, green, red, reserved}};
+    fields.bits = {0, 0, 0, 0};
+    const std::vector<uint8_t> out = Convert(fields);
     EXPECT_EQ(out.size(), 3u);
     return out.size() == 3 ? LoadBE16(&out[1]) : 0xDEAD;
 }
@@ -42,37 +42,37 @@ TEST(BitmapToTexture, LowThreeBitsAndTheReservedByteAreDropped) {
     EXPECT_EQ(PackedEntry(7, 7, 7), 0x0000);
     EXPECT_EQ(PackedEntry(8, 8, 8), 0x0842);
     EXPECT_EQ(PackedEntry(0, 0, 0, 0xFF), 0x0000);
-    BitmapSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.colours = {{0, 0, 255, 0}};
-    spec.bits = {0, 0, 0, 0};
-    const std::vector<uint8_t> out = Convert(spec);
+    BitmapFields fields;
+    fields.width = 1;
+    fields.height = 1;
+    fields.colours = {{0, 0, 255, 0}};
+    fields.bits = {0, 0, 0, 0};
+    const std::vector<uint8_t> out = Convert(fields);
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(out[1], 0xF8);  // high byte first
     EXPECT_EQ(out[2], 0x00);
 }
 
 TEST(BitmapToTexture, FaceBitmapGivesTexelsInFileOrderThenPalette) {
-    const BitmapSpec spec = test::FaceBitmapSpec();
-    const std::vector<uint8_t> out = Convert(spec);
+    const BitmapFields fields = test::FaceBitmapFields();
+    const std::vector<uint8_t> out = Convert(fields);
     ASSERT_EQ(out.size(), 2560u);
-    EXPECT_TRUE(std::equal(spec.bits.begin(), spec.bits.end(), out.begin()));
+    EXPECT_TRUE(std::equal(fields.bits.begin(), fields.bits.end(), out.begin()));
     for (size_t k = 0; k < 256; ++k) {
-        const auto& c = spec.colours[k];
-        const uint16_t packed = static_cast<uint16_t>((c[2] >> 3) << 11 | (c[1] >> 3) << 6 |
-                                                      (c[0] >> 3) << 1);
+        const auto& c = fields.colours[k];
+        const uint16_t packed =
+            static_cast<uint16_t>((c[2] >> 3) << 11 | (c[1] >> 3) << 6 | (c[0] >> 3) << 1);
         ASSERT_EQ(LoadBE16(&out[2048 + 2 * k]), packed) << "entry " << k;
     }
 }
 
 TEST(BitmapToTexture, SixteenEntryTableGivesSixteenPaletteEntries) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.colours = test::DistinctColours(16);
-    for (uint8_t& b : spec.bits) {
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.colours = test::DistinctColours(16);
+    for (uint8_t& b : fields.bits) {
         b &= 0x0F;
     }
-    const std::vector<uint8_t> out = Convert(spec);
+    const std::vector<uint8_t> out = Convert(fields);
     ASSERT_EQ(out.size(), 2048u + 32u);
     // Entry 0: blue 0, green 255, red 0x55. Entry 15: blue 15, green 240, red 0x5A.
     EXPECT_EQ(LoadBE16(&out[2048]), (0x55 >> 3) << 11 | (255 >> 3) << 6);
@@ -84,21 +84,22 @@ TEST(BitmapToTexture, SixteenEntryTableGivesSixteenPaletteEntries) {
 class InfoHeaderSize : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(InfoHeaderSize, ColourTableStartsAfterTheInfoHeader) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.infoSize = GetParam();
-    const std::vector<uint8_t> out = Convert(spec);
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.infoSize = GetParam();
+    const std::vector<uint8_t> out = Convert(fields);
     ASSERT_EQ(out.size(), 2560u);
-    EXPECT_TRUE(std::equal(spec.bits.begin(), spec.bits.end(), out.begin()));
+    EXPECT_TRUE(std::equal(fields.bits.begin(), fields.bits.end(), out.begin()));
     // Entry 1: blue 1, green 254, red 0x54.
     EXPECT_EQ(LoadBE16(&out[2048 + 2]), (0x54 >> 3) << 11 | (254 >> 3) << 6 | (1 >> 3) << 1);
     EXPECT_EQ(LoadBE16(&out[2048 + 2 * 255]), (0xAA >> 3) << 11 | (0 >> 3) << 6 | (255 >> 3) << 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(AcceptedForms, InfoHeaderSize, ::testing::Values(40u, 52u, 56u, 108u, 124u));
+INSTANTIATE_TEST_SUITE_P(AcceptedForms, InfoHeaderSize,
+                         ::testing::Values(40u, 52u, 56u, 108u, 124u));
 
 TEST(BitmapToTexture, TopDownBitmapStillGivesTheBottomRowAsRowZero) {
-    BitmapSpec bottomUp = test::FaceBitmapSpec();
-    BitmapSpec topDown = bottomUp;
+    BitmapFields bottomUp = test::FaceBitmapFields();
+    BitmapFields topDown = bottomUp;
     topDown.height = -64;
     topDown.bits.clear();
     for (size_t row = 64; row-- > 0;) {
@@ -109,31 +110,31 @@ TEST(BitmapToTexture, TopDownBitmapStillGivesTheBottomRowAsRowZero) {
 }
 
 TEST(BitmapToTexture, RowPaddingIsSkipped) {
-    BitmapSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.colours = test::DistinctColours(4);
-    spec.bits = test::StoreRows8({{1, 2, 3}, {3, 2, 1}});
-    ASSERT_EQ(spec.bits.size(), 8u);
-    const std::vector<uint8_t> out = Convert(spec);
+    BitmapFields fields;
+    fields.width = 3;
+    fields.height = 2;
+    fields.colours = test::DistinctColours(4);
+    fields.bits = test::StoreRows8({{1, 2, 3}, {3, 2, 1}});
+    ASSERT_EQ(fields.bits.size(), 8u);
+    const std::vector<uint8_t> out = Convert(fields);
     ASSERT_EQ(out.size(), 6u + 8u);
     EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 6),
               (std::vector<uint8_t>{1, 2, 3, 3, 2, 1}));
 }
 
 TEST(BitmapToTexture, RunLengthEncodedBitsAreDecoded) {
-    BitmapSpec spec;
-    spec.width = 8;
-    spec.height = 3;
-    spec.compression = 1;
-    spec.colours = test::DistinctColours(8);
-    spec.bits = {
+    BitmapFields fields;
+    fields.width = 8;
+    fields.height = 3;
+    fields.compression = 1;
+    fields.colours = test::DistinctColours(8);
+    fields.bits = {
         3, 7, 0, 3, 1, 2, 4, 0, 0, 0,  // row 0: three 7s, absolute 1 2 4 (+pad), end of line
         1, 6, 0, 2, 2, 1,              // row 1: one 6, then delta two right and one row on
         2, 5, 0, 1,                    // row 2: two 5s from column 3; end of bitmap
         9, 9,                          // never read
     };
-    const std::vector<uint8_t> out = Convert(spec);
+    const std::vector<uint8_t> out = Convert(fields);
     ASSERT_EQ(out.size(), 24u + 16u);
     const std::vector<uint8_t> expected = {7, 7, 7, 1, 2, 4, 0, 0,  //
                                            6, 0, 0, 0, 0, 0, 0, 0,  //
@@ -148,29 +149,29 @@ TEST(BitmapToTexture, RefusalsLeaveTheOutputUntouched) {
         const int result = CTextureConverter().ConvertBitmapToTexture(file, out, 9);
         return result == 0 && out == sentinel;
     };
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.bitCount = 24;
-    EXPECT_TRUE(refused(BuildBitmap(spec)));
-    spec = test::FaceBitmapSpec();
-    spec.compression = 2;
-    EXPECT_TRUE(refused(BuildBitmap(spec)));
-    spec.compression = 3;
-    EXPECT_TRUE(refused(BuildBitmap(spec)));
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.bitCount = 24;
+    EXPECT_TRUE(refused(BuildBitmap(fields)));
+    fields = test::FaceBitmapFields();
+    fields.compression = 2;
+    EXPECT_TRUE(refused(BuildBitmap(fields)));
+    fields.compression = 3;
+    EXPECT_TRUE(refused(BuildBitmap(fields)));
 
-    std::vector<uint8_t> file = BuildBitmap(test::FaceBitmapSpec());
+    std::vector<uint8_t> file = BuildBitmap(test::FaceBitmapFields());
     file.resize(file.size() - 32);  // pixel array cut short by a row
     EXPECT_TRUE(refused(file));
     file.resize(30);  // cut inside the info header
     EXPECT_TRUE(refused(file));
     EXPECT_TRUE(refused({}));
 
-    spec = test::FaceBitmapSpec();
-    spec.offBits = 50;  // inside the info header
-    EXPECT_TRUE(refused(BuildBitmap(spec)));
-    file = BuildBitmap(test::FaceBitmapSpec());
+    fields = test::FaceBitmapFields();
+    fields.offBits = 50;  // inside the info header
+    EXPECT_TRUE(refused(BuildBitmap(fields)));
+    file = BuildBitmap(test::FaceBitmapFields());
     StoreLE32(&file[10], static_cast<uint32_t>(file.size() + 1));
     EXPECT_TRUE(refused(file));
-    file = BuildBitmap(test::FaceBitmapSpec());
+    file = BuildBitmap(test::FaceBitmapFields());
     StoreLE32(&file[22], 0x80000000);  // a height that has no positive
     EXPECT_TRUE(refused(file));
     StoreLE32(&file[22], 64);
@@ -178,14 +179,44 @@ TEST(BitmapToTexture, RefusalsLeaveTheOutputUntouched) {
     EXPECT_TRUE(refused(file));
 }
 
+TEST(BitmapToTexture, DamagedFilesAreConvertedOrRefusedWithinBounds) {
+    BitmapFields rle = test::FaceBitmapFields();
+    rle.compression = 1;
+    rle.bits = {0, 4, 4, 5, 6, 7, 0, 0, 40, 3, 0, 2, 5, 9, 0, 5, 1, 2, 3, 4, 5, 0, 0, 1};
+    BitmapFields small = test::FaceBitmapFields();
+    small.width = 5;
+    small.height = -3;
+    small.infoSize = 124;
+    small.bits = test::StoreRows8({{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, {11, 12, 13, 14, 15}});
+    const std::vector<std::vector<uint8_t>> originals = {BuildBitmap(test::FaceBitmapFields()),
+                                                         BuildBitmap(rle), BuildBitmap(small)};
+    for (uint32_t seed = 0; seed < 3000; ++seed) {
+        const std::vector<uint8_t> file = test::Damage(originals[seed % originals.size()], seed);
+        std::vector<uint8_t> out;
+        const int result = CTextureConverter().ConvertBitmapToTexture(file, out, 201);
+        const int check = CheckBitmapBytes(file);
+        ASSERT_TRUE(check == 0 || check == 2 || check == 3);
+        if (result != 0) {
+            // Only files that pass the check convert, and every byte is defined.
+            ASSERT_EQ(check, 0) << seed;
+            const uint32_t width = LoadLE32(&file[18]);
+            const int32_t height = static_cast<int32_t>(LoadLE32(&file[22]));
+            const size_t texels =
+                size_t{width} * static_cast<size_t>(height < 0 ? -height : height);
+            ASSERT_GE(out.size(), texels) << seed;
+            ASSERT_EQ((out.size() - texels) % 2, 0u) << seed;
+        }
+    }
+}
+
 TEST(BitmapToTexture, Mode201SwapsHalvesOfGroupsOnOddRows) {
-    const BitmapSpec spec = test::FaceBitmapSpec();
-    const std::vector<uint8_t> out = Convert(spec, kSwapOddRowsMode);
+    const BitmapFields fields = test::FaceBitmapFields();
+    const std::vector<uint8_t> out = Convert(fields, kSwapOddRowsMode);
     ASSERT_EQ(out.size(), 2560u);
     for (size_t row = 0; row < 64; ++row) {
         for (size_t x = 0; x < 32; ++x) {
             const size_t source = row % 2 == 0 ? x : (x ^ 4);
-            ASSERT_EQ(out[row * 32 + x], spec.bits[row * 32 + source]) << row << "," << x;
+            ASSERT_EQ(out[row * 32 + x], fields.bits[row * 32 + source]) << row << "," << x;
         }
     }
 }
@@ -200,8 +231,9 @@ TEST(SwapOddRowWords, Width32) {
     EXPECT_TRUE(std::equal(texels.begin(), texels.begin() + 32, original.begin()));
     EXPECT_TRUE(std::equal(texels.begin() + 64, texels.end(), original.begin() + 64));
     const std::vector<uint8_t> row1(texels.begin() + 32, texels.begin() + 64);
-    const std::vector<uint8_t> expected = {36, 37, 38, 39, 32, 33, 34, 35, 44, 45, 46, 47, 40, 41, 42, 43,
-                                           52, 53, 54, 55, 48, 49, 50, 51, 60, 61, 62, 63, 56, 57, 58, 59};
+    const std::vector<uint8_t> expected = {36, 37, 38, 39, 32, 33, 34, 35, 44, 45, 46,
+                                           47, 40, 41, 42, 43, 52, 53, 54, 55, 48, 49,
+                                           50, 51, 60, 61, 62, 63, 56, 57, 58, 59};
     EXPECT_EQ(row1, expected);
 }
 

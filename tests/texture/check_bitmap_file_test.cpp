@@ -20,7 +20,7 @@ protected:
 };
 
 TEST_F(CheckBitmap, EightBitBitmapIsAccepted) {
-    EXPECT_EQ(Check(test::BuildBitmap(test::FaceBitmapSpec())), 0);
+    EXPECT_EQ(Check(test::BuildBitmap(test::FaceBitmapFields())), 0);
 }
 
 TEST_F(CheckBitmap, MissingFileGivesOne) {
@@ -29,7 +29,7 @@ TEST_F(CheckBitmap, MissingFileGivesOne) {
 }
 
 TEST_F(CheckBitmap, OtherFirstBytesGiveTwoEvenWithEightAt28) {
-    std::vector<uint8_t> file = test::BuildBitmap(test::FaceBitmapSpec());
+    std::vector<uint8_t> file = test::BuildBitmap(test::FaceBitmapFields());
     file[1] = 'A';
     EXPECT_EQ(Check(file), 2);
     file[0] = 'M';
@@ -39,32 +39,32 @@ TEST_F(CheckBitmap, OtherFirstBytesGiveTwoEvenWithEightAt28) {
 
 TEST_F(CheckBitmap, OtherDepthsGiveThree) {
     for (const uint16_t depth : {24, 4, 1, 16, 32, 0}) {
-        test::BitmapSpec spec = test::FaceBitmapSpec();
-        spec.bitCount = depth;
-        EXPECT_EQ(Check(test::BuildBitmap(spec)), 3) << depth;
+        test::BitmapFields fields = test::FaceBitmapFields();
+        fields.bitCount = depth;
+        EXPECT_EQ(Check(test::BuildBitmap(fields)), 3) << depth;
     }
 }
 
 TEST_F(CheckBitmap, BitCountIsOneSixteenBitValueAndPlanesDoNotMatter) {
-    test::BitmapSpec spec = test::FaceBitmapSpec();
-    spec.planes = 0x0800;
-    EXPECT_EQ(Check(test::BuildBitmap(spec)), 0);
-    spec.planes = 1;
-    spec.bitCount = 0x0108;  // 8 in the low byte alone is not 8
-    EXPECT_EQ(Check(test::BuildBitmap(spec)), 3);
+    test::BitmapFields fields = test::FaceBitmapFields();
+    fields.planes = 0x0800;
+    EXPECT_EQ(Check(test::BuildBitmap(fields)), 0);
+    fields.planes = 1;
+    fields.bitCount = 0x0108;  // 8 in the low byte alone is not 8
+    EXPECT_EQ(Check(test::BuildBitmap(fields)), 3);
 }
 
 TEST_F(CheckBitmap, AnyDimensionsAndCompressionPassTheCheck) {
-    test::BitmapSpec spec = test::FaceBitmapSpec();
-    spec.width = 7;
-    spec.height = -3;
-    spec.compression = 2;
-    spec.clrUsed = 9999;
-    EXPECT_EQ(Check(test::BuildBitmap(spec)), 0);
+    test::BitmapFields fields = test::FaceBitmapFields();
+    fields.width = 7;
+    fields.height = -3;
+    fields.compression = 2;
+    fields.clrUsed = 9999;
+    EXPECT_EQ(Check(test::BuildBitmap(fields)), 0);
 }
 
 TEST_F(CheckBitmap, FileTooShortForItsHeadersIsNotABitmap) {
-    const std::vector<uint8_t> whole = test::BuildBitmap(test::FaceBitmapSpec());
+    const std::vector<uint8_t> whole = test::BuildBitmap(test::FaceBitmapFields());
     // Every cut inside the 54 header bytes, and the bare "BM".
     for (const size_t length : {2u, 13u, 14u, 17u, 18u, 29u, 53u}) {
         EXPECT_EQ(Check(std::vector<uint8_t>(whole.begin(), whole.begin() + length)), 2) << length;
@@ -74,27 +74,27 @@ TEST_F(CheckBitmap, FileTooShortForItsHeadersIsNotABitmap) {
 
 TEST_F(CheckBitmap, InfoHeaderSizeDecides) {
     for (const uint32_t size : {40u, 52u, 56u, 108u, 124u}) {
-        test::BitmapSpec spec = test::FaceBitmapSpec();
-        spec.infoSize = size;
-        EXPECT_EQ(Check(test::BuildBitmap(spec)), 0) << size;
+        test::BitmapFields fields = test::FaceBitmapFields();
+        fields.infoSize = size;
+        EXPECT_EQ(Check(test::BuildBitmap(fields)), 0) << size;
     }
     for (const uint32_t size : {12u, 0u, 39u, 41u, 64u, 0xFFFFFFFFu}) {
-        std::vector<uint8_t> file = test::BuildBitmap(test::FaceBitmapSpec());
+        std::vector<uint8_t> file = test::BuildBitmap(test::FaceBitmapFields());
         StoreLE32(&file[14], size);
         EXPECT_EQ(Check(file), 2) << size;
     }
 }
 
 TEST_F(CheckBitmap, InfoHeaderLongerThanTheFileIsNotABitmap) {
-    test::BitmapSpec spec;
-    spec.infoSize = 124;
-    std::vector<uint8_t> file = test::BuildBitmap(spec);
+    test::BitmapFields fields;
+    fields.infoSize = 124;
+    std::vector<uint8_t> file = test::BuildBitmap(fields);
     file.resize(14 + 123);
     EXPECT_EQ(Check(file), 2);
 }
 
 TEST_F(CheckBitmap, PixelOffsetInsideTheHeadersOrPastTheEndIsNotABitmap) {
-    std::vector<uint8_t> file = test::BuildBitmap(test::FaceBitmapSpec());
+    std::vector<uint8_t> file = test::BuildBitmap(test::FaceBitmapFields());
     StoreLE32(&file[10], 53);
     EXPECT_EQ(Check(file), 2);
     StoreLE32(&file[10], static_cast<uint32_t>(file.size() + 1));

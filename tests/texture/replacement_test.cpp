@@ -10,7 +10,7 @@
 namespace morvane {
 namespace {
 
-using test::BitmapSpec;
+using test::BitmapFields;
 
 class Replacement : public ::testing::Test {
 protected:
@@ -18,12 +18,12 @@ protected:
         test::WriteAll(m_dir / "face.bmp", file);
         return PrepareReplacement(m_dir / "face.bmp", format, m_out);
     }
-    Error Prepare(const BitmapSpec& spec) { return Prepare(test::BuildBitmap(spec)); }
+    Error Prepare(const BitmapFields& fields) { return Prepare(test::BuildBitmap(fields)); }
 
     // A refusal must leave the caller's bytes as they were.
-    void ExpectRefused(const BitmapSpec& spec, Error expected) {
+    void ExpectRefused(const BitmapFields& fields, Error expected) {
         m_out.fill(0xEE);
-        EXPECT_EQ(Prepare(spec), expected);
+        EXPECT_EQ(Prepare(fields), expected);
         EXPECT_TRUE(std::all_of(m_out.begin(), m_out.end(), [](uint8_t b) { return b == 0xEE; }));
     }
 
@@ -32,85 +32,88 @@ protected:
 };
 
 TEST_F(Replacement, FaceBitmapGivesTexelsAndPalette) {
-    const BitmapSpec spec = test::FaceBitmapSpec();
-    ASSERT_EQ(Prepare(spec), Error::None);
-    EXPECT_TRUE(std::equal(spec.bits.begin(), spec.bits.end(), m_out.begin()));
+    const BitmapFields fields = test::FaceBitmapFields();
+    ASSERT_EQ(Prepare(fields), Error::None);
+    EXPECT_TRUE(std::equal(fields.bits.begin(), fields.bits.end(), m_out.begin()));
     // Entry 255: blue 255, green 0, red 0xAA.
     EXPECT_EQ(LoadBE16(&m_out[2048 + 510]), (0xAA >> 3) << 11 | (255 >> 3) << 1);
 }
 
 TEST_F(Replacement, FormatIsTheSwapMode) {
-    const BitmapSpec spec = test::FaceBitmapSpec();
-    ASSERT_EQ(Prepare(test::BuildBitmap(spec), kSwapOddRowsMode), Error::None);
-    EXPECT_EQ(m_out[32], spec.bits[36]);
-    EXPECT_EQ(m_out[0], spec.bits[0]);
+    const BitmapFields fields = test::FaceBitmapFields();
+    ASSERT_EQ(Prepare(test::BuildBitmap(fields), kSwapOddRowsMode), Error::None);
+    EXPECT_EQ(m_out[32], fields.bits[36]);
+    EXPECT_EQ(m_out[0], fields.bits[0]);
 }
 
 TEST_F(Replacement, ShortColourTableIsPaddedWithZeroEntries) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.colours = test::DistinctColours(16);
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.colours = test::DistinctColours(16);
     m_out.fill(0xEE);
-    ASSERT_EQ(Prepare(spec), Error::None);
+    ASSERT_EQ(Prepare(fields), Error::None);
     EXPECT_NE(LoadBE16(&m_out[2048 + 30]), 0);
-    EXPECT_TRUE(std::all_of(m_out.begin() + 2048 + 32, m_out.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(m_out.begin() + 2048 + 32, m_out.end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST_F(Replacement, LongColourTableIsCutTo256) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.colours = test::DistinctColours(300);
-    ASSERT_EQ(Prepare(spec), Error::None);
-    EXPECT_TRUE(std::equal(spec.bits.begin(), spec.bits.end(), m_out.begin()));
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.colours = test::DistinctColours(300);
+    ASSERT_EQ(Prepare(fields), Error::None);
+    EXPECT_TRUE(std::equal(fields.bits.begin(), fields.bits.end(), m_out.begin()));
     EXPECT_EQ(LoadBE16(&m_out[2048 + 510]), (0xAA >> 3) << 11 | (255 >> 3) << 1);
 }
 
 TEST_F(Replacement, TopDownAndRunLengthEncodedAreAccepted) {
-    BitmapSpec spec = test::FaceBitmapSpec();
-    spec.height = -64;
-    EXPECT_EQ(Prepare(spec), Error::None);
+    BitmapFields fields = test::FaceBitmapFields();
+    fields.height = -64;
+    EXPECT_EQ(Prepare(fields), Error::None);
     // Row 0 is the picture's bottom row: the last row stored.
-    EXPECT_TRUE(std::equal(spec.bits.end() - 32, spec.bits.end(), m_out.begin()));
+    EXPECT_TRUE(std::equal(fields.bits.end() - 32, fields.bits.end(), m_out.begin()));
 
-    spec = test::FaceBitmapSpec();
-    spec.compression = 1;
-    spec.bits = {32, 9, 0, 0, 0, 1};  // one row of 9s, the rest left at 0
-    ASSERT_EQ(Prepare(spec), Error::None);
+    fields = test::FaceBitmapFields();
+    fields.compression = 1;
+    fields.bits = {32, 9, 0, 0, 0, 1};  // one row of 9s, the rest left at 0
+    ASSERT_EQ(Prepare(fields), Error::None);
     EXPECT_TRUE(std::all_of(m_out.begin(), m_out.begin() + 32, [](uint8_t b) { return b == 9; }));
-    EXPECT_TRUE(std::all_of(m_out.begin() + 32, m_out.begin() + 2048, [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(m_out.begin() + 32, m_out.begin() + 2048, [](uint8_t b) { return b == 0; }));
 }
 
 TEST_F(Replacement, EachRefusal) {
     EXPECT_EQ(PrepareReplacement(m_dir / "none.bmp", 9, m_out), Error::CouldNotOpenFile);
 
-    BitmapSpec spec = test::FaceBitmapSpec();
-    std::vector<uint8_t> file = test::BuildBitmap(spec);
+    BitmapFields fields = test::FaceBitmapFields();
+    std::vector<uint8_t> file = test::BuildBitmap(fields);
     file[0] = 'X';
     m_out.fill(0xEE);
     EXPECT_EQ(Prepare(file), Error::NotABitmap);
     EXPECT_EQ(m_out[0], 0xEE);
 
-    spec.infoSize = 12;
-    ExpectRefused(spec, Error::NotABitmap);
+    fields.infoSize = 12;
+    ExpectRefused(fields, Error::NotABitmap);
 
-    spec = test::FaceBitmapSpec();
-    spec.bitCount = 24;
-    ExpectRefused(spec, Error::Not256ColourBitmap);
+    fields = test::FaceBitmapFields();
+    fields.bitCount = 24;
+    ExpectRefused(fields, Error::Not256ColourBitmap);
 
-    for (const auto& [width, height] : {std::pair{32, 32}, {64, 32}, {33, 64}, {32, 65}, {-32, 64}}) {
-        spec = test::FaceBitmapSpec();
-        spec.width = width;
-        spec.height = height;
-        ExpectRefused(spec, Error::Not32x64Bitmap);
+    for (const auto& [width, height] :
+         {std::pair{32, 32}, {64, 32}, {33, 64}, {32, 65}, {-32, 64}}) {
+        fields = test::FaceBitmapFields();
+        fields.width = width;
+        fields.height = height;
+        ExpectRefused(fields, Error::Not32x64Bitmap);
     }
 
     for (const uint32_t compression : {2u, 3u, 4u, 5u, 6u}) {
-        spec = test::FaceBitmapSpec();
-        spec.compression = compression;
-        ExpectRefused(spec, Error::CompressionNotSupported);
+        fields = test::FaceBitmapFields();
+        fields.compression = compression;
+        ExpectRefused(fields, Error::CompressionNotSupported);
     }
 
-    spec = test::FaceBitmapSpec();
-    spec.bits.resize(2047);  // the last texel is missing
-    ExpectRefused(spec, Error::Invalid);
+    fields = test::FaceBitmapFields();
+    fields.bits.resize(2047);  // the last texel is missing
+    ExpectRefused(fields, Error::Invalid);
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ protected:
     std::vector<uint8_t> Convert(const std::vector<uint8_t>& file) {
         test::WriteAll(m_dir / "in.tex", file);
         std::filesystem::remove(m_dir / "out.bmp");
-        const bool converted = m_converter.ConvertTextureToBitmap(m_dir / "in.tex", m_dir / "out.bmp");
+        const bool converted =
+            m_converter.ConvertTextureToBitmap(m_dir / "in.tex", m_dir / "out.bmp");
         EXPECT_EQ(converted, std::filesystem::exists(m_dir / "out.bmp"));
         return converted ? test::ReadAll(m_dir / "out.bmp") : std::vector<uint8_t>();
     }
