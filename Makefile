@@ -18,25 +18,32 @@ demo: build
 	mkdir -p demo/out
 	$(BUILD)/tools/morvane-make-state --faces 12 --others 6 $(DEMO_STATE)
 
+CLI := $(BUILD)/cli/morvane-cli
+
 # Opens the desktop application in demo/out, so that Browse starts beside the
-# demo state. Without a display it says how to see the window, and shows what
-# the command-line tool finds in the demo state instead.
+# demo state. Without a display it says how to see the window, and does the
+# command-line job instead: look at the demo state, export its faces, and put
+# a new face over the second one.
 run: demo
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] || { [ -n "$$QT_QPA_PLATFORM" ] && \
 	        [ "$$QT_QPA_PLATFORM" != offscreen ] && [ "$$QT_QPA_PLATFORM" != minimal ]; }; then \
 	    echo "Morvane: click Browse and open GOLDENEYE.pj (in $(abspath demo/out))."; \
+	    echo "A picture to put over a face: $(abspath demo/new-face.bmp)."; \
 	    cd demo/out && exec $(abspath $(BUILD))/app/morvane; \
-	else \
-	    echo "There is no display here, so the desktop application cannot open a window."; \
-	    echo "To see it: run 'make run' in a desktop session, or run"; \
-	    echo "  QT_QPA_PLATFORM=vnc make run"; \
-	    echo "and connect a VNC viewer to port 5900 of this machine."; \
-	    echo "'make screenshot' draws the window offscreen into docs/screenshot.png."; \
-	    echo; \
-	    echo "The command-line tool on the demo state:"; \
-	    $(BUILD)/cli/morvane-cli info $(DEMO_STATE); \
-	    $(BUILD)/cli/morvane-cli list $(DEMO_STATE); \
-	fi
+	fi; \
+	echo "There is no display here, so the desktop application cannot open a window."; \
+	echo "To see it: run 'make run' in a desktop session, or run"; \
+	echo "  QT_QPA_PLATFORM=vnc make run"; \
+	echo "and connect a VNC viewer to port 5900 of this machine."; \
+	echo "'make screenshot' draws the window offscreen into docs/screenshot.png."; \
+	echo; \
+	echo "The command-line tool on the demo state instead:"; \
+	set -e; \
+	$(CLI) info $(DEMO_STATE); \
+	$(CLI) list $(DEMO_STATE); \
+	$(CLI) export $(DEMO_STATE) demo/faces; \
+	$(CLI) replace $(DEMO_STATE) 2 demo/new-face.bmp; \
+	echo "The faces are in demo/faces/; the new state is demo/out/GOLDENEYE_new.pj."
 
 screenshot: build
 	bash scripts/screenshot.sh $(BUILD)
@@ -45,4 +52,4 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) demo/out
+	rm -rf $(BUILD) demo/out demo/faces

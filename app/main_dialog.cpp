@@ -191,7 +191,8 @@ void CMainDialog::OnOK() {
         ShowMessage(loaded);
         return;
     }
-    m_session->OutputStatePath = OutputPathFor(path);
+    // The new state's name depends on the kind of state, known once loaded.
+    m_session->OutputStatePath = OutputPathFor(path, m_session->image.format);
 
     const int32_t shown = ExtractTextures(*m_session, *this);
     if (shown != 0) {

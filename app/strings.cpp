@@ -49,7 +49,8 @@ QString MessageText(Error error) {
         case Error::None: return QString();
         case Error::CouldNotOpenFile: return QStringLiteral("Could not open file.");
         case Error::FileTooLarge: return QStringLiteral("The file is too large");
-        case Error::CouldNotWriteSaveState: return QStringLiteral("Could not write the save state.");
+        case Error::CouldNotWriteSaveState:
+            return QStringLiteral("Could not write the save state.");
         case Error::CouldNotWriteFile: return QStringLiteral("Could not write the file.");
         case Error::StateTooShort:
             return QStringLiteral("The file is too short to be a save state");
@@ -57,15 +58,19 @@ QString MessageText(Error error) {
         case Error::UnsupportedRegion: return QStringLiteral("Unsupported Goldeneye Region!");
         case Error::TextureTableNotValid: return QStringLiteral("The texture table is not valid");
         case Error::MemoryAllocationFailure: return QStringLiteral("Memory Allocation failure");
-        case Error::DamagedArchive: return QStringLiteral("The save state's archive is damaged");
-        case Error::NoStateInArchive: return QStringLiteral("The archive holds no save state");
-        case Error::StateTooLarge: return QStringLiteral("The save state is too large");
+        case Error::DamagedArchive:
+            return QStringLiteral("The save state's archive is damaged or cannot be read");
+        case Error::NoStateInArchive:
+            return QStringLiteral("The archive holds no Project64 save state");
+        case Error::StateTooLarge:
+            return QStringLiteral("The save state is larger than 64 MiB unpacked");
         case Error::UnsupportedRdramSize:
-            return QStringLiteral("The save state's memory size is not supported");
+            return QStringLiteral("The save state's memory size is neither 4 nor 8 MiB");
         case Error::UnsupportedStateVersion:
             return QStringLiteral("The save state's version is not supported");
         case Error::NotABitmap: return QStringLiteral("The file was not a bitmap");
-        case Error::Not256ColourBitmap: return QStringLiteral("The file was not a 256 colour bitmap");
+        case Error::Not256ColourBitmap:
+            return QStringLiteral("The file was not a 256 colour bitmap");
         case Error::Not32x64Bitmap: return QStringLiteral("The file was not a 32x64 bitmap");
         case Error::CompressionNotSupported:
             return QStringLiteral("The file's compression is not supported");

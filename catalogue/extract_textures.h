@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "savestate/save_state_image.h"
+
 namespace morvane {
 
 struct Session;
@@ -16,8 +18,11 @@ class UserInterface;
 // texture.
 int32_t ExtractTextures(Session& session, UserInterface& ui);
 
-// The path that replacements of the state at `statePath` are written to: the
-// file name up to its last '.', followed by "_new.pj", in the same folder.
-std::filesystem::path OutputPathFor(const std::filesystem::path& statePath);
+// The path that replacements of the state at `statePath` are written to, in
+// the same folder: the file name up to its last '.', followed by "_new.pj".
+// A zipped or gzipped state keeps its ".zip" or ".gz" at the end, and a
+// mupen64plus state keeps its own extension (X.st0 gives X_new.st0).
+std::filesystem::path OutputPathFor(const std::filesystem::path& statePath,
+                                    const StateFormat& format = {});
 
 }  // namespace morvane

@@ -1,5 +1,6 @@
 #include "catalogue/texture_catalogue.h"
 
+#include <array>
 #include <vector>
 
 #include "catalogue/session.h"
@@ -15,9 +16,8 @@ uint32_t ReadRdramWord(const SaveStateImage& image, uint32_t address) {
     return LoadBE32(bytes);
 }
 
-bool IsGoldeneye(const SaveStateImage& image) {
-    return image.header.size() >= kGameNameOffset + 4 && image.header[40] == 'G' &&
-           image.header[41] == 'O' && image.header[42] == 'L' && image.header[43] == 'D';
+bool IsGoldeneye(const CartridgeId& cartridge) {
+    return cartridge.name == std::array<uint8_t, 4>{'G', 'O', 'L', 'D'};
 }
 
 }  // namespace
@@ -46,11 +46,14 @@ CatalogueResult BuildTextureCatalogue(Session& session, UserInterface& ui) {
     CatalogueResult result;
     catalogue.shownCount = 0;
 
-    if (!IsGoldeneye(image)) {
+    // Project 64 states carry the cartridge header; mupen64plus states only its
+    // MD5, which the image turns into the same two fields.
+    const CartridgeId cartridge = CartridgeIdOf(image);
+    if (!IsGoldeneye(cartridge)) {
         ui.ShowMessage(Error::NotGoldeneye);
         return result;
     }
-    const uint16_t region = LoadLE16(&image.header[kRegionOffset]);
+    const uint16_t region = cartridge.region;
     uint32_t tableRoot = 0;
     if (region == kRegionNtsc) {
         result.release = Release::Ntsc;

@@ -1,7 +1,8 @@
 #pragma once
 // Game detection and the texture catalogue.
 //
-// Header fields (header block, memory order):
+// Header fields (header block, memory order), as CartridgeIdOf gives them for
+// every kind of state:
 //   40..43  "GOLD", the start of the cartridge's name
 //   70..71  region code, little-endian: 0x0045 NTSC, 0x0050 PAL
 //
@@ -17,6 +18,7 @@
 #include <filesystem>
 
 #include "common/error.h"
+#include "savestate/save_state_image.h"
 
 namespace morvane {
 
@@ -27,8 +29,8 @@ inline constexpr uint32_t kTableRootNtsc = 0x8008C72C;
 inline constexpr uint32_t kTableRootPal = 0x80073B0C;
 inline constexpr uint16_t kRegionNtsc = 0x0045;
 inline constexpr uint16_t kRegionPal = 0x0050;
-inline constexpr size_t kGameNameOffset = 40;
-inline constexpr size_t kRegionOffset = 70;
+inline constexpr size_t kGameNameOffset = kCartridgeNameOffset;
+inline constexpr size_t kRegionOffset = kCartridgeRegionOffset;
 
 inline constexpr size_t kCatalogueSlots = 512;
 inline constexpr uint32_t kFirstRecordSize = 4104;

@@ -1,5 +1,7 @@
 #include "cli/messages.h"
 
+#include <cstdio>
+
 namespace morvane::cli {
 
 std::string_view MessageText(Error error) {
@@ -14,10 +16,11 @@ std::string_view MessageText(Error error) {
         case Error::UnsupportedRegion: return "Unsupported Goldeneye Region!";
         case Error::TextureTableNotValid: return "The texture table is not valid";
         case Error::MemoryAllocationFailure: return "Memory Allocation failure";
-        case Error::DamagedArchive: return "The save state's archive is damaged";
-        case Error::NoStateInArchive: return "The archive holds no save state";
-        case Error::StateTooLarge: return "The save state is too large";
-        case Error::UnsupportedRdramSize: return "The save state's memory size is not supported";
+        case Error::DamagedArchive:
+            return "The save state's archive is damaged or cannot be read";
+        case Error::NoStateInArchive: return "The archive holds no Project64 save state";
+        case Error::StateTooLarge: return "The save state is larger than 64 MiB unpacked";
+        case Error::UnsupportedRdramSize: return "The save state's memory size is neither 4 nor 8 MiB";
         case Error::UnsupportedStateVersion: return "The save state's version is not supported";
         case Error::NotABitmap: return "The file was not a bitmap";
         case Error::Not256ColourBitmap: return "The file was not a 256 colour bitmap";
@@ -39,6 +42,37 @@ std::string_view StatusText(Status status) {
         case Status::DetectedPal: return "Detected Goldeneye PAL";
     }
     return "";
+}
+
+std::string FormatText(const SaveStateImage& image) {
+    std::string text;
+    switch (image.format.layout) {
+        case StateLayout::Unmarked:
+            text = "unmarked, read as Project64's classic layout";
+            break;
+        case StateLayout::Project64Classic: text = "Project64, classic layout"; break;
+        case StateLayout::Project64Wide: text = "Project64, 64-bit layout"; break;
+        case StateLayout::Project64Fork: text = "Project64 fork, 2023 layout"; break;
+        case StateLayout::Mupen64Plus: {
+            const uint32_t v = image.format.version;
+            char version[32];
+            if ((v & 0xFF) != 0) {
+                std::snprintf(version, sizeof version, "%u.%u.%u", v >> 16, (v >> 8) & 0xFF,
+                              v & 0xFF);
+            } else {
+                std::snprintf(version, sizeof version, "%u.%u", v >> 16, (v >> 8) & 0xFF);
+            }
+            text = std::string("mupen64plus ") + version;
+            break;
+        }
+    }
+    text += ", " + std::to_string(image.RdramImage.size() / (1024 * 1024)) + " MiB RDRAM";
+    switch (image.format.container) {
+        case StateContainer::Plain: break;
+        case StateContainer::Zip: text += ", zipped"; break;
+        case StateContainer::Gzip: text += ", gzipped"; break;
+    }
+    return text;
 }
 
 }  // namespace morvane::cli

@@ -32,7 +32,10 @@ struct LogicalPalette {
 class CDib {
 public:
     // Reads a whole bitmap file. Returns the file's length, or 0 with the
-    // object left empty.
+    // object left empty. Refused: a file that does not begin with "BM", is too
+    // short for its headers, has an info header other than 40, 52, 56, 108 or
+    // 124 bytes, a bfOffBits below 14 + biSize or not before the file's end,
+    // or an uncompressed pixel array shorter than its rows.
     uint32_t Read(std::span<const uint8_t> file);
     uint32_t Read(const std::filesystem::path& path);
 
@@ -42,7 +45,9 @@ public:
     // for 1, 4 and 8 bits per pixel, otherwise 0.
     uint16_t ColourCount() const;
 
-    // Makes m_pPalette from the colour table. 0 without a header block, else 1.
+    // Makes m_pPalette from the colour table, which starts biSize bytes into
+    // the header block. A colour count past the block's end is cut to the
+    // entries the block holds. 0 without a header block, else 1.
     int BuildPalette();
 
     bool Empty() const { return m_pInfo.empty(); }

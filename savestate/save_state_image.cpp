@@ -6,6 +6,7 @@
 
 #include "common/byte_order.h"
 #include "common/file_io.h"
+#include "savestate/state_containers.h"
 
 namespace morvane {
 namespace {
@@ -15,6 +16,26 @@ namespace {
 void CopyReversingWords(std::span<const uint8_t> from, std::vector<uint8_t>& to) {
     to.resize(from.size());
     ReverseWordBytes(from.data(), to.data(), from.size() / 4);
+}
+
+// Splits an unpacked state into the image's blocks.
+Error LoadBlocks(SaveStateImage& image, std::span<const uint8_t> state) {
+    StateBlocks blocks;
+    if (const Error detected = DetectStateLayout(state, blocks); detected != Error::None) {
+        return detected;
+    }
+    const size_t tailStart = blocks.header + blocks.rdram;
+    if (state.size() < tailStart || state.size() - tailStart < blocks.tail) {
+        return Error::StateTooShort;
+    }
+    image.format.layout = blocks.layout;
+    image.format.version = blocks.version;
+    CopyReversingWords(state.subspan(0, blocks.header), image.header);
+    CopyReversingWords(state.subspan(blocks.header, blocks.rdram), image.RdramImage);
+    CopyReversingWords(state.subspan(tailStart, blocks.tail), image.tail);
+    const std::span<const uint8_t> rest = state.subspan(tailStart + blocks.tail);
+    image.trailing.assign(rest.begin(), rest.end());
+    return Error::None;
 }
 
 }  // namespace
@@ -29,16 +50,31 @@ bool AllocateRdram(SaveStateImage& image) {
 }
 
 Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
-    if (file.size() < kSaveStateSize) {
-        return Error::StateTooShort;
+    // Built aside and moved in whole, so that a refusal leaves the image as it was.
+    SaveStateImage loaded;
+    std::vector<uint8_t> unpacked;
+    std::span<const uint8_t> state = file;
+    if (IsGzip(file)) {
+        if (const Error error = GunzipState(file, unpacked); error != Error::None) {
+            return error;
+        }
+        loaded.format.container = StateContainer::Gzip;
+        state = unpacked;
+    } else if (IsZip(file)) {
+        const Error error =
+            ReadZipState(file, IsProject64StateStart, unpacked, loaded.archiveEntry);
+        if (error != Error::None) {
+            return error;
+        }
+        loaded.format.container = StateContainer::Zip;
+        loaded.archive.assign(file.begin(), file.end());
+        state = unpacked;
     }
-    CopyReversingWords(file.subspan(0, kHeaderBlockSize), image.header);
-    CopyReversingWords(file.subspan(kHeaderBlockSize, kRdramBlockSize), image.RdramImage);
-    CopyReversingWords(file.subspan(kHeaderBlockSize + kRdramBlockSize, kTailBlockSize),
-                       image.tail);
-    const std::span<const uint8_t> rest = file.subspan(kSaveStateSize);
-    image.trailing.assign(rest.begin(), rest.end());
-    image.loaded = true;
+    if (const Error error = LoadBlocks(loaded, state); error != Error::None) {
+        return error;
+    }
+    loaded.loaded = true;
+    image = std::move(loaded);
     return Error::None;
 }
 
@@ -90,10 +126,28 @@ std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
     return file;
 }
 
+Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file) {
+    std::vector<uint8_t> state = SaveStateFileBytes(image);
+    switch (image.format.container) {
+        case StateContainer::Plain:
+            file = std::move(state);
+            return Error::None;
+        case StateContainer::Gzip:
+            return GzipState(state, file) ? Error::None : Error::CouldNotWriteSaveState;
+        case StateContainer::Zip:
+            return ReplaceZipState(image.archive, image.archiveEntry, state, file)
+                       ? Error::None
+                       : Error::CouldNotWriteSaveState;
+    }
+    return Error::CouldNotWriteSaveState;
+}
+
 Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path) {
     std::vector<uint8_t> file;
     try {
-        file = SaveStateFileBytes(image);
+        if (const Error packed = PackSaveStateFile(image, file); packed != Error::None) {
+            return packed;
+        }
     } catch (const std::bad_alloc&) {
         return Error::CouldNotWriteSaveState;
     }

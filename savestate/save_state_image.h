@@ -1,32 +1,54 @@
 #pragma once
-// The save-state image: one Project 64 save state held in memory.
+// The save-state image: one emulator save state held in memory.
 //
-// File layout (offsets in bytes), every 32-bit word stored least significant
-// byte first:
+// Every state we know is a header block, the console's main memory (the RDRAM
+// block) and a tail block, each a run of 32-bit words stored least significant
+// byte first, then any trailing bytes. The layout is told by the state's first
+// bytes, never by the file's name (offsets and sizes in bytes):
 //
-//   0          header block   1884 bytes      carried unchanged, two fields read
-//   1884       RDRAM block    4 MiB           the console's main memory
-//   4196188    tail block     8192 bytes      carried unchanged
-//   4204380    trailing bytes any length      carried unchanged
+//   first bytes              layout               header  RDRAM          tail
+//   0x23D8A6C8 (LE word)     Project 64 classic     1884  size word      8192
+//   0x25EF3FAC (LE word)     Project 64 64-bit      2656  size word      8192
+//   0x23D8A6C9 (LE word)     Project 64 fork        2136  size word      8192 + 536
+//   "M64+SAVE"               mupen64plus 1.x         444  8 MiB          the rest, whole words
+//   anything else            unmarked               1884  4 MiB          8192
 //
-// In memory the header, RDRAM and tail blocks hold the same words with the
-// bytes of every word reversed ("memory order"), so the RDRAM block is a
-// byte-for-byte picture of the console's big-endian memory: byte n of the block
-// is console physical address n. Trailing bytes are kept exactly as they stand
-// in the file.
+// - Project 64's RDRAM size word is the little-endian word at offset 4,
+//   0x400000 or 0x800000; any other size is refused. Its tail is DMEM and IMEM
+//   (0x1000 bytes each), and in the fork's layout 536 more bytes of its own.
+//   Its header holds a copy of the cartridge header at offset 8 in all three
+//   layouts, so in memory order the cartridge name starts at 40 and the region
+//   code lies at 70.
+// - A mupen64plus header starts with "M64+SAVE", a big-endian version word and
+//   the cartridge's MD5 as 32 hexadecimal characters; for every version 1.x
+//   RDRAM follows at 444 and is always 8 MiB. Other major versions are refused.
+// - An unmarked state is read the way Morvane always read states: the classic
+//   layout with 4 MiB, the header not consulted. The game test decides.
 //
-// A game address maps to the RDRAM block by its low 24 bits.
+// The state may come as it is, zipped or gzipped (state_containers.h); it is
+// written back in the same form.
+//
+// In memory every block holds the same words with the bytes of each word
+// reversed ("memory order"), so the RDRAM block is a byte-for-byte picture of
+// the console's big-endian memory: byte n of the block is console physical
+// address n. Trailing bytes are kept exactly as they stand in the file.
+//
+// A game address maps to the RDRAM block by its low 24 bits; every bounds check
+// uses the block's real length.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "common/error.h"
 
 namespace morvane {
 
+// The classic layout with 4 MiB, the oldest and still the commonest state.
 inline constexpr size_t kHeaderBlockSize = 1884;
 inline constexpr size_t kRdramBlockSize = 4 * 1024 * 1024;
 inline constexpr size_t kTailBlockSize = 8192;
@@ -36,12 +58,65 @@ static_assert(kHeaderBlockSize % 4 == 0 && kRdramBlockSize % 4 == 0 && kTailBloc
 
 inline constexpr uint32_t kAddressMask = 0xFFFFFF;
 
+// Where the cartridge header copy puts the game's name and region (memory
+// order, Project 64 layouts).
+inline constexpr size_t kCartridgeNameOffset = 40;
+inline constexpr size_t kCartridgeRegionOffset = 70;
+
+enum class StateContainer : uint8_t {
+    Plain,  // the state's bytes as they are
+    Zip,    // one entry of a PKZIP archive (Project 64's "Auto Zip Saves")
+    Gzip,   // gzip-compressed (the mupen64plus family)
+};
+
+enum class StateLayout : uint8_t {
+    Unmarked,          // no known magic: the classic layout with 4 MiB, unchecked
+    Project64Classic,  // 0x23D8A6C8
+    Project64Wide,     // 0x25EF3FAC: 64-bit program counter, CP0 registers and TLB
+    Project64Fork,     // 0x23D8A6C9: a community fork's own layout
+    Mupen64Plus,       // "M64+SAVE"
+};
+
+struct StateFormat {
+    StateContainer container = StateContainer::Plain;
+    StateLayout layout = StateLayout::Project64Classic;
+    uint32_t version = 0;  // mupen64plus's version word, e.g. 0x00010900 for 1.9
+};
+
 struct SaveStateImage {
     std::vector<uint8_t> header;      // memory order
     std::vector<uint8_t> RdramImage;  // memory order: the console's big-endian memory
     std::vector<uint8_t> tail;        // memory order
     std::vector<uint8_t> trailing;    // file order, everything after the tail block
+    StateFormat format;               // how the state came, and how it goes back
+    std::vector<uint8_t> archive;     // a zipped state's archive, as read
+    uint64_t archiveEntry = 0;        // the state's entry in `archive`
     bool loaded = false;              // false until the first successful load
+};
+
+// The two fields of the cartridge header that name the game and its release.
+struct CartridgeId {
+    std::array<uint8_t, 4> name{};  // the first four characters of the cartridge's name
+    uint16_t region = 0;            // the region code, read as a little-endian number
+};
+
+// The blocks of one state, as its first bytes tell them.
+struct StateBlocks {
+    StateLayout layout = StateLayout::Unmarked;
+    uint32_t version = 0;
+    size_t header = 0;
+    size_t rdram = 0;
+    size_t tail = 0;
+};
+
+// How the name of a replacement is made from the opened state's name.
+struct OutputNameRule {
+    // ".zip" or ".gz": when the name ends with it (in any case), it is set aside
+    // before the name is changed and put back after. Empty for a plain state.
+    std::string_view containerSuffix;
+    // True for the mupen64plus family, whose emulators list only their own
+    // extension: X.st0 gives X_new.st0 rather than X_new.pj.
+    bool keepOwnExtension = false;
 };
 
 // save_state_image.cpp
@@ -49,8 +124,10 @@ struct SaveStateImage {
 // Takes the RDRAM buffer for a new image. False when it cannot be had.
 bool AllocateRdram(SaveStateImage& image);
 
-// Reads a save-state file's bytes into the image. StateTooShort, with the
-// image left exactly as it was, when the file cannot hold the three blocks.
+// Reads a save-state file's bytes into the image, unpacking a zip or gzip
+// container first. Every refusal leaves the image exactly as it was:
+// StateTooShort when the state cannot hold its blocks, DamagedArchive,
+// NoStateInArchive, StateTooLarge, UnsupportedRdramSize, UnsupportedStateVersion.
 Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file);
 
 // Reads the file at `path` and loads it. CouldNotOpenFile when it cannot be
@@ -69,11 +146,34 @@ bool WriteRdram(SaveStateImage& image, uint32_t address, std::span<const uint8_t
 // True when (address AND 0xFFFFFF) + length lies within the RDRAM block.
 bool RdramRangeFits(const SaveStateImage& image, uint32_t address, uint64_t length);
 
-// The image as save-state file bytes, as WriteSaveState writes them.
+// The state's own bytes, in the emulator's layout: for a plain state exactly
+// what WriteSaveState writes, for a zipped or gzipped one what goes inside.
 std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image);
 
-// Writes the whole image to `path` atomically. CouldNotWriteSaveState when it
-// fails, with any earlier file at `path` untouched. The image never changes.
+// The whole file that WriteSaveState writes: the state in the container it
+// came in. CouldNotWriteSaveState when the container cannot be made.
+Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file);
+
+// Writes the whole image to `path` atomically, in the form it was loaded from.
+// CouldNotWriteSaveState when it fails, with any earlier file at `path`
+// untouched. The image never changes.
 Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path);
+
+// state_layout.cpp
+
+// True when `start` begins with one of Project 64's state magics.
+bool IsProject64StateStart(std::span<const uint8_t> start);
+
+// Tells the layout and block sizes from an unpacked state's first bytes.
+// StateTooShort when there are too few bytes to tell, UnsupportedRdramSize,
+// UnsupportedStateVersion. The caller checks that the blocks are all there.
+Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks);
+
+// The cartridge's name and region: from the header copy for Project 64 (and
+// unmarked) states, from the MD5 for mupen64plus states, whose header has no
+// copy. An MD5 of none of Goldeneye's releases gives an empty name.
+CartridgeId CartridgeIdOf(const SaveStateImage& image);
+
+OutputNameRule OutputNameRuleFor(const StateFormat& format);
 
 }  // namespace morvane

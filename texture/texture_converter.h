@@ -28,6 +28,7 @@
 namespace morvane {
 
 inline constexpr size_t kTextureFileHeaderSize = 16;
+inline constexpr std::array<uint8_t, 4> kTextureMagic = {'G', 'T', 'E', 'X'};
 inline constexpr uint32_t kTexturePaletteOffset = 2048;
 
 // The mode value for which SwapOddRowWords exchanges the halves of each
@@ -40,8 +41,9 @@ class CTextureConverter {
 public:
     // texture_file.cpp
 
-    // Writes a texture file of 16 + record.size bytes. 0 when written, 1 when
-    // the file could not be written. `payload` holds at least record.size bytes.
+    // Writes a texture file of 16 + record.size bytes, replacing any file at
+    // `path` whole. 0 when written, 1 when the file could not be written or
+    // `payload` holds fewer than record.size bytes.
     int WriteTextureFile(TextureRecord record, std::span<const uint8_t> payload,
                          const std::filesystem::path& path) const;
 
@@ -61,9 +63,12 @@ public:
     // bitmap_to_texture.cpp
 
     // Converts a whole 8-bit bitmap file in memory into texel indices followed
-    // by the big-endian 5-5-5-1 palette, replacing `out`. Non-zero on success;
-    // zero, with `out` untouched, when the bitmap is not 8 bits per pixel or
-    // cannot be read within its bytes.
+    // by the big-endian 5-5-5-1 palette, replacing `out`: width x height
+    // texels, row 0 the picture's bottom row, then one entry for each 4 bytes
+    // of colour table (from 14 + biSize up to bfOffBits). Uncompressed and
+    // RLE8 bits are read. Non-zero on success; zero, with `out` untouched, when
+    // the bitmap is not 8 bits per pixel, is compressed otherwise, or cannot be
+    // read within its bytes.
     int ConvertBitmapToTexture(std::span<const uint8_t> bitmap, std::vector<uint8_t>& out,
                                int mode) const;
 
@@ -74,9 +79,20 @@ public:
 
 // check_bitmap_file.cpp
 
-// 0 accepted, 1 the file cannot be opened, 2 not a bitmap, 3 not 8 bits per
-// pixel.
+// The results of CheckBitmapFile.
+inline constexpr int kBitmapAccepted = 0;
+inline constexpr int kBitmapCouldNotOpen = 1;
+inline constexpr int kBitmapNotABitmap = 2;
+inline constexpr int kBitmapNot256Colour = 3;
+
+// 0 accepted, 1 the file cannot be opened (or is too large to read), 2 not a
+// bitmap, 3 not 8 bits per pixel. Not a bitmap: it does not begin with "BM",
+// is too short for its own headers, has an info header other than 40, 52,
+// 56, 108 or 124 bytes, or a pixel offset inside its headers or past its end.
 int CheckBitmapFile(const std::filesystem::path& path);
+
+// The same checks on a whole file already in memory: 0, 2 or 3.
+int CheckBitmapBytes(std::span<const uint8_t> file);
 
 // replacement.cpp
 
@@ -86,8 +102,10 @@ using ReplacementBytes = std::array<uint8_t, kFaceTextureBytes>;
 
 // Reads the picture at `path` and prepares it as a replacement for a texture
 // of the given format. Error::None with `out` filled, or the refusal:
-// CouldNotOpenFile, NotABitmap, Not256ColourBitmap, Not32x64Bitmap,
-// CompressionNotSupported or Invalid. `out` is untouched on refusal.
+// CouldNotOpenFile, FileTooLarge, NotABitmap, Not256ColourBitmap,
+// Not32x64Bitmap, CompressionNotSupported or Invalid. `out` is untouched on
+// refusal. A colour table of fewer than 256 entries is padded with zero
+// entries, a longer one cut to 256.
 Error PrepareReplacement(const std::filesystem::path& path, uint8_t format, ReplacementBytes& out);
 
 }  // namespace morvane

@@ -1,17 +1,53 @@
 #include "tools/state_generator.h"
 
 #include <algorithm>
+#include <cstring>
+
+#define ZLIB_CONST
+#include <zlib.h>
 
 namespace morvane::gen {
 namespace {
 
-constexpr size_t kHeaderSize = 1884;
-constexpr size_t kRdramSize = 4 * 1024 * 1024;
-constexpr size_t kTailSize = 8192;
-constexpr uint32_t kMagic = 0x23D8A6C8;
-constexpr uint32_t kTableStart = 0x80100000;
-constexpr uint32_t kTextureTop = 0x803C0000;  // textures are laid out downwards from here
+constexpr size_t kRdram8 = 8 * 1024 * 1024;
+constexpr size_t kDmemImem = 8192;
 constexpr uint32_t kFirstRecordSize = 4104;
+
+// Where the table and the textures go: in the lower 4 MiB, or with 8 MiB of
+// RDRAM in the upper 4 MiB, where only a state read at its full size has them.
+constexpr uint32_t kTableStart4 = 0x80100000;
+constexpr uint32_t kTextureTop4 = 0x803C0000;  // textures are laid out downwards from here
+constexpr uint32_t kTableStart8 = 0x80500000;
+constexpr uint32_t kTextureTop8 = 0x807C0000;
+
+struct ProjectLayout {
+    uint32_t magic;
+    size_t header;
+    size_t tail;
+};
+
+ProjectLayout LayoutOf(Layout layout) {
+    switch (layout) {
+        case Layout::Project64Wide: return {0x25EF3FAC, 2656, kDmemImem};
+        case Layout::Project64Fork: return {0x23D8A6C9, 2136, kDmemImem + 536};
+        default: return {0x23D8A6C8, 1884, kDmemImem};
+    }
+}
+
+// mupen64plus: "M64+SAVE", the version, the MD5, 400 bytes of registers; the
+// tail holds everything after RDRAM, whose length grew with the versions.
+constexpr size_t kMupenHeader = 444;
+constexpr size_t kMupenTail10 = 16788244 - 400 - kRdram8;
+
+size_t MupenTailSize(uint32_t version) {
+    if (version < 0x00010100) {
+        return kMupenTail10 + 1024;  // the event queue, as long as it was
+    }
+    if (version < 0x00010200) {
+        return kMupenTail10 + 1024 + 4;
+    }
+    return kMupenTail10 + 1024 + 4 + 4096;
+}
 
 void PutBE16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
     b[at] = static_cast<uint8_t>(v >> 8);
@@ -85,7 +121,7 @@ std::array<Rgb, 8> FaceColours(int n) {
 // bottom row becomes texel row 0.
 std::array<uint8_t, 2048> DrawFace(int n) {
     std::array<uint8_t, 2048> picture{};
-    const int hairline = 10 + n % 4;      // where the hair ends
+    const int hairline = 15 + n % 4;      // where the hair ends
     const int eyeRow = 24 + n % 3;
     const int mouthWidth = 4 + n % 4;
     const bool beard = n % 5 == 3;
@@ -215,27 +251,180 @@ std::vector<uint8_t> FaceBitmap(int n) {
     return bmp;
 }
 
+namespace {
+
+void PutReversedWords(std::vector<uint8_t>& out, const std::vector<uint8_t>& block) {
+    for (size_t w = 0; w + 4 <= block.size(); w += 4) {
+        for (int k = 3; k >= 0; --k) {
+            out.push_back(block[w + static_cast<size_t>(k)]);
+        }
+    }
+}
+
+std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& bytes) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
+    stream.next_in = bytes.data();
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(out.size() - stream.avail_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+void AppendLE16(std::vector<uint8_t>& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void AppendLE32(std::vector<uint8_t>& b, uint32_t v) {
+    AppendLE16(b, v & 0xFFFF);
+    AppendLE16(b, v >> 16);
+}
+
+}  // namespace
+
+std::string GoldeneyeMd5(Region region) {
+    switch (region) {
+        case Region::Ntsc: return "70C525880240C1E838B8B1BE35666C3B";
+        case Region::Pal: return "CFF69B70A8AD674A0EFE5558765855C9";
+        case Region::Japan: return "1880DA358F875C0740D4A6731E110109";
+    }
+    return "";
+}
+
+std::vector<uint8_t> MakeZip(const std::vector<ZipEntry>& entries) {
+    constexpr uint32_t kDosTime = 12 << 11;                          // 12:00:00
+    constexpr uint32_t kDosDate = ((2024 - 1980) << 9) | (1 << 5) | 1;  // 2024-01-01
+    std::vector<uint8_t> zip;
+    std::vector<uint8_t> directory;
+    for (const ZipEntry& entry : entries) {
+        const uint32_t crc = static_cast<uint32_t>(
+            crc32(0, entry.data.data(), static_cast<uInt>(entry.data.size())));
+        const std::vector<uint8_t> stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
+        const uint32_t method = entry.deflate ? 8 : 0;
+        const uint32_t offset = static_cast<uint32_t>(zip.size());
+        AppendLE32(zip, 0x04034B50);
+        AppendLE16(zip, 20);  // version needed: 2.0
+        AppendLE16(zip, 0);   // flags
+        AppendLE16(zip, method);
+        AppendLE16(zip, kDosTime);
+        AppendLE16(zip, kDosDate);
+        AppendLE32(zip, crc);
+        AppendLE32(zip, static_cast<uint32_t>(stored.size()));
+        AppendLE32(zip, static_cast<uint32_t>(entry.data.size()));
+        AppendLE16(zip, static_cast<uint32_t>(entry.name.size()));
+        AppendLE16(zip, 0);  // extra field
+        zip.insert(zip.end(), entry.name.begin(), entry.name.end());
+        zip.insert(zip.end(), stored.begin(), stored.end());
+
+        AppendLE32(directory, 0x02014B50);
+        AppendLE16(directory, 20);  // made by: 2.0, MS-DOS
+        AppendLE16(directory, 20);
+        AppendLE16(directory, 0);
+        AppendLE16(directory, method);
+        AppendLE16(directory, kDosTime);
+        AppendLE16(directory, kDosDate);
+        AppendLE32(directory, crc);
+        AppendLE32(directory, static_cast<uint32_t>(stored.size()));
+        AppendLE32(directory, static_cast<uint32_t>(entry.data.size()));
+        AppendLE16(directory, static_cast<uint32_t>(entry.name.size()));
+        AppendLE16(directory, 0);  // extra field
+        AppendLE16(directory, 0);  // comment
+        AppendLE16(directory, 0);  // disk
+        AppendLE16(directory, 0);  // internal attributes
+        AppendLE32(directory, 0);  // external attributes
+        AppendLE32(directory, offset);
+        directory.insert(directory.end(), entry.name.begin(), entry.name.end());
+    }
+    const uint32_t directoryOffset = static_cast<uint32_t>(zip.size());
+    zip.insert(zip.end(), directory.begin(), directory.end());
+    AppendLE32(zip, 0x06054B50);
+    AppendLE16(zip, 0);
+    AppendLE16(zip, 0);
+    AppendLE16(zip, static_cast<uint32_t>(entries.size()));
+    AppendLE16(zip, static_cast<uint32_t>(entries.size()));
+    AppendLE32(zip, static_cast<uint32_t>(directory.size()));
+    AppendLE32(zip, directoryOffset);
+    AppendLE16(zip, 0);  // comment
+    return zip;
+}
+
+std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8,
+                 Z_DEFAULT_STRATEGY);
+    std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
+    stream.next_in = bytes.data();
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(out.size() - stream.avail_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+std::vector<uint8_t> TimingData(uint32_t seed) {
+    Random random(seed ^ 0xDA7Au);
+    std::vector<uint8_t> dat(4 + 22 * 4 + 64);
+    random.Fill(dat);
+    PutLE32(dat, 0, 0x750A6BEB);
+    return dat;
+}
+
 GeneratedState GenerateSaveState(const StateOptions& options) {
     Random random(options.seed);
-    std::vector<uint8_t> header(kHeaderSize);
-    std::vector<uint8_t> rdram(kRdramSize, 0);
-    std::vector<uint8_t> tail(kTailSize);
-    random.Fill(header);
-    random.Fill(tail);
+    const bool mupen = options.layout == Layout::Mupen64Plus;
+    const ProjectLayout project = LayoutOf(options.layout);
+    const size_t rdramSize = mupen ? kRdram8 : std::max<size_t>(options.rdramSize, 4 << 20);
+    const bool high = rdramSize >= kRdram8;
+    const uint32_t tableStart = high ? kTableStart8 : kTableStart4;
+    const uint32_t textureTop = high ? kTextureTop8 : kTextureTop4;
 
-    // Header, in memory order: the emulator's magic and RDRAM size, then its
-    // copy of the cartridge header at offset 8.
-    PutBE32(header, 0, kMagic);
-    PutBE32(header, 4, static_cast<uint32_t>(kRdramSize));
-    PutBE32(header, 8, 0x80371240);
-    std::string name = options.gameName;
-    name.resize(20, ' ');
-    std::copy(name.begin(), name.end(), header.begin() + 40);
-    header[67] = 'N';
-    header[68] = 'G';
-    header[69] = 'E';
-    header[70] = options.region == Region::Ntsc ? 'E' : options.region == Region::Pal ? 'P' : 'J';
-    header[71] = 0;
+    std::vector<uint8_t> header(mupen ? kMupenHeader : project.header);
+    std::vector<uint8_t> rdram(rdramSize, 0);
+    std::vector<uint8_t> tail(mupen ? MupenTailSize(options.mupenVersion) : project.tail);
+    random.Fill(header);
+    if (mupen) {
+        // Mostly zero, as the TLB tables that fill most of it are in a game.
+        std::vector<uint8_t> busy(8192 + 64);
+        random.Fill(busy);
+        std::copy(busy.begin(), busy.end(), tail.begin());
+    } else {
+        random.Fill(tail);
+    }
+
+    if (mupen) {
+        // In file order: the magic, the big-endian version and the MD5.
+        std::memcpy(header.data(), "M64+SAVE", 8);
+        PutBE32(header, 8, options.mupenVersion);
+        std::string md5 = options.md5;
+        if (md5.empty()) {
+            md5 = options.gameName == "GOLDENEYE" ? GoldeneyeMd5(options.region)
+                                                  : "0123456789ABCDEF0123456789ABCDEF";
+        }
+        md5.resize(32, '0');
+        std::copy(md5.begin(), md5.end(), header.begin() + 12);
+    } else {
+        // Header, in memory order: the emulator's magic and RDRAM size, then
+        // its copy of the cartridge header at offset 8.
+        PutBE32(header, 0, project.magic);
+        PutBE32(header, 4, options.rdramSizeWord != 0 ? options.rdramSizeWord
+                                                      : static_cast<uint32_t>(rdramSize));
+        PutBE32(header, 8, 0x80371240);
+        std::string name = options.gameName;
+        name.resize(20, ' ');
+        std::copy(name.begin(), name.end(), header.begin() + 40);
+        header[67] = 'N';
+        header[68] = 'G';
+        header[69] = 'E';
+        header[70] =
+            options.region == Region::Ntsc ? 'E' : options.region == Region::Pal ? 'P' : 'J';
+        header[71] = 0;
+    }
 
     GeneratedState state;
     state.tableRoot = options.region == Region::Pal ? 0x80073B0C : 0x8008C72C;
@@ -258,7 +447,7 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
         }
     }
 
-    uint32_t address = kTextureTop;
+    uint32_t address = textureTop;
     int faceNumber = 0;
     int otherNumber = 0;
     int shortFaceAt = -1;
@@ -299,7 +488,7 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
     }
     if (aboveAt >= 0) {
         // Move this face into free memory above the first texture.
-        state.textures[static_cast<size_t>(aboveAt)].address = kTextureTop + 0x1000;
+        state.textures[static_cast<size_t>(aboveAt)].address = textureTop + 0x1000;
     }
     // Written from the last record to the first, so that where a short
     // texture's bytes run into the texture listed before it, that one wins.
@@ -317,13 +506,13 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
     }
 
     // The table itself, and the two words at the table root.
-    state.tableStart = kTableStart;
-    state.tableEnd = kTableStart + static_cast<uint32_t>(count) * 16;
+    state.tableStart = tableStart;
+    state.tableEnd = tableStart + static_cast<uint32_t>(count) * 16;
     if (options.table == TableShape::Wrapped) {
-        state.tableEnd = kTableStart - 16;
+        state.tableEnd = tableStart - 16;
     }
     for (const GeneratedTexture& t : state.textures) {
-        const size_t at = (kTableStart & 0xFFFFFF) + static_cast<size_t>(t.record) * 16;
+        const size_t at = (tableStart & 0xFFFFFF) + static_cast<size_t>(t.record) * 16;
         PutBE16(rdram, at, t.identifier);
         rdram[at + 2] = 0x12;  // fields the game keeps there; carried unread
         rdram[at + 3] = 0x34;
@@ -337,21 +526,42 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
     PutBE32(rdram, state.tableRoot & 0xFFFFFF, state.tableStart);
     PutBE32(rdram, (state.tableRoot - 8) & 0xFFFFFF, state.tableEnd);
 
-    // The file: every block with the bytes of each word reversed.
-    std::vector<uint8_t>& file = state.file;
-    file.reserve(kHeaderSize + kRdramSize + kTailSize + options.trailingBytes);
-    for (const std::vector<uint8_t>* block : {&header, &rdram, &tail}) {
-        for (size_t w = 0; w < block->size(); w += 4) {
-            for (int k = 3; k >= 0; --k) {
-                file.push_back((*block)[w + static_cast<size_t>(k)]);
-            }
-        }
+    // The state: every block with the bytes of each word reversed, but for
+    // mupen64plus's header, which was made in file order.
+    std::vector<uint8_t>& bytes = state.state;
+    bytes.reserve(header.size() + rdram.size() + tail.size() + options.trailingBytes);
+    if (mupen) {
+        bytes = header;
+    } else {
+        PutReversedWords(bytes, header);
     }
+    PutReversedWords(bytes, rdram);
+    PutReversedWords(bytes, tail);
     for (size_t i = 0; i < options.trailingBytes; ++i) {
-        file.push_back(static_cast<uint8_t>(random.Next() >> 24));
+        bytes.push_back(static_cast<uint8_t>(random.Next() >> 24));
     }
-    if (options.truncateTo > 0 && options.truncateTo < file.size()) {
-        file.resize(options.truncateTo);
+    if (options.truncateTo > 0 && options.truncateTo < bytes.size()) {
+        bytes.resize(options.truncateTo);
+    }
+
+    switch (options.container) {
+        case Container::Plain:
+            state.file = bytes;
+            break;
+        case Container::Gzip:
+            state.file = MakeGzip(bytes);
+            break;
+        case Container::Zip: {
+            std::vector<ZipEntry> entries{{options.zipEntryName, bytes, true}};
+            if (options.datEntry) {
+                std::string dat = options.zipEntryName;
+                dat = dat.substr(0, dat.rfind('.')) + ".dat";
+                entries.insert(options.datFirst ? entries.begin() : entries.end(),
+                               ZipEntry{dat, TimingData(options.seed), true});
+            }
+            state.file = MakeZip(entries);
+            break;
+        }
     }
     return state;
 }

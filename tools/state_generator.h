@@ -2,10 +2,18 @@
 // Synthetic Goldeneye save states for the tests and the demo.
 //
 // Real save states hold the game's own memory and cannot ship, so the
-// generator writes Project 64 states of the classic layout that look like the
-// game's: a header with the cartridge header copy at offset 8, a texture table
-// at the release's table root, face textures (format 9, 32x64, each a simple
-// drawn face with its own 256-entry palette) and other textures between them.
+// generator writes states that look like the game's: a texture table at the
+// release's table root, face textures (format 9, 32x64, each a simple drawn
+// face with its own 256-entry palette) and other textures between them.
+//
+// It writes every kind of state that Morvane reads: Project 64's classic,
+// 64-bit and fork layouts (a header with the cartridge header copy at offset
+// 8), with 4 or 8 MiB of RDRAM, and mupen64plus states (a header naming the
+// cartridge by its MD5, 8 MiB of RDRAM); plain, zipped the way Project 64 zips
+// them (the state entry and a ".dat" entry), or gzipped. Archives are made here
+// with zlib alone, not with the core's libzip, so the tests read archives that
+// the core did not make. With 8 MiB of RDRAM the table and the textures lie in
+// the upper 4 MiB, so that a state read as 4 MiB shows nothing.
 
 #include <array>
 #include <cstddef>
@@ -24,7 +32,20 @@ enum class TableShape {
     Wrapped,   // end lies below start
 };
 
+enum class Layout { Project64Classic, Project64Wide, Project64Fork, Mupen64Plus };
+
+enum class Container { Plain, Zip, Gzip };
+
 struct StateOptions {
+    Layout layout = Layout::Project64Classic;
+    Container container = Container::Plain;
+    uint32_t rdramSize = 4 * 1024 * 1024;  // Project 64: 4 or 8 MiB; mupen64plus is always 8
+    uint32_t rdramSizeWord = 0;            // the size word written instead, when not 0
+    uint32_t mupenVersion = 0x00010900;    // mupen64plus's version word
+    std::string md5;                       // mupen64plus: the ROM's MD5; empty takes the release's
+    std::string zipEntryName = "GOLDENEYE.pj";
+    bool datEntry = true;   // zip: a ".dat" entry of timing data after the state
+    bool datFirst = false;  // zip: the ".dat" entry before the state
     Region region = Region::Ntsc;
     int faces = 6;
     int others = 4;
@@ -32,8 +53,8 @@ struct StateOptions {
     bool addressAbovePrevious = false;  // one face entry lies above the entry before it
     bool shortFace = false;             // one face texture whose extent is 2048 bytes
     std::string gameName = "GOLDENEYE";
-    size_t truncateTo = 0;              // cut the file to this many bytes; 0 keeps it whole
-    size_t trailingBytes = 0;           // bytes after the tail block
+    size_t truncateTo = 0;              // cut the state to this many bytes; 0 keeps it whole
+    size_t trailingBytes = 0;           // bytes after the tail block, inside any container
     uint32_t seed = 1;
 };
 
@@ -51,7 +72,8 @@ struct GeneratedTexture {
 };
 
 struct GeneratedState {
-    std::vector<uint8_t> file;  // the save-state file's bytes
+    std::vector<uint8_t> file;   // the save-state file's bytes
+    std::vector<uint8_t> state;  // the state's own bytes: `file` without its container
     std::vector<GeneratedTexture> textures;
     uint32_t tableStart = 0;
     uint32_t tableEnd = 0;
@@ -59,6 +81,26 @@ struct GeneratedState {
 };
 
 GeneratedState GenerateSaveState(const StateOptions& options);
+
+// The MD5 that mupen64plus's ROM database gives each release's good dump.
+std::string GoldeneyeMd5(Region region);
+
+struct ZipEntry {
+    std::string name;
+    std::vector<uint8_t> data;
+    bool deflate = true;  // false stores the entry uncompressed
+};
+
+// A PKZIP archive of the entries, in order, with CRCs, a central directory and
+// no archive comment.
+std::vector<uint8_t> MakeZip(const std::vector<ZipEntry>& entries);
+
+// One gzip member.
+std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes);
+
+// The ".dat" entry Project 64 writes beside a zipped state: its magic, the disk
+// registers and the system timers.
+std::vector<uint8_t> TimingData(uint32_t seed);
 
 // The game bytes of drawn face n: 2048 texel indices (row 0 is the bottom row
 // of the picture) followed by 256 big-endian RGBA 5-5-5-1 palette entries.

@@ -1,5 +1,7 @@
 #include "support/recording_ui.h"
 
+#include <algorithm>
+
 namespace morvane::test {
 
 void RecordingUi::RebuildGallery(const TextureCatalogue& catalogue) {
@@ -10,6 +12,14 @@ void RecordingUi::RebuildGallery(const TextureCatalogue& catalogue) {
         snapshot.shownList.push_back(record);
         snapshot.bitmapExisted.push_back(std::filesystem::exists(path));
         snapshot.bitmapPaths.push_back(path);
+    }
+    if (!snapshot.bitmapPaths.empty()) {
+        std::error_code ignored;
+        const std::filesystem::path folder = snapshot.bitmapPaths.front().parent_path();
+        for (const auto& file : std::filesystem::directory_iterator(folder, ignored)) {
+            snapshot.folderFiles.push_back(file.path().filename().string());
+        }
+        std::sort(snapshot.folderFiles.begin(), snapshot.folderFiles.end());
     }
     rebuilds.push_back(std::move(snapshot));
 }

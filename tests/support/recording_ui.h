@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "catalogue/texture_catalogue.h"
@@ -15,6 +16,8 @@ struct GallerySnapshot {
     // Which shown records had a bitmap file on disk during the rebuild.
     std::vector<bool> bitmapExisted;
     std::vector<std::filesystem::path> bitmapPaths;
+    // Every file in the pass's temporary folder at the time of the rebuild.
+    std::vector<std::string> folderFiles;
 };
 
 class RecordingUi final : public UserInterface {

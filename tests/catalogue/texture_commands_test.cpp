@@ -1,0 +1,237 @@
+#include "catalogue/texture_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "catalogue/extract_textures.h"
+#include "catalogue/session.h"
+#include "common/byte_order.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "tools/state_generator.h"
+
+namespace morvane {
+namespace {
+
+using test::ReadAll;
+using test::RecordingUi;
+using test::WriteAll;
+
+// A loaded and extracted state, with its file on disk and the output path
+// that replacements go to.
+class TextureCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_state = gen::GenerateSaveState(m_options);
+        m_statePath = m_dir / "GOLDENEYE.pj";
+        WriteAll(m_statePath, m_state.file);
+        m_session = std::make_unique<Session>();
+        ASSERT_EQ(LoadSaveStateFile(m_session->image, m_statePath), Error::None);
+        m_session->OutputStatePath = OutputPathFor(m_statePath);
+        ASSERT_GT(ExtractTextures(*m_session, m_ui), 0);
+    }
+
+    const gen::GeneratedTexture& Face(int n) const {
+        for (const gen::GeneratedTexture& t : m_state.textures) {
+            if (t.face && t.faceNumber == n) {
+                return t;
+            }
+        }
+        throw std::logic_error("no such face");
+    }
+
+    std::filesystem::path Picture(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const auto path = m_dir / name;
+        WriteAll(path, bytes);
+        return path;
+    }
+
+    // The 2560 bytes at a texture's address in a save-state file.
+    static std::vector<uint8_t> TextureInFile(const std::vector<uint8_t>& file, uint32_t address) {
+        std::vector<uint8_t> bytes(2560);
+        const size_t offset = address & 0xFFFFFF;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            // Memory byte k of the block is file byte k XOR 3.
+            bytes[i] = file[kHeaderBlockSize + ((offset + i) ^ 3)];
+        }
+        return bytes;
+    }
+
+    gen::StateOptions m_options;
+    gen::GeneratedState m_state;
+    test::TempDir m_dir;
+    std::filesystem::path m_statePath;
+    std::unique_ptr<Session> m_session;
+    RecordingUi m_ui;
+};
+
+TEST_F(TextureCommandsTest, AReplacementPutsTheConvertedPictureIntoRdramAndTheFile) {
+    const gen::GeneratedTexture& face = Face(2);
+    const auto picture = Picture("new.bmp", gen::FaceBitmap(40));
+    ASSERT_EQ(ReplaceTexture(*m_session, m_ui, face.record, picture), Error::None);
+
+    const std::array<uint8_t, 2560> expected = gen::FaceTexture(40);
+    const auto offset = static_cast<long>(face.address & 0xFFFFFF);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                           m_session->image.RdramImage.begin() + offset));
+
+    const std::vector<uint8_t> written = ReadAll(m_dir / "GOLDENEYE_new.pj");
+    ASSERT_EQ(written.size(), m_state.file.size());
+    EXPECT_EQ(TextureInFile(written, face.address), std::vector<uint8_t>(expected.begin(), expected.end()));
+    // Every byte outside the texture is as it was.
+    const size_t begin = kHeaderBlockSize + (face.address & 0xFFFFFF);
+    for (size_t i = 0; i < written.size(); ++i) {
+        if (i < begin || i >= begin + 2560) {
+            ASSERT_EQ(written[i], m_state.file[i]) << "byte " << i;
+        }
+    }
+    // The input state is untouched, and the gallery was rebuilt.
+    EXPECT_EQ(ReadAll(m_statePath), m_state.file);
+    EXPECT_EQ(m_ui.rebuilds.size(), 2u);
+}
+
+TEST_F(TextureCommandsTest, TwoReplacementsAccumulateInTheOutput) {
+    const gen::GeneratedTexture& first = Face(1);
+    const gen::GeneratedTexture& second = Face(3);
+    ASSERT_EQ(ReplaceTexture(*m_session, m_ui, first.record, Picture("a.bmp", gen::FaceBitmap(50))),
+              Error::None);
+    ASSERT_EQ(ReplaceTexture(*m_session, m_ui, second.record, Picture("b.bmp", gen::FaceBitmap(51))),
+              Error::None);
+    const std::vector<uint8_t> written = ReadAll(m_dir / "GOLDENEYE_new.pj");
+    const std::array<uint8_t, 2560> a = gen::FaceTexture(50);
+    const std::array<uint8_t, 2560> b = gen::FaceTexture(51);
+    EXPECT_EQ(TextureInFile(written, first.address), std::vector<uint8_t>(a.begin(), a.end()));
+    EXPECT_EQ(TextureInFile(written, second.address), std::vector<uint8_t>(b.begin(), b.end()));
+}
+
+std::vector<uint8_t> Bitmap(int width, int height, int bits, uint32_t compression) {
+    const uint32_t table = bits <= 8 ? (4u << bits) : 0;
+    const uint32_t rowBytes = static_cast<uint32_t>((width * bits + 31) / 32 * 4);
+    std::vector<uint8_t> bmp(54 + table + rowBytes * static_cast<uint32_t>(height), 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    StoreLE32(&bmp[2], static_cast<uint32_t>(bmp.size()));
+    StoreLE32(&bmp[10], 54 + table);
+    StoreLE32(&bmp[14], 40);
+    StoreLE32(&bmp[18], static_cast<uint32_t>(width));
+    StoreLE32(&bmp[22], static_cast<uint32_t>(height));
+    StoreLE16(&bmp[26], 1);
+    StoreLE16(&bmp[28], static_cast<uint16_t>(bits));
+    StoreLE32(&bmp[30], compression);
+    return bmp;
+}
+
+TEST_F(TextureCommandsTest, EveryRefusalLeavesTheImageAndTheFilesAlone) {
+    const gen::GeneratedTexture& face = Face(1);
+    // An earlier output that must survive every refusal.
+    ASSERT_EQ(ReplaceTexture(*m_session, m_ui, face.record, Picture("ok.bmp", gen::FaceBitmap(9))),
+              Error::None);
+    const std::vector<uint8_t> earlierOutput = ReadAll(m_dir / "GOLDENEYE_new.pj");
+    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    const size_t rebuilds = m_ui.rebuilds.size();
+
+    struct Case {
+        std::filesystem::path picture;
+        Error expected;
+    };
+    const Case cases[] = {
+        {m_dir / "absent.bmp", Error::CouldNotOpenFile},
+        {Picture("text.bmp", {'h', 'e', 'l', 'l', 'o'}), Error::NotABitmap},
+        {Picture("true.bmp", Bitmap(32, 64, 24, 0)), Error::Not256ColourBitmap},
+        {Picture("small.bmp", Bitmap(16, 16, 8, 0)), Error::Not32x64Bitmap},
+        {Picture("rle4.bmp", Bitmap(32, 64, 8, 2)), Error::CompressionNotSupported},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReplaceTexture(*m_session, m_ui, face.record, c.picture), c.expected)
+            << c.picture;
+        EXPECT_EQ(m_session->image.RdramImage, rdram) << c.picture;
+    }
+    // Records that are not shown face textures.
+    for (int32_t record : {-1, 512, 100000}) {
+        EXPECT_EQ(ReplaceTexture(*m_session, m_ui, record, m_dir / "ok.bmp"), Error::NoFaceTexture);
+    }
+    for (const gen::GeneratedTexture& t : m_state.textures) {
+        if (!t.face) {
+            EXPECT_EQ(ReplaceTexture(*m_session, m_ui, t.record, m_dir / "ok.bmp"),
+                      Error::NoFaceTexture);
+        }
+    }
+    EXPECT_EQ(m_session->image.RdramImage, rdram);
+    EXPECT_EQ(ReadAll(m_dir / "GOLDENEYE_new.pj"), earlierOutput);
+    EXPECT_EQ(ReadAll(m_statePath), m_state.file);
+    EXPECT_EQ(m_ui.rebuilds.size(), rebuilds);
+}
+
+TEST_F(TextureCommandsTest, ATextureAtTheEndOfMemoryIsRefused) {
+    const gen::GeneratedTexture& face = Face(1);
+    m_session->catalogue.entries[static_cast<size_t>(face.record)].address = 0x803FFF00;
+    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    EXPECT_EQ(ApplyReplacement(*m_session, face.record, Picture("p.bmp", gen::FaceBitmap(3))),
+              Error::Invalid);
+    EXPECT_EQ(m_session->image.RdramImage, rdram);
+}
+
+TEST_F(TextureCommandsTest, AFailedWriteKeepsTheReplacementAndStillRebuilds) {
+    const gen::GeneratedTexture& face = Face(1);
+    m_session->OutputStatePath = m_dir / "missing" / "out_new.pj";
+    const size_t rebuilds = m_ui.rebuilds.size();
+    EXPECT_EQ(ReplaceTexture(*m_session, m_ui, face.record, Picture("p.bmp", gen::FaceBitmap(4))),
+              Error::CouldNotWriteSaveState);
+    EXPECT_EQ(m_ui.rebuilds.size(), rebuilds + 1);
+    const std::array<uint8_t, 2560> expected = gen::FaceTexture(4);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                           m_session->image.RdramImage.begin() + (face.address & 0xFFFFFF)));
+}
+
+TEST_F(TextureCommandsTest, SaveAsBitmapWritesTheTextureFileAndTheBitmap) {
+    const gen::GeneratedTexture& face = Face(0);
+    ASSERT_EQ(face.record, 0);  // record 0's size is always 4104
+    const auto path = m_dir / "face";
+    ASSERT_EQ(SaveAsBitmap(*m_session, 0, path), Error::None);
+    EXPECT_EQ(ReadAll(m_dir / "face.tex").size(), 16u + 4104u);
+    const std::vector<uint8_t> bitmap = ReadAll(path);
+    ASSERT_EQ(bitmap.size(), 54u + 4096u);
+    EXPECT_EQ(bitmap[0], 'B');
+    // A chosen name with an extension gets ".tex" after it.
+    ASSERT_EQ(SaveAsBitmap(*m_session, 0, m_dir / "face.bmp"), Error::None);
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "face.bmp.tex"));
+    EXPECT_EQ(ReadAll(m_dir / "face.bmp"), bitmap);
+}
+
+TEST_F(TextureCommandsTest, SaveAsTextureWritesTheTextureFileAlone) {
+    const gen::GeneratedTexture& face = Face(2);
+    ASSERT_EQ(SaveAsTexture(*m_session, face.record, m_dir / "only.tex"), Error::None);
+    const std::vector<uint8_t> file = ReadAll(m_dir / "only.tex");
+    ASSERT_EQ(file.size(), 16u + face.size);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "GTEX");
+    const std::array<uint8_t, 2560> texture = gen::FaceTexture(2);
+    EXPECT_TRUE(std::equal(texture.begin(), texture.end(), file.begin() + 16));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "only"));
+    EXPECT_EQ(SaveAsTexture(*m_session, 511, m_dir / "x.tex"), Error::NoFaceTexture);
+}
+
+class ShortFaceTest : public TextureCommandsTest {
+protected:
+    void SetUp() override {
+        m_options.shortFace = true;
+        TextureCommandsTest::SetUp();
+    }
+};
+
+TEST_F(ShortFaceTest, ATextureShorterThanAFaceCannotBeReplaced) {
+    for (const gen::GeneratedTexture& t : m_state.textures) {
+        if (t.face && t.size < 2560) {
+            const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+            EXPECT_EQ(ApplyReplacement(*m_session, t.record, Picture("p.bmp", gen::FaceBitmap(1))),
+                      Error::TextureTooSmall);
+            EXPECT_EQ(m_session->image.RdramImage, rdram);
+            EXPECT_EQ(SaveAsBitmap(*m_session, t.record, m_dir / "short.bmp"), Error::TextureTooSmall);
+            return;
+        }
+    }
+    FAIL() << "the generator made no short face";
+}
+
+}  // namespace
+}  // namespace morvane

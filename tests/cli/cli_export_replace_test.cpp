@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/extract_textures.h"
+#include "catalogue/session.h"
+#include "catalogue/texture_commands.h"
+#include "cli_run.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "tools/state_generator.h"
+
+namespace morvane {
+namespace {
+
+using test::ReadAll;
+using test::RunTool;
+using test::ToolRun;
+using test::WriteAll;
+
+class CliCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_options.faces = 4;
+        m_options.others = 3;
+        m_state = gen::GenerateSaveState(m_options);
+        m_statePath = (m_dir / "GOLDENEYE.pj").string();
+        WriteAll(m_statePath, m_state.file);
+    }
+    std::vector<int32_t> Faces() const {
+        std::vector<int32_t> faces;
+        for (const gen::GeneratedTexture& t : m_state.textures) {
+            if (t.face) {
+                faces.push_back(t.record);
+            }
+        }
+        return faces;
+    }
+    std::string Picture(const std::string& name, const std::vector<uint8_t>& bytes) {
+        WriteAll(m_dir / name, bytes);
+        return (m_dir / name).string();
+    }
+
+    gen::StateOptions m_options;
+    gen::GeneratedState m_state;
+    test::TempDir m_dir;
+    std::string m_statePath;
+};
+
+TEST_F(CliCommandsTest, ExportWritesWhatSaveAsBitmapWrites) {
+    const auto out = m_dir / "faces" / "deeper";
+    test::WriteAll(m_dir / "keep.txt", {1});
+    const ToolRun run = RunTool({"export", m_statePath, out.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Extracted 4 textures\n");
+
+    // The same files as the window's command writes for the same record.
+    Session session;
+    ASSERT_EQ(LoadSaveStateFile(session.image, m_statePath), Error::None);
+    test::RecordingUi ui;
+    ExtractTextures(session, ui);
+    for (int32_t record : Faces()) {
+        char name[32];
+        std::snprintf(name, sizeof name, "tex_%3.3d.bmp", record);
+        ASSERT_EQ(SaveAsBitmap(session, record, m_dir / "reference.bmp"), Error::None);
+        EXPECT_EQ(ReadAll(out / name), ReadAll(m_dir / "reference.bmp")) << name;
+        EXPECT_EQ(ReadAll(out / (std::string(name) + ".tex")), ReadAll(m_dir / "reference.bmp.tex"));
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 8);
+    EXPECT_EQ(ReadAll(m_statePath), m_state.file);
+}
+
+TEST_F(CliCommandsTest, ExportLeavesOtherFilesInTheFolder) {
+    const auto out = m_dir / "faces";
+    std::filesystem::create_directory(out);
+    WriteAll(out / "notes.txt", {'x'});
+    ASSERT_EQ(RunTool({"export", m_statePath, out.string()}).status, 0);
+    EXPECT_EQ(ReadAll(out / "notes.txt"), std::vector<uint8_t>{'x'});
+}
+
+TEST_F(CliCommandsTest, ExportOfARefusedStateWritesNothing) {
+    gen::StateOptions other;
+    other.gameName = "WAVERACE";
+    WriteAll(m_statePath, gen::GenerateSaveState(other).file);
+    const ToolRun run = RunTool({"export", m_statePath, (m_dir / "faces").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Not a valid Goldeneye PJ64 file\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "faces"));
+}
+
+TEST_F(CliCommandsTest, ReplaceWritesToTheOutputPathRuleByDefault) {
+    const int32_t record = Faces()[1];
+    const ToolRun run =
+        RunTool({"replace", m_statePath, std::to_string(record), Picture("new.bmp", gen::FaceBitmap(30))});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto expected = m_dir / "GOLDENEYE_new.pj";
+    EXPECT_EQ(run.out, "Wrote " + expected.string() + "\n");
+    Session session;
+    ASSERT_EQ(LoadSaveStateFile(session.image, expected), Error::None);
+    const std::array<uint8_t, 2560> face = gen::FaceTexture(30);
+    const uint32_t address = m_state.textures[static_cast<size_t>(record)].address;
+    EXPECT_TRUE(std::equal(face.begin(), face.end(), session.image.RdramImage.begin() + (address & 0xFFFFFF)));
+    EXPECT_EQ(ReadAll(m_statePath), m_state.file);
+}
+
+TEST_F(CliCommandsTest, ReplaceTakesSeveralPairsAndWritesOnce) {
+    const std::vector<int32_t> faces = Faces();
+    const auto out = m_dir / "both.pj";
+    const ToolRun run = RunTool({"replace", m_statePath, std::to_string(faces[0]),
+                                 Picture("a.bmp", gen::FaceBitmap(31)), std::to_string(faces[2]),
+                                 Picture("b.bmp", gen::FaceBitmap(32)), "-o", out.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    Session session;
+    ASSERT_EQ(LoadSaveStateFile(session.image, out), Error::None);
+    for (auto [record, n] : {std::pair{faces[0], 31}, std::pair{faces[2], 32}}) {
+        const std::array<uint8_t, 2560> face = gen::FaceTexture(n);
+        const uint32_t address = m_state.textures[static_cast<size_t>(record)].address;
+        EXPECT_TRUE(std::equal(face.begin(), face.end(),
+                               session.image.RdramImage.begin() + (address & 0xFFFFFF)));
+    }
+}
+
+TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
+    const std::vector<int32_t> faces = Faces();
+    const auto out = m_dir / "GOLDENEYE_new.pj";
+    WriteAll(out, {'e', 'a', 'r', 'l', 'i', 'e', 'r'});
+    int32_t other = 0;
+    for (const gen::GeneratedTexture& t : m_state.textures) {
+        if (!t.face) {
+            other = t.record;
+        }
+    }
+    std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'};
+    std::vector<uint8_t> truncated = gen::FaceBitmap(1);
+    truncated[28] = 24;
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::string face = std::to_string(faces[0]);
+    const std::string good = Picture("good.bmp", gen::FaceBitmap(2));
+    const Case cases[] = {
+        {{face, (m_dir / "absent.bmp").string()}, "Could not open file.\n"},
+        {{face, Picture("t.bmp", text)}, "The file was not a bitmap\n"},
+        {{face, Picture("24.bmp", truncated)}, "The file was not a 256 colour bitmap\n"},
+        {{std::to_string(other), good}, "No face texture has that record index\n"},
+        {{"511", good}, "No face texture has that record index\n"},
+        // The second pair is refused: the first is not written either.
+        {{face, good, face, (m_dir / "absent.bmp").string()}, "Could not open file.\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"replace", m_statePath};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolRun run = RunTool(args);
+        EXPECT_EQ(run.status, 1) << c.message;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(ReadAll(out), (std::vector<uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+    }
+    EXPECT_EQ(ReadAll(m_statePath), m_state.file);
+}
+
+TEST_F(CliCommandsTest, ReplaceNeverWritesOverTheInput) {
+    const std::string face = std::to_string(Faces()[0]);
+    const std::string good = Picture("good.bmp", gen::FaceBitmap(2));
+    for (const std::string& out : {m_statePath, (m_dir / "." / "GOLDENEYE.pj").string()}) {
+        const ToolRun run = RunTool({"replace", m_statePath, face, good, "-o", out});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "The output would overwrite the input\n");
+    }
+    EXPECT_EQ(ReadAll(m_statePath), m_state.file);
+}
+
+TEST_F(CliCommandsTest, ReplaceReportsAFailedWrite) {
+    const ToolRun run = RunTool({"replace", m_statePath, std::to_string(Faces()[0]),
+                                 Picture("good.bmp", gen::FaceBitmap(2)), "-o",
+                                 (m_dir / "missing" / "out.pj").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Could not write the save state.\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
+}
+
+TEST_F(CliCommandsTest, ReplaceUsageErrors) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"replace", m_statePath}, {"replace", m_statePath, "3"},
+          {"replace", m_statePath, "x", "p.bmp"}, {"replace", m_statePath, "3", "p.bmp", "-o"},
+          {"replace", m_statePath, "-4", "p.bmp"}}) {
+        EXPECT_EQ(RunTool(args).status, 2);
+    }
+}
+
+}  // namespace
+}  // namespace morvane
