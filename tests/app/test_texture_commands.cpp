@@ -47,6 +47,8 @@ private slots:
     void cancellingTheReplacementChangesNothing();
     void twoReplacementsAccumulateInTheFile();
     void aStateThatCannotBeWrittenIsReportedAndKeptInMemory();
+    void otherKindsOfStateAreWrittenInTheirOwnForm_data();
+    void otherKindsOfStateAreWrittenInTheirOwnForm();
     void thePopupOffersTheThreeCommands();
     void saveAsBitmapFromThePopup();
     void saveAsTextureFromThePopup();
@@ -56,7 +58,11 @@ private slots:
 private:
     QString Path(const QString& name) const { return m_folder->filePath(name); }
     // Loads a generated NTSC state of 8 faces into a shown window.
-    void Load();
+    void Load() {
+        Load(gen::StateOptions{}, QStringLiteral("GOLDENEYE.pj"),
+             QStringLiteral("GOLDENEYE_new.pj"));
+    }
+    void Load(gen::StateOptions options, const QString& name, const QString& outputName);
     // Right-clicks at a point of the gallery and answers the popup with `choice`.
     void RightClick(QPoint position, const QString& choice);
     void RightClickItem(int row, const QString& choice) {
@@ -87,10 +93,10 @@ void TextureCommandsTest::cleanup() {
     m_folder.reset();
 }
 
-void TextureCommandsTest::Load() {
-    m_statePath = Path(QStringLiteral("GOLDENEYE.pj"));
-    m_outputPath = Path(QStringLiteral("GOLDENEYE_new.pj"));
-    gen::StateOptions options;
+void TextureCommandsTest::Load(gen::StateOptions options, const QString& name,
+                               const QString& outputName) {
+    m_statePath = Path(name);
+    m_outputPath = Path(outputName);
     options.faces = 8;
     options.others = 4;
     m_state = apptest::WriteState(m_statePath, options);
@@ -98,6 +104,7 @@ void TextureCommandsTest::Load() {
     m_prompts->paths.push_back(m_statePath);
     m_dialog->OnOK();
     QCOMPARE(apptest::TextureList(*m_dialog)->count(), 8);
+    QCOMPARE(m_dialog->session().OutputStatePath, morvane::app::PathFromDialog(m_outputPath));
 }
 
 void TextureCommandsTest::RightClick(QPoint position, const QString& choice) {
@@ -249,6 +256,44 @@ void TextureCommandsTest::aStateThatCannotBeWrittenIsReportedAndKeptInMemory() {
     // The pass still ran.
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(33)).isEmpty());
     QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Detected Goldeneye NTSC"));
+}
+
+void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm_data() {
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<int>("container");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("outputName");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("Project64, zipped")
+        << int(gen::Layout::Project64Classic) << int(gen::Container::Zip)
+        << QStringLiteral("GOLDENEYE.pj.zip") << QStringLiteral("GOLDENEYE_new.pj.zip")
+        << QByteArray("PK\x03\x04");
+    QTest::newRow("mupen64plus, gzipped")
+        << int(gen::Layout::Mupen64Plus) << int(gen::Container::Gzip)
+        << QStringLiteral("GoldenEye 007 (U).st0") << QStringLiteral("GoldenEye 007 (U)_new.st0")
+        << QByteArray("\x1f\x8b");
+}
+
+void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm() {
+    QFETCH(int, layout);
+    QFETCH(int, container);
+    QFETCH(QString, name);
+    QFETCH(QString, outputName);
+    QFETCH(QByteArray, magic);
+    gen::StateOptions options;
+    options.layout = static_cast<gen::Layout>(layout);
+    options.container = static_cast<gen::Container>(container);
+    Load(options, name, outputName);
+
+    m_prompts->paths.push_back(PictureOfFace(44));
+    apptest::DoubleClickItem(*m_dialog, 2);
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    const std::vector<uint8_t> written = apptest::ReadFile(m_outputPath);
+    QVERIFY(written.size() > size_t(magic.size()));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(written.data()), magic.size()), magic);
+    QVERIFY(apptest::Slice(apptest::RdramOfFile(m_outputPath), m_faces[2].address, 2560) ==
+            Bytes(gen::FaceTexture(44)));
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(44)).isEmpty());
 }
 
 void TextureCommandsTest::thePopupOffersTheThreeCommands() {
