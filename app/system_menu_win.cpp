@@ -1,7 +1,17 @@
 #include "app/system_menu.h"
 
-#include <windows.h>
 #include <QWidget>
+#include <string>
+
+// The platform's header last, without its min and max macros, which would
+// break the standard library's and Qt's own names.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 
 namespace morvane::app {
 
