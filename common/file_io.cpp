@@ -56,7 +56,9 @@ Error ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& byt
         ::close(fd);
         return Error::FileTooLarge;
     }
-    std::vector<uint8_t> content(static_cast<size_t>(info.st_size));
+    // One byte more than the file holds, so that the read which finds its end
+    // needs no larger buffer: growing it would copy the whole file.
+    std::vector<uint8_t> content(static_cast<size_t>(info.st_size) + 1);
     size_t done = 0;
     // The file may change length under us; read what is there, up to the limit.
     for (;;) {
