@@ -3,7 +3,12 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 DEMO_STATE := demo/out/GOLDENEYE.pj
 
-.PHONY: all deps build run screenshot test demo clean
+# `make bench`: the benchmarks, built with optimisation in a folder of their own
+# and run; prints one table of benchmarks against their floors, then the
+# whole-process comparison of bench/cli-vs-copy.sh.
+BENCH_BUILD ?= build-bench
+
+.PHONY: all deps build run screenshot test demo clean bench
 
 all: build
 
@@ -51,5 +56,20 @@ screenshot: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morvane-bench morvane-bench-gallery \
+	    morvane-cli morvane-make-state
+	$(BENCH_BUILD)/bench/morvane-bench --benchmark_repetitions=5 \
+	    --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
+	    --benchmark_out=$(BENCH_BUILD)/bench.json --benchmark_out_format=json \
+	    > $(BENCH_BUILD)/bench.log
+	$(BENCH_BUILD)/bench/morvane-bench-gallery -median 5 \
+	    -o $(BENCH_BUILD)/gallery.xml,xml -o $(BENCH_BUILD)/gallery.log,txt
+	@echo
+	@python3 bench/report.py $(BENCH_BUILD)/bench.json $(BENCH_BUILD)/gallery.xml
+	@echo
+	@bash bench/cli-vs-copy.sh $(BENCH_BUILD)
+
 clean:
-	rm -rf $(BUILD) demo/out demo/faces
+	rm -rf $(BUILD) $(BENCH_BUILD) demo/out demo/faces

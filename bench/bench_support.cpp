@@ -31,11 +31,15 @@ void FillFreeRdram(gen::GeneratedState& state, size_t rdramOffset) {
     // A page of zeros on either side keeps the table and the textures clear.
     const size_t from = rdramOffset + (state.tableEnd & 0xFFFFFF) + 0x1000;
     const size_t to = rdramOffset + lowestTexture - 0x1000;
+    // Runs of 256 bytes, each either zero or noise, half and half.
     uint32_t seed = 12345;
-    for (size_t i = from; i < to; ++i) {
+    for (size_t run = from; run < to; run += 256) {
         seed = seed * 1103515245 + 12345;
-        // Sixteen values, not evenly spread: about half the size once deflated.
-        state.state[i] = static_cast<uint8_t>((seed >> 16) & (seed >> 24) & 0x0F);
+        const bool noise = ((seed >> 16) & 1) != 0;
+        for (size_t i = run; i < std::min(run + 256, to); ++i) {
+            seed = seed * 1103515245 + 12345;
+            state.state[i] = noise ? static_cast<uint8_t>(seed >> 24) : 0;
+        }
     }
 }
 

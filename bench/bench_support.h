@@ -25,8 +25,8 @@ void Defaults(benchmark::internal::Benchmark* b);
 gen::StateOptions FaceState(int faces, int others);
 
 // Fills the part of RDRAM that the generator leaves zero with bytes that
-// deflate to about half their size, as a game's memory does, so that the
-// compressed states are not timed on zeros. `rdramOffset` is where the RDRAM
+// deflate to about half their size, so that the compressed states are not
+// timed on zeros alone. `rdramOffset` is where the RDRAM
 // block starts in `state.state`; `state.file` is left alone.
 void FillFreeRdram(gen::GeneratedState& state, size_t rdramOffset);
 

@@ -14,6 +14,8 @@ packages=(
     qt6-base-dev libgl-dev xvfb xauth
     # compressed save states and PNG pictures
     libzip-dev zlib1g-dev libpng-dev libimagequant-dev
+    # make bench: Google Benchmark, and GNU time for the peak memory
+    libbenchmark-dev time
 )
 
 missing=()

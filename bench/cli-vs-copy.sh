@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Whole processes against the plain copies they cannot beat, on the same demo
+# state of 60 faces:
+#   morvane-cli replace   against   dd if=STATE of=OUT bs=4M conv=fsync
+#   morvane-cli export    against   cp STATE OUT
+# The four commands take turns, RUNS times (at least 10), and each line gives
+# the medians and their ratio. Then the peak memory of one replace, by
+# /usr/bin/time -v, against the state's size.
+#
+# usage: bench/cli-vs-copy.sh [BUILD_DIR]   (default build-bench; RUNS=15)
+set -euo pipefail
+
+build=${1:-build-bench}
+runs=${RUNS:-15}
+if (( runs < 10 )); then
+    runs=10
+fi
+cli=$build/cli/morvane-cli
+make_state=$build/tools/morvane-make-state
+for tool in "$cli" "$make_state" /usr/bin/time; do
+    if [[ ! -x $tool ]]; then
+        echo "cli-vs-copy: $tool is missing (run make bench, or scripts/install-deps.sh)" >&2
+        exit 1
+    fi
+done
+
+# Beside the build, so that every file lies on the same disk as the build's.
+work=$(mktemp -d "$build/cli-vs-copy.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+state=$work/GOLDENEYE.pj
+"$make_state" --faces 60 --others 20 "$state" >/dev/null
+"$make_state" --bitmap 7 "$work/face.bmp" >/dev/null
+record=$("$cli" list "$state" | awk 'NR == 2 { print $1 }')
+cat "$state" >/dev/null  # in the page cache, as for every run after the first
+
+# Runs the command and appends its wall time in milliseconds to the file $1.
+timed() {
+    local into=$1
+    shift
+    local start=$EPOCHREALTIME
+    "$@" >/dev/null
+    local end=$EPOCHREALTIME
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", (e - s) * 1000 }' >>"$into"
+}
+
+for ((i = 0; i < runs; ++i)); do
+    rm -rf "$work/out.pj" "$work/dd.pj" "$work/faces" "$work/cp.pj"
+    sync
+    timed "$work/t.replace" "$cli" replace "$state" "$record" "$work/face.bmp" -o "$work/out.pj"
+    timed "$work/t.dd" dd if="$state" of="$work/dd.pj" bs=4M conv=fsync status=none
+    timed "$work/t.export" "$cli" export "$state" "$work/faces"
+    timed "$work/t.cp" cp "$state" "$work/cp.pj"
+done
+
+median() {
+    sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+line() {
+    local name=$1 floor=$2 target=$3
+    local a b
+    a=$(median "$work/t.$name")
+    b=$(median "$work/t.$floor")
+    awk -v n="$name" -v f="$floor" -v a="$a" -v b="$b" -v t="$target" 'BEGIN {
+        r = a / b
+        printf "%-8s %9.2f ms   %-4s %9.2f ms   %5.2fx   target <= %sx: %s\n",
+               n, a, f, b, r, t, (r <= t) ? "met" : "missed"
+    }'
+}
+
+echo "Whole processes, medians of $runs interleaved runs (60-face state, $(stat -c %s "$state") bytes):"
+line replace dd 1.5
+line export cp 3
+
+rm -f "$work/out.pj"
+peak=$(/usr/bin/time -v "$cli" replace "$state" "$record" "$work/face.bmp" -o "$work/out.pj" \
+           2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }')
+awk -v p="$peak" -v s="$(stat -c %s "$state")" 'BEGIN {
+    r = p * 1024 / s
+    printf "Peak memory of replace: %d KiB, %.2fx the state'"'"'s size   target < 3x: %s\n",
+           p, r, (r < 3) ? "met" : "missed"
+}'
