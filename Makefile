@@ -63,9 +63,9 @@ bench: deps
 	$(BENCH_BUILD)/bench/morvane-bench --benchmark_repetitions=5 \
 	    --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
 	    --benchmark_out=$(BENCH_BUILD)/bench.json --benchmark_out_format=json \
-	    > $(BENCH_BUILD)/bench.log
+	    > $(BENCH_BUILD)/bench.log 2>&1
 	$(BENCH_BUILD)/bench/morvane-bench-gallery -median 5 \
-	    -o $(BENCH_BUILD)/gallery.xml,xml -o $(BENCH_BUILD)/gallery.log,txt
+	    -o $(BENCH_BUILD)/gallery.xml,xml -o $(BENCH_BUILD)/gallery.log,txt 2>/dev/null
 	@echo
 	@python3 bench/report.py $(BENCH_BUILD)/bench.json $(BENCH_BUILD)/gallery.xml
 	@echo
