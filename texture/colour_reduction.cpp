@@ -156,8 +156,8 @@ bool FitPalette(IndexedTexels& picture, size_t maxColours) {
             continue;
         }
         const uint16_t colour = old < picture.palette.size() ? picture.palette[old] : 0;
-        const size_t index =
-            static_cast<size_t>(std::find(palette.begin(), palette.end(), colour) - palette.begin());
+        const size_t index = static_cast<size_t>(std::find(palette.begin(), palette.end(), colour) -
+                                                 palette.begin());
         if (index == palette.size()) {
             if (palette.size() >= maxColours) {
                 return false;

@@ -111,8 +111,7 @@ struct DecodeTarget {
 
 // Everything that libpng may jump out of happens inside these two functions,
 // which own no object with a destructor: a jump skips no destructor.
-bool ReadWithLibpng(png_structp png, png_infop info, MemoryReader* reader,
-                    DecodeTarget* target) {
+bool ReadWithLibpng(png_structp png, png_infop info, MemoryReader* reader, DecodeTarget* target) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
@@ -205,8 +204,7 @@ bool ReadPngSize(std::span<const uint8_t> file, uint32_t& width, uint32_t& heigh
     const std::span<const uint8_t> type = cursor.Bytes(4);
     const uint32_t claimedWidth = cursor.BE32();
     const uint32_t claimedHeight = cursor.BE32();
-    if (!cursor.ok() || length != kIhdrDataSize ||
-        !std::equal(type.begin(), type.end(), "IHDR")) {
+    if (!cursor.ok() || length != kIhdrDataSize || !std::equal(type.begin(), type.end(), "IHDR")) {
         return false;
     }
     width = claimedWidth;

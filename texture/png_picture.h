@@ -22,7 +22,8 @@
 
 namespace morvane {
 
-inline constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+inline constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 'P',  'N',  'G',
+                                                         '\r', '\n', 0x1A, '\n'};
 
 // Bounds on what DecodePng allocates for, whatever a header claims. A face is
 // 32 x 64; these leave room for any picture this tool has reason to read.

@@ -65,14 +65,15 @@ Error ConvertPngToTexels(const PngPicture& picture, const ReductionOptions& opti
             out = std::move(indexed);
             return Error::None;
         }
-        const std::vector<uint8_t> rgb = FlipRows(ExpandIndices(picture), 3 * size_t{picture.width},
-                                                  picture.height);
+        const std::vector<uint8_t> rgb =
+            FlipRows(ExpandIndices(picture), 3 * size_t{picture.width}, picture.height);
         return ReduceColours(rgb, picture.width, picture.height, options, out);
     }
     if (picture.indexed || picture.rgb.size() != 3 * pixels) {
         return Error::Invalid;
     }
-    const std::vector<uint8_t> rgb = FlipRows(picture.rgb, 3 * size_t{picture.width}, picture.height);
+    const std::vector<uint8_t> rgb =
+        FlipRows(picture.rgb, 3 * size_t{picture.width}, picture.height);
     return ReduceColours(rgb, picture.width, picture.height, options, out);
 }
 

@@ -324,7 +324,8 @@ TEST_F(ShortFaceTest, ATextureShorterThanAFaceCannotBeReplaced) {
             EXPECT_EQ(ApplyReplacement(*m_session, t.record, Picture("p.bmp", gen::FaceBitmap(1))),
                       Error::TextureTooSmall);
             EXPECT_EQ(m_session->image.RdramImage, rdram);
-            EXPECT_EQ(SaveAsBitmap(*m_session, t.record, m_dir / "short.bmp"), Error::TextureTooSmall);
+            EXPECT_EQ(SaveAsBitmap(*m_session, t.record, m_dir / "short.bmp"),
+                      Error::TextureTooSmall);
             EXPECT_EQ(SaveAsPng(*m_session, t.record, m_dir / "short.png"), Error::TextureTooSmall);
             EXPECT_FALSE(std::filesystem::exists(m_dir / "short.png"));
             return;

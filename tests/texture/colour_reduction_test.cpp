@@ -143,7 +143,8 @@ TEST(ReduceColours, OneColourIsTheMean) {
     IndexedTexels out;
     ASSERT_EQ(ReduceColours(rgb, kWidth, kHeight, {1, false}, out), Error::None);
     EXPECT_EQ(out.palette, (std::vector<uint16_t>{PackRgb5551(100, 100, 100)}));
-    EXPECT_TRUE(std::all_of(out.texels.begin(), out.texels.end(), [](uint8_t t) { return t == 0; }));
+    EXPECT_TRUE(
+        std::all_of(out.texels.begin(), out.texels.end(), [](uint8_t t) { return t == 0; }));
 }
 
 TEST(ReduceColours, SizesThatDoNotMatchAreInvalid) {

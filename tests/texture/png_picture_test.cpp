@@ -337,8 +337,9 @@ TEST(PngDamage, ImageDataThatDoesNotInflate) {
 TEST(PngDamage, EveryTruncation) {
     const std::vector<uint8_t> png = OwnIndexedPng();
     for (size_t length = 0; length < png.size(); ++length) {
-        ExpectRefused(std::vector<uint8_t>(png.begin(), png.begin() + static_cast<ptrdiff_t>(length)),
-                      "cut to " + std::to_string(length));
+        ExpectRefused(
+            std::vector<uint8_t>(png.begin(), png.begin() + static_cast<ptrdiff_t>(length)),
+            "cut to " + std::to_string(length));
     }
 }
 

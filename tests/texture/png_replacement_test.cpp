@@ -62,7 +62,8 @@ double Psnr(const ReplacementBytes& bytes, const std::vector<uint8_t>& rgbTopFir
 size_t DistinctCuts(const std::vector<uint8_t>& rgb) {
     std::set<uint32_t> cuts;
     for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        cuts.insert(static_cast<uint32_t>((rgb[i] >> 3) << 10 | (rgb[i + 1] >> 3) << 5 | rgb[i + 2] >> 3));
+        cuts.insert(
+            static_cast<uint32_t>((rgb[i] >> 3) << 10 | (rgb[i + 1] >> 3) << 5 | rgb[i + 2] >> 3));
     }
     return cuts.size();
 }
@@ -262,7 +263,8 @@ TEST_F(PngReplacement, OnlyThirtyTwoBySixtyFour) {
     std::vector<uint8_t> indices(64 * 32, 1);
     ASSERT_TRUE(EncodeIndexedPng(64, 32, indices, std::vector<PngColour>(2), png));
     ExpectRefused(png, Error::Not32x64Bitmap);
-    ASSERT_TRUE(EncodeIndexedPng(32, 32, std::span(indices).first(1024), std::vector<PngColour>(2), png));
+    ASSERT_TRUE(
+        EncodeIndexedPng(32, 32, std::span(indices).first(1024), std::vector<PngColour>(2), png));
     ExpectRefused(png, Error::Not32x64Bitmap);
     // A claimed size far beyond anything is refused for its size, before any
     // decoding.
@@ -286,7 +288,8 @@ TEST_F(PngReplacement, DamagedPngsAreRefusedAsDamaged) {
         m_out.fill(0xEE);
         const Error result = Prepare(damaged);
         if (result != Error::None) {
-            EXPECT_TRUE(std::all_of(m_out.begin(), m_out.end(), [](uint8_t b) { return b == 0xEE; }));
+            EXPECT_TRUE(
+                std::all_of(m_out.begin(), m_out.end(), [](uint8_t b) { return b == 0xEE; }));
         }
     }
 }

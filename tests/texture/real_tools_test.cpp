@@ -151,7 +151,8 @@ TEST_F(RealTools, ImageMagickSixteenColoursIsRefused) {
     ASSERT_TRUE(test::RunCommand("convert " + test::Quote(m_dir / "face.bmp") + " -colors 16 " +
                                  test::Quote(m_dir / "c16.bmp")));
     ReplacementBytes out{};
-    EXPECT_EQ(PrepareReplacement(m_dir / "c16.bmp", test::FaceEntry(), {}, out), Error::Not256ColourBitmap);
+    EXPECT_EQ(PrepareReplacement(m_dir / "c16.bmp", test::FaceEntry(), {}, out),
+              Error::Not256ColourBitmap);
 }
 
 }  // namespace

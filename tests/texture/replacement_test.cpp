@@ -82,7 +82,8 @@ TEST_F(Replacement, TopDownAndRunLengthEncodedAreAccepted) {
 }
 
 TEST_F(Replacement, EachRefusal) {
-    EXPECT_EQ(PrepareReplacement(m_dir / "none.bmp", test::FaceEntry(), {}, m_out), Error::CouldNotOpenFile);
+    EXPECT_EQ(PrepareReplacement(m_dir / "none.bmp", test::FaceEntry(), {}, m_out),
+              Error::CouldNotOpenFile);
 
     BitmapFields fields = test::FaceBitmapFields();
     std::vector<uint8_t> file = test::BuildBitmap(fields);
