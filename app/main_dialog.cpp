@@ -76,6 +76,7 @@ void CMainDialog::DoDataExchange() {
     m_status->setTextFormat(Qt::PlainText);
 
     setFixedSize(DialogUnitsToPixels(units, 215, 223));
+    setAcceptDrops(true);
 }
 
 int CMainDialog::DoModal() {
@@ -180,6 +181,10 @@ void CMainDialog::OnOK() {
     if (chosen.isEmpty()) {
         return;
     }
+    LoadSaveStateFrom(chosen);
+}
+
+void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
     const std::filesystem::path path = PathFromDialog(chosen);
     const Error loaded = LoadSaveStateFile(m_session->image, path);
     // A file that cannot be opened changes nothing and shows nothing, as in

@@ -50,6 +50,8 @@ public:
     void OnSysCommand(unsigned nID);
     // The load command, Browse. The window stays open.
     void OnOK();
+    // Loads the state at `path` as Browse does once the user has chosen it.
+    void LoadSaveStateFrom(const QString& path);
     // Exit: releases the RDRAM buffer and closes the window.
     void OnCancel();
 
@@ -60,6 +62,9 @@ public:
     void OnSaveAsBitmap();
     void OnSaveAsTexture();
     void ReplaceTexture(int32_t record);
+    // Replaces the texture with the picture at `path`, as a double-click does
+    // once the user has chosen it.
+    void ReplaceTextureFrom(int32_t record, const QString& path);
 
     // texture_gallery.cpp
 
@@ -84,6 +89,12 @@ protected:
     virtual bool AllocateRdramImage();
 
     void contextMenuEvent(QContextMenuEvent* event) override;
+
+    // drag_and_drop.cpp: a state dropped on the window loads as Browse would;
+    // a picture dropped on a thumbnail replaces that texture.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 #endif

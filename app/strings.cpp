@@ -78,6 +78,7 @@ QString MessageText(Error error) {
         case Error::TooManyColours:
             return QStringLiteral("The picture uses more colours than this texture can show");
         case Error::NotAPicture: return QStringLiteral("The file was not a bitmap");
+        case Error::DamagedPng: return QStringLiteral("The PNG file is damaged");
         case Error::TextureTooSmall: return QStringLiteral("The texture is too small to replace");
         case Error::NoFaceTexture: return QStringLiteral("No face texture has that record index");
         case Error::OutputOverwritesInput:

@@ -38,8 +38,12 @@ void CMainDialog::ReplaceTexture(int32_t record) {
     if (chosen.isEmpty()) {
         return;
     }
+    ReplaceTextureFrom(record, chosen);
+}
+
+void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
     // On success the extraction pass has run again and rebuilt the gallery.
-    const Error result = morvane::ReplaceTexture(*m_session, *this, record, PathFromDialog(chosen));
+    const Error result = morvane::ReplaceTexture(*m_session, *this, record, PathFromDialog(path));
     if (result != Error::None) {
         ShowMessage(result);
     }

@@ -457,7 +457,7 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
             t.width = 32;
             t.height = 64;
             t.format = 9;
-            t.byte10 = 255;
+            t.byte10 = options.faceByte10;
             t.faceNumber = faceNumber++;
             extent = 2560 + 64;
             // The short face and the misplaced one are the first faces after
