@@ -101,9 +101,9 @@ void Replace(benchmark::State& state) {
         }
     }
     const std::string record = std::to_string(face);
-    const std::vector<std::string> args = {"replace", loaded.path.string(), record,
-                                           picture.string(), "-o",
-                                           (loaded.folder.path() / "out.pj").string()};
+    const std::vector<std::string> args = {"replace", loaded.path.string(),
+                                           record,    picture.string(),
+                                           "-o",      (loaded.folder.path() / "out.pj").string()};
     for (auto _ : state) {
         std::ostringstream out;
         std::ostringstream err;

@@ -44,7 +44,8 @@ void GalleryBenchmark::initTestCase() {
     record.entry.format = morvane::kFaceFormat;
     for (int i = 0; i < kThumbnails; ++i) {
         const std::filesystem::path base =
-            m_folder.filePath(QStringLiteral("tex_%1").arg(i, 3, 10, QLatin1Char('0'))).toStdString();
+            m_folder.filePath(QStringLiteral("tex_%1").arg(i, 3, 10, QLatin1Char('0')))
+                .toStdString();
         std::filesystem::path texture = base;
         texture += ".tex";
         std::filesystem::path bitmap = base;
@@ -72,8 +73,9 @@ void GalleryBenchmark::rebuildGalleryFloor() {
     QBENCHMARK {
         bytes = 0;
         for (int i = 0; i < kThumbnails; ++i) {
-            bytes += morvane::bench::ReadWithRead(m_catalogue->records[static_cast<size_t>(i)].bmpPath)
-                         .size();
+            bytes +=
+                morvane::bench::ReadWithRead(m_catalogue->records[static_cast<size_t>(i)].bmpPath)
+                    .size();
         }
     }
     QCOMPARE(bytes, size_t{kThumbnails} * (54 + 2 * morvane::kFaceTexelBytes));

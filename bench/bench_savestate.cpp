@@ -58,7 +58,8 @@ struct PlainState {
     gen::GeneratedState generated;
 
     explicit PlainState(benchmark::State& state)
-        : path(folder.path() / "GOLDENEYE.pj"), generated(gen::GenerateSaveState(FaceState(60, 20))) {
+        : path(folder.path() / "GOLDENEYE.pj"),
+          generated(gen::GenerateSaveState(FaceState(60, 20))) {
         if (generated.file.size() != kSaveStateSize || !WriteWholeFile(path, generated.file)) {
             state.SkipWithError("cannot write the state");
         }

@@ -86,8 +86,7 @@ bool WriteWithFwrite(const std::filesystem::path& path, std::span<const uint8_t>
 
 std::vector<uint8_t> Deflate(std::span<const uint8_t> bytes) {
     z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8,
-                 Z_DEFAULT_STRATEGY);
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
     std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
     stream.next_in = bytes.data();
     stream.avail_in = static_cast<uInt>(bytes.size());

@@ -39,8 +39,7 @@ std::vector<uint8_t> ReadWithRead(const std::filesystem::path& path);
 
 // Floor: the bytes written with one fwrite, and, when `flush`, an fsync.
 // False when any step fails.
-bool WriteWithFwrite(const std::filesystem::path& path, std::span<const uint8_t> bytes,
-                     bool flush);
+bool WriteWithFwrite(const std::filesystem::path& path, std::span<const uint8_t> bytes, bool flush);
 
 // Floors for compressed states: zlib's deflate at its default level, and the
 // inflate of such a stream into `size` bytes, both with the CRC-32 that zip

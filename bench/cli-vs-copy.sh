@@ -53,7 +53,8 @@ for ((i = 0; i < runs; ++i)); do
 done
 
 median() {
-    sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+    sort -n "$1" | awk '{ v[NR] = $1 }
+        END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 line() {
@@ -68,14 +69,15 @@ line() {
     }'
 }
 
-echo "Whole processes, medians of $runs interleaved runs (60-face state, $(stat -c %s "$state") bytes):"
+size=$(stat -c %s "$state")
+echo "Whole processes, medians of $runs interleaved runs (60-face state, $size bytes):"
 line replace dd 1.5
 line export cp 3
 
 rm -f "$work/out.pj"
 peak=$(/usr/bin/time -v "$cli" replace "$state" "$record" "$work/face.bmp" -o "$work/out.pj" \
            2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }')
-awk -v p="$peak" -v s="$(stat -c %s "$state")" 'BEGIN {
+awk -v p="$peak" -v s="$size" 'BEGIN {
     r = p * 1024 / s
     printf "Peak memory of replace: %d KiB, %.2fx the state'"'"'s size   target < 3x: %s\n",
            p, r, (r < 3) ? "met" : "missed"
