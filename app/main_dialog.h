@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QList>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 
 #include "catalogue/user_interface.h"
@@ -104,6 +105,10 @@ private:
     void CreateImageList();
     void ShowAboutBox();
     void OnRclickTextureList(const QPoint& position);
+    // Runs one of the core's export flows on the selected texture, at a path
+    // that the user chooses.
+    using SaveFlow = Error (*)(const Session&, int32_t, const std::filesystem::path&);
+    void SaveSelectedTexture(SaveFlow save);
     void Tell(const QString& text);
 
     Prompts& m_prompts;

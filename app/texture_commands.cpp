@@ -50,22 +50,14 @@ void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
 }
 
 void CMainDialog::OnSaveAsBitmap() {
-    const int mark = SelectionMark();
-    if (mark < 0) {
-        return;
-    }
-    const QString chosen = m_prompts.GetSaveFileName(this);
-    if (chosen.isEmpty()) {
-        return;
-    }
-    const Error result =
-        SaveAsBitmap(*m_session, RecordOf(*m_textureList->item(mark)), PathFromDialog(chosen));
-    if (result != Error::None) {
-        ShowMessage(result);
-    }
+    SaveSelectedTexture(&SaveAsBitmap);
 }
 
 void CMainDialog::OnSaveAsTexture() {
+    SaveSelectedTexture(&SaveAsTexture);
+}
+
+void CMainDialog::SaveSelectedTexture(SaveFlow save) {
     const int mark = SelectionMark();
     if (mark < 0) {
         return;
@@ -74,8 +66,7 @@ void CMainDialog::OnSaveAsTexture() {
     if (chosen.isEmpty()) {
         return;
     }
-    const Error result =
-        SaveAsTexture(*m_session, RecordOf(*m_textureList->item(mark)), PathFromDialog(chosen));
+    const Error result = save(*m_session, RecordOf(*m_textureList->item(mark)), PathFromDialog(chosen));
     if (result != Error::None) {
         ShowMessage(result);
     }
