@@ -3,7 +3,16 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 DEMO_STATE := demo/out/GOLDENEYE.pj
 
-.PHONY: all deps build run test demo clean
+# `make fuzz`: the libFuzzer targets, built with clang in a folder of their own
+# and run for FUZZ_SECONDS each. `make sanitize`: the core, the command-line
+# tool and every test built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the tests run.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CXX ?= clang++-14
+SANITIZE_BUILD ?= build-sanitize
+
+.PHONY: all deps build run test demo clean fuzz fuzz-build sanitize
 
 all: build
 
@@ -32,5 +41,19 @@ run: demo
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DMORVANE_FUZZ=ON -DMORVANE_BUILD_APP=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DMORVANE_SANITIZE=ON -DMORVANE_BUILD_APP=OFF
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) demo/out demo/faces
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(SANITIZE_BUILD) demo/out demo/faces

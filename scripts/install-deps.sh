@@ -14,6 +14,8 @@ packages=(
     qt6-base-dev libgl-dev xvfb xauth
     # compressed save states and PNG pictures
     libzip-dev zlib1g-dev libpng-dev libimagequant-dev
+    # the fuzz targets (clang's libFuzzer and sanitizer runtimes) and memcheck
+    clang-14 libclang-rt-14-dev valgrind
 )
 
 missing=()
