@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <cstdlib>
@@ -112,12 +113,15 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments,
         timespec wait{};
         timespec* timeout = nullptr;
         if (!killed) {
-            const auto left =
+            auto left =
                 std::chrono::duration_cast<std::chrono::nanoseconds>(killAt - Clock::now());
-            if (left.count() <= 0) {
+            if (left.count() <= 0 || (options.killWhen && options.killWhen())) {
                 ::kill(pid, SIGKILL);
                 killed = true;
             } else {
+                if (options.killWhen) {
+                    left = std::min<std::chrono::nanoseconds>(left, std::chrono::microseconds(100));
+                }
                 wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
                 wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
                 timeout = &wait;
@@ -168,23 +172,23 @@ std::optional<std::pair<uint32_t, uint32_t>> NobodyIds() {
     return std::make_pair(static_cast<uint32_t>(user->pw_uid), static_cast<uint32_t>(user->pw_gid));
 }
 
-bool HaveValgrind() {
+std::filesystem::path FindProgram(const std::string& name) {
     const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "/usr/bin:/bin";
+    const std::string folders = path ? path : "/usr/bin:/bin";
     size_t start = 0;
-    while (start <= folders.size()) {
+    for (;;) {
         const size_t end = folders.find(':', start);
         const std::string folder =
             folders.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!folder.empty() && ::access((folder + "/valgrind").c_str(), X_OK) == 0) {
-            return true;
+        const std::filesystem::path candidate = std::filesystem::path(folder) / name;
+        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
         }
         if (end == std::string::npos) {
-            break;
+            return {};
         }
         start = end + 1;
     }
-    return false;
 }
 
 }  // namespace morvane::test

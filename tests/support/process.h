@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -24,6 +25,9 @@ struct ProcessOptions {
     std::vector<std::pair<std::string, std::string>> environment;
     // Sent SIGKILL once this long has passed, when set.
     std::optional<std::chrono::microseconds> killAfter;
+    // Sent SIGKILL as soon as this returns true; asked every 100 microseconds
+    // while the child runs.
+    std::function<bool()> killWhen;
     // Otherwise sent SIGKILL after this long, so that a hang fails the test
     // instead of stalling the suite.
     std::chrono::seconds deadline{300};
@@ -52,7 +56,7 @@ ProcessResult RunCli(const std::vector<std::string>& arguments, const ProcessOpt
 // The uid and gid of "nobody", or nothing when the system has none.
 std::optional<std::pair<uint32_t, uint32_t>> NobodyIds();
 
-// True when valgrind can be run.
-bool HaveValgrind();
+// The path of the program `name` on the PATH, or an empty path.
+std::filesystem::path FindProgram(const std::string& name);
 
 }  // namespace morvane::test
