@@ -22,6 +22,10 @@ struct Flow {
     int status;
 };
 
+void PrintTo(const Flow& flow, std::ostream* os) {
+    *os << flow.name;
+}
+
 // What a flow's arguments name, made once per test.
 std::string Expand(std::string argument, const TempDir& dir) {
     const std::pair<const char*, const char*> names[] = {
