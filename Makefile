@@ -12,7 +12,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CXX ?= clang++-14
 SANITIZE_BUILD ?= build-sanitize
 
-.PHONY: all deps build run test demo clean fuzz fuzz-build sanitize
+.PHONY: all deps build run screenshot test demo clean fuzz fuzz-build sanitize
 
 all: build
 
@@ -29,14 +29,33 @@ demo: build
 
 CLI := $(BUILD)/cli/morvane-cli
 
-# The command-line job: look at the demo state, export its faces, and put a
-# new face over the second one.
+# Opens the desktop application in demo/out, so that Browse starts beside the
+# demo state. Without a display it says how to see the window, and does the
+# command-line job instead: look at the demo state, export its faces, and put
+# a new face over the second one.
 run: demo
-	$(CLI) info $(DEMO_STATE)
-	$(CLI) list $(DEMO_STATE)
-	$(CLI) export $(DEMO_STATE) demo/faces
-	$(CLI) replace $(DEMO_STATE) 2 demo/new-face.bmp
-	@echo "The faces are in demo/faces/; the new state is demo/out/GOLDENEYE_new.pj."
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] || { [ -n "$$QT_QPA_PLATFORM" ] && \
+	        [ "$$QT_QPA_PLATFORM" != offscreen ] && [ "$$QT_QPA_PLATFORM" != minimal ]; }; then \
+	    echo "Morvane: click Browse and open GOLDENEYE.pj (in $(abspath demo/out))."; \
+	    echo "A picture to put over a face: $(abspath demo/new-face.bmp)."; \
+	    cd demo/out && exec $(abspath $(BUILD))/app/morvane; \
+	fi; \
+	echo "There is no display here, so the desktop application cannot open a window."; \
+	echo "To see it: run 'make run' in a desktop session, or run"; \
+	echo "  QT_QPA_PLATFORM=vnc make run"; \
+	echo "and connect a VNC viewer to port 5900 of this machine."; \
+	echo "'make screenshot' draws the window offscreen into docs/screenshot.png."; \
+	echo; \
+	echo "The command-line tool on the demo state instead:"; \
+	set -e; \
+	$(CLI) info $(DEMO_STATE); \
+	$(CLI) list $(DEMO_STATE); \
+	$(CLI) export $(DEMO_STATE) demo/faces; \
+	$(CLI) replace $(DEMO_STATE) 2 demo/new-face.bmp; \
+	echo "The faces are in demo/faces/; the new state is demo/out/GOLDENEYE_new.pj."
+
+screenshot: build
+	bash scripts/screenshot.sh $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -5,6 +5,8 @@
 
 #include "catalogue/extract_textures.h"
 #include "catalogue/session.h"
+#include "common/file_io.h"
+#include "texture/png_picture.h"
 #include "texture/texture_converter.h"
 
 namespace morvane {
@@ -43,7 +45,8 @@ Error WriteRecordTexture(const Session& session, int32_t record,
 
 }  // namespace
 
-Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture) {
+Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture,
+                       const ReplacementOptions& options) {
     if (!IsShown(session.catalogue, record)) {
         return Error::NoFaceTexture;
     }
@@ -57,7 +60,7 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
         return Error::TextureTooSmall;
     }
     ReplacementBytes bytes;
-    const Error prepared = PrepareReplacement(picture, entry.format, bytes);
+    const Error prepared = PrepareReplacement(picture, entry, options, bytes);
     if (prepared != Error::None) {
         return prepared;
     }
@@ -65,8 +68,8 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
 }
 
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
-                     const std::filesystem::path& picture) {
-    const Error applied = ApplyReplacement(session, record, picture);
+                     const std::filesystem::path& picture, const ReplacementOptions& options) {
+    const Error applied = ApplyReplacement(session, record, picture, options);
     if (applied != Error::None) {
         return applied;
     }
@@ -84,6 +87,27 @@ Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem
     if (!CTextureConverter().ConvertTextureToBitmap(texturePath, path)) {
         const uint32_t size = session.catalogue.records[static_cast<size_t>(record)].size;
         return size < kFaceTextureBytes ? Error::TextureTooSmall : Error::CouldNotWriteFile;
+    }
+    return Error::None;
+}
+
+Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::path& path) {
+    if (!IsShown(session.catalogue, record)) {
+        return Error::NoFaceTexture;
+    }
+    const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
+    if (texture.size < kFaceTextureBytes) {
+        return Error::TextureTooSmall;
+    }
+    if (!RdramRangeFits(session.image, texture.entry.address, kFaceTextureBytes)) {
+        return Error::MemoryAllocationFailure;
+    }
+    std::vector<uint8_t> bytes(kFaceTextureBytes);
+    ReadRdram(session.image, texture.entry.address, kFaceTextureBytes, bytes.data());
+    std::vector<uint8_t> png;
+    if (!ConvertTextureToPng(bytes, texture.entry.width, texture.entry.height, png) ||
+        !WriteFileAtomically(path, {png}, Durability::NoFlush)) {
+        return Error::CouldNotWriteFile;
     }
     return Error::None;
 }

@@ -6,24 +6,33 @@
 #include <filesystem>
 
 #include "common/error.h"
+#include "texture/texture_converter.h"
 
 namespace morvane {
 
 struct Session;
 class UserInterface;
 
-// Prepares the picture and copies its 2560 bytes over the texture in RDRAM.
+// Prepares the picture (a bitmap or a PNG, PrepareReplacement) for the
+// record's texture and copies its 2560 bytes over the texture in RDRAM.
 // Nothing is written to disk. Every refusal leaves the image unchanged.
-Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture);
+Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture,
+                       const ReplacementOptions& options = {});
 
 // The replace flow: ApplyReplacement, then the whole state written to the
 // session's OutputStatePath, then the extraction pass again. Returns the first
 // refusal or CouldNotWriteSaveState; the pass runs even when the write failed.
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
-                     const std::filesystem::path& picture);
+                     const std::filesystem::path& picture, const ReplacementOptions& options = {});
 
 // Writes the texture file at `path` + ".tex" and the 16-bit bitmap at `path`.
 Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem::path& path);
+
+// Writes the face texture as an indexed PNG at `path`: its own 256 palette
+// entries, each channel widened to 8 bits, rows the way the bitmap shows
+// them. Replacing the texture with this file gives back its 2560 bytes, but
+// for the palette's alpha bits, which come back clear.
+Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::path& path);
 
 // Writes the texture file alone at `path`.
 Error SaveAsTexture(const Session& session, int32_t record, const std::filesystem::path& path);

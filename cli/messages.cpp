@@ -29,6 +29,7 @@ std::string_view MessageText(Error error) {
         case Error::Invalid: return "Invalid";
         case Error::TooManyColours: return "The picture uses more colours than this texture can show";
         case Error::NotAPicture: return "The file was not a bitmap";
+        case Error::DamagedPng: return "The PNG file is damaged";
         case Error::TextureTooSmall: return "The texture is too small to replace";
         case Error::NoFaceTexture: return "No face texture has that record index";
         case Error::OutputOverwritesInput: return "The output would overwrite the input";

@@ -36,6 +36,7 @@ enum class Error : uint8_t {
     Invalid,                 // the conversion refused the picture
     TooManyColours,          // more colours than the texture's palette holds
     NotAPicture,             // neither a bitmap nor a PNG
+    DamagedPng,              // a PNG whose chunks or image data cannot be decoded
 
     // The texture commands.
     TextureTooSmall,         // the texture's extent is below 2560 bytes

@@ -39,20 +39,23 @@ class Tools:
 
     def convert(self, *arguments):
         """ImageMagick: the picture it writes, as bytes."""
-        path = os.path.join(self.work, "picture.bmp")
+        path = os.path.join(self.work, "picture")
         fmt = arguments[-1]
-        subprocess.run(["convert", *arguments[:-1], fmt + ":" + path], check=True)
+        # No date or time chunks, so that the seeds do not change.
+        subprocess.run(["convert", *arguments[:-1], "-define", "png:exclude-chunks=date,time",
+                        fmt + ":" + path], check=True)
         with open(path, "rb") as f:
             return f.read()
 
-    def export(self, state):
-        """The texture and bitmap files that morvane-cli exports from a state."""
+    def export(self, state, *options):
+        """The files that morvane-cli exports from a state."""
         path = os.path.join(self.work, "export.pj")
         with open(path, "wb") as f:
             f.write(state)
         out = os.path.join(self.work, "faces")
         shutil.rmtree(out, ignore_errors=True)
-        subprocess.run([self.cli, "export", path, out], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run([self.cli, "export", path, out, *options], check=True,
+                       stdout=subprocess.DEVNULL)
         files = {}
         for name in sorted(os.listdir(out)):
             with open(os.path.join(out, name), "rb") as f:
@@ -142,13 +145,14 @@ def archive_seeds(tools):
     write("state_zip", "generator-fork-dat-first",
           tools.state("--container", "zip", "--layout", "fork", "--dat-first", "--faces", "2"))
     plain = tools.state("--faces", "3", "--others", "1", "--seed", "7")
+    noon = (2024, 1, 1, 12, 0, 0)  # fixed, so that the seeds do not change
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
-        z.writestr("GOLDENEYE.pj", plain)
+        z.writestr(zipfile.ZipInfo("GOLDENEYE.pj", noon), plain, zipfile.ZIP_DEFLATED)
     write("state_zip", "python-zipfile", buffer.getvalue())
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, "w", zipfile.ZIP_STORED) as z:
-        z.writestr("readme.txt", b"not a save state\n")
+        z.writestr(zipfile.ZipInfo("readme.txt", noon), b"not a save state\n")
     write("state_zip", "no-state-entry", buffer.getvalue())
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, "w") as z:
@@ -251,17 +255,49 @@ def bitmap_seeds(tools):
     write("texture_to_bitmap", "two-by-two", header + bytes([0, 1, 1, 0]) + be16(0xF801) + be16(0x07C1))
 
 
+def png_seeds(tools):
+    gradient = ["-size", "32x64", "gradient:red-blue"]
+    plasma = ["-seed", "3", "-size", "32x64", "plasma:fractal"]
+    seeds = {
+        "magick-indexed": tools.convert(*gradient, "-colors", "200", "PNG8"),
+        "magick-rgb-many": tools.convert(*plasma, "PNG24"),
+        "magick-rgba-16bit": tools.convert(*plasma, "-alpha", "set", "-depth", "16", "PNG64"),
+        "magick-grey-interlaced": tools.convert(*gradient, "-colorspace", "Gray",
+                                                "-interlace", "PNG", "PNG"),
+        "magick-1bit": tools.convert(*gradient, "-monochrome", "PNG"),
+    }
+    exported = tools.export(tools.state("--faces", "1", "--others", "0"), "--format", "png")
+    seeds["exported-face"] = exported["tex_000.png"]
+    try:
+        from PIL import Image
+        image = Image.new("RGB", (32, 64))
+        for y in range(64):
+            for x in range(32):
+                image.putpixel((x, y), (x * 8, y * 4, (x * y) % 256))
+        for name, picture in [("pillow-p-4bit", image.quantize(16)),
+                              ("pillow-la", image.convert("LA"))]:
+            buffer = io.BytesIO()
+            picture.save(buffer, "PNG", bits=4) if name.endswith("4bit") else \
+                picture.save(buffer, "PNG")
+            seeds[name] = buffer.getvalue()
+    except ImportError:
+        print("Pillow is missing: no Pillow seeds", file=sys.stderr)
+    for name, data in seeds.items():
+        write("png", name, data)
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     tools = Tools(sys.argv[1])
     try:
         for target in ["state_plain", "state_zip", "state_gzip", "dib", "bitmap_replacement",
-                       "texture_to_bitmap"]:
+                       "texture_to_bitmap", "png"]:
             shutil.rmtree(os.path.join(CORPUS, target), ignore_errors=True)
         plain_seeds(tools)
         archive_seeds(tools)
         bitmap_seeds(tools)
+        png_seeds(tools)
     finally:
         shutil.rmtree(tools.work, ignore_errors=True)
 

@@ -2,11 +2,16 @@
 
 #include <algorithm>
 
+#include "common/byte_order.h"
 #include "common/file_io.h"
 #include "dib/bitmap_file.h"
+#include "texture/colour_reduction.h"
+#include "texture/png_picture.h"
 
 namespace morvane {
 namespace {
+
+constexpr uint16_t kBitmapSignature = 0x4D42;  // "BM", little-endian
 
 Error RefusalFor(int checkResult) {
     switch (checkResult) {
@@ -17,16 +22,20 @@ Error RefusalFor(int checkResult) {
     }
 }
 
-}  // namespace
-
-Error PrepareReplacement(const std::filesystem::path& path, uint8_t format, ReplacementBytes& out) {
-    // One read serves the check and the conversion, so the file cannot
-    // change between them.
-    std::vector<uint8_t> file;
-    const Error read = ReadFileBytes(path, file);
-    if (read != Error::None) {
-        return read;
+// The texels and palette as the game keeps them; entries past the picture's
+// palette are zero so that all 2560 bytes are defined.
+void StoreReplacement(IndexedTexels& picture, uint8_t format, ReplacementBytes& out) {
+    CTextureConverter().SwapOddRowWords(picture.texels, kFaceWidth, kFaceHeight, format);
+    std::copy_n(picture.texels.begin(), kFaceTexelBytes, out.begin());
+    std::fill(out.begin() + kFaceTexelBytes, out.end(), 0);
+    const size_t entries = std::min(picture.palette.size(), kFacePaletteBytes / 2);
+    for (size_t k = 0; k < entries; ++k) {
+        StoreBE16(&out[kFaceTexelBytes + 2 * k], picture.palette[k]);
     }
+}
+
+Error PrepareBitmap(std::span<const uint8_t> file, const TextureTableEntry& entry,
+                    ReplacementBytes& out) {
     const Error refusal = RefusalFor(CheckBitmapBytes(file));
     if (refusal != Error::None) {
         return refusal;
@@ -42,8 +51,26 @@ Error PrepareReplacement(const std::filesystem::path& path, uint8_t format, Repl
         return Error::CompressionNotSupported;
     }
     std::vector<uint8_t> converted;
-    if (CTextureConverter().ConvertBitmapToTexture(file, converted, format) == 0) {
+    if (CTextureConverter().ConvertBitmapToTexture(file, converted, entry.format) == 0 ||
+        converted.size() < kFaceTexelBytes) {
         return Error::Invalid;
+    }
+    const size_t colours = PaletteColoursOf(entry);
+    if (colours < kMaxPaletteColours) {
+        // The game loads only the first `colours` entries, so texels that
+        // point past them must be moved onto equal colours there, or the
+        // picture refused. Odd rows may already be swapped; that changes
+        // which texel is where, not which colours are used.
+        IndexedTexels picture;
+        picture.texels.assign(converted.begin(), converted.begin() + kFaceTexelBytes);
+        for (size_t at = kFaceTexelBytes; at + 1 < converted.size(); at += 2) {
+            picture.palette.push_back(LoadBE16(&converted[at]));
+        }
+        if (!FitPalette(picture, colours)) {
+            return Error::TooManyColours;
+        }
+        StoreReplacement(picture, 0, out);  // the format's swap is done already
+        return Error::None;
     }
     // A short colour table leaves zero entries, a long one is cut, so that
     // all 2560 bytes are defined.
@@ -51,6 +78,64 @@ Error PrepareReplacement(const std::filesystem::path& path, uint8_t format, Repl
     std::copy_n(converted.begin(), copied, out.begin());
     std::fill(out.begin() + static_cast<ptrdiff_t>(copied), out.end(), 0);
     return Error::None;
+}
+
+Error PreparePng(std::span<const uint8_t> file, const TextureTableEntry& entry,
+                 const ReplacementOptions& options, ReplacementBytes& out) {
+    // The size is checked before anything is decoded, so that a picture of
+    // absurd size is refused for what it is rather than as damaged.
+    uint32_t width = 0;
+    uint32_t height = 0;
+    if (!ReadPngSize(file, width, height)) {
+        return Error::DamagedPng;
+    }
+    if (width != kFaceWidth || height != kFaceHeight) {
+        return Error::Not32x64Bitmap;
+    }
+    PngPicture picture;
+    if (!DecodePng(file, picture)) {
+        return Error::DamagedPng;
+    }
+    IndexedTexels texels;
+    const Error converted =
+        ConvertPngToTexels(picture, {PaletteColoursOf(entry), options.dither}, texels);
+    if (converted != Error::None) {
+        return converted;
+    }
+    if (texels.texels.size() != kFaceTexelBytes) {
+        return Error::Invalid;
+    }
+    StoreReplacement(texels, entry.format, out);
+    return Error::None;
+}
+
+}  // namespace
+
+size_t PaletteColoursOf(const TextureTableEntry& entry) {
+    return size_t{entry.byte10} + 1;
+}
+
+Error PrepareReplacementFromBytes(std::span<const uint8_t> file, const TextureTableEntry& entry,
+                                  const ReplacementOptions& options, ReplacementBytes& out) {
+    if (IsPng(file)) {
+        return PreparePng(file, entry, options, out);
+    }
+    if (file.size() < 2 || LoadLE16(file.data()) != kBitmapSignature) {
+        return Error::NotAPicture;
+    }
+    return PrepareBitmap(file, entry, out);
+}
+
+Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEntry& entry,
+                         const ReplacementOptions& options, ReplacementBytes& out) {
+    // One read serves the check and the conversion, so the file cannot
+    // change between them.
+    std::vector<uint8_t> file;
+    const Error read = ReadFileBytes(path, file);
+    if (read != Error::None) {
+        return read;
+    }
+    return PrepareReplacementFromBytes(file, entry, options, out);
 }
 
 }  // namespace morvane

@@ -100,12 +100,37 @@ int CheckBitmapBytes(std::span<const uint8_t> file);
 // 256-entry big-endian palette.
 using ReplacementBytes = std::array<uint8_t, kFaceTextureBytes>;
 
-// Reads the picture at `path` and prepares it as a replacement for a texture
-// of the given format. Error::None with `out` filled, or the refusal:
-// CouldNotOpenFile, FileTooLarge, NotABitmap, Not256ColourBitmap,
-// Not32x64Bitmap, CompressionNotSupported or Invalid. `out` is untouched on
-// refusal. A colour table of fewer than 256 entries is padded with zero
-// entries, a longer one cut to 256.
-Error PrepareReplacement(const std::filesystem::path& path, uint8_t format, ReplacementBytes& out);
+struct ReplacementOptions {
+    bool dither = false;  // error diffusion when a picture must be quantised
+};
+
+// How many palette entries the game loads for the texture: byte 10 + 1.
+size_t PaletteColoursOf(const TextureTableEntry& entry);
+
+// Reads the picture at `path`, a bitmap or a PNG told apart by their bytes,
+// and prepares it as the replacement of the texture that `entry` describes.
+// Error::None with `out` filled, or the refusal, with `out` untouched:
+// CouldNotOpenFile or FileTooLarge (reading), NotAPicture (neither kind),
+// Not32x64Bitmap, and for bitmaps NotABitmap, Not256ColourBitmap,
+// CompressionNotSupported, Invalid or TooManyColours, for PNGs DamagedPng or
+// Invalid (the quantiser failed).
+//
+// Bitmaps: 8-bit only. A colour table of fewer than 256 entries is padded with
+// zero entries, a longer one cut to 256. When the texture declares fewer than
+// 256 colours, texels must use no more than that many (FitPalette).
+//
+// PNGs: an indexed picture keeps its indices and palette; any other is
+// reduced to the texture's colours, exactly when it fits and quantised
+// otherwise; so is an indexed one that uses more colours than the texture
+// shows. The picture's bottom row becomes texel row 0, as for a bitmap.
+//
+// Either way the texels then go through SwapOddRowWords with the entry's
+// format, and palette entries past those the picture needs are zero.
+Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEntry& entry,
+                         const ReplacementOptions& options, ReplacementBytes& out);
+
+// The same for a whole picture file already in memory (no read errors).
+Error PrepareReplacementFromBytes(std::span<const uint8_t> file, const TextureTableEntry& entry,
+                                  const ReplacementOptions& options, ReplacementBytes& out);
 
 }  // namespace morvane

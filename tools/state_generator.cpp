@@ -261,9 +261,11 @@ void PutReversedWords(std::vector<uint8_t>& out, const std::vector<uint8_t>& blo
     }
 }
 
-std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& bytes) {
+// Deflates the bytes whole: raw deflate for negative windowBits, gzip for
+// 16 + MAX_WBITS.
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& bytes, int windowBits) {
     z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
     std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
     stream.next_in = bytes.data();
     stream.avail_in = static_cast<uInt>(bytes.size());
@@ -273,6 +275,10 @@ std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& bytes) {
     out.resize(out.size() - stream.avail_out);
     deflateEnd(&stream);
     return out;
+}
+
+std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& bytes) {
+    return Deflate(bytes, -MAX_WBITS);
 }
 
 void AppendLE16(std::vector<uint8_t>& b, uint32_t v) {
@@ -353,18 +359,7 @@ std::vector<uint8_t> MakeZip(const std::vector<ZipEntry>& entries) {
 }
 
 std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8,
-                 Z_DEFAULT_STRATEGY);
-    std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
-    stream.next_in = bytes.data();
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(out.size() - stream.avail_out);
-    deflateEnd(&stream);
-    return out;
+    return Deflate(bytes, 16 + MAX_WBITS);
 }
 
 std::vector<uint8_t> TimingData(uint32_t seed) {
@@ -462,7 +457,7 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
             t.width = 32;
             t.height = 64;
             t.format = 9;
-            t.byte10 = 255;
+            t.byte10 = options.faceByte10;
             t.faceNumber = faceNumber++;
             extent = 2560 + 64;
             // The short face and the misplaced one are the first faces after

@@ -52,6 +52,7 @@ struct StateOptions {
     TableShape table = TableShape::Normal;
     bool addressAbovePrevious = false;  // one face entry lies above the entry before it
     bool shortFace = false;             // one face texture whose extent is 2048 bytes
+    uint8_t faceByte10 = 255;           // byte 10 of every face entry: its colours less one
     std::string gameName = "GOLDENEYE";
     size_t truncateTo = 0;              // cut the state to this many bytes; 0 keeps it whole
     size_t trailingBytes = 0;           // bytes after the tail block, inside any container

@@ -7,8 +7,11 @@
 #include "catalogue/extract_textures.h"
 #include "catalogue/session.h"
 #include "common/byte_order.h"
+#include "support/bitmap_builder.h"
+#include "support/image_tools.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "texture/png_picture.h"
 #include "tools/state_generator.h"
 
 namespace morvane {
@@ -137,7 +140,8 @@ TEST_F(TextureCommandsTest, EveryRefusalLeavesTheImageAndTheFilesAlone) {
     };
     const Case cases[] = {
         {m_dir / "absent.bmp", Error::CouldNotOpenFile},
-        {Picture("text.bmp", {'h', 'e', 'l', 'l', 'o'}), Error::NotABitmap},
+        {Picture("text.bmp", {'h', 'e', 'l', 'l', 'o'}), Error::NotAPicture},
+        {Picture("broken.bmp", {'B', 'M', 'l', 'l', 'o'}), Error::NotABitmap},
         {Picture("true.bmp", Bitmap(32, 64, 24, 0)), Error::Not256ColourBitmap},
         {Picture("small.bmp", Bitmap(16, 16, 8, 0)), Error::Not32x64Bitmap},
         {Picture("rle4.bmp", Bitmap(32, 64, 8, 2)), Error::CompressionNotSupported},
@@ -211,6 +215,100 @@ TEST_F(TextureCommandsTest, SaveAsTextureWritesTheTextureFileAlone) {
     EXPECT_EQ(SaveAsTexture(*m_session, 511, m_dir / "x.tex"), Error::NoFaceTexture);
 }
 
+TEST_F(TextureCommandsTest, SaveAsPngAndReplacingWithItChangesNothing) {
+    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    for (const gen::GeneratedTexture& t : m_state.textures) {
+        if (!t.face) {
+            continue;
+        }
+        const auto path = m_dir / ("face" + std::to_string(t.record) + ".png");
+        ASSERT_EQ(SaveAsPng(*m_session, t.record, path), Error::None);
+        PngPicture picture;
+        ASSERT_TRUE(DecodePng(ReadAll(path), picture));
+        ASSERT_TRUE(picture.indexed);
+        EXPECT_EQ(picture.palette.size(), 256u);
+        // The top row is the last texel row, as in the bitmap.
+        const std::array<uint8_t, 2560> texture = gen::FaceTexture(t.faceNumber);
+        EXPECT_TRUE(std::equal(picture.indices.begin(), picture.indices.begin() + 32,
+                               texture.begin() + 63 * 32));
+        ASSERT_EQ(ApplyReplacement(*m_session, t.record, path), Error::None);
+    }
+    EXPECT_EQ(m_session->image.RdramImage, rdram);
+}
+
+TEST_F(TextureCommandsTest, SaveAsPngRefusals) {
+    int32_t other = -1;
+    for (const gen::GeneratedTexture& t : m_state.textures) {
+        other = t.face ? other : t.record;
+    }
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(SaveAsPng(*m_session, other, m_dir / "other.png"), Error::NoFaceTexture);
+    EXPECT_EQ(SaveAsPng(*m_session, 511, m_dir / "none.png"), Error::NoFaceTexture);
+    const gen::GeneratedTexture& face = Face(1);
+    EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "missing" / "face.png"),
+              Error::CouldNotWriteFile);
+    m_session->catalogue.records[static_cast<size_t>(face.record)].entry.address = 0x803FFF00;
+    EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "end.png"),
+              Error::MemoryAllocationFailure);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "other.png"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "end.png"));
+}
+
+TEST_F(TextureCommandsTest, APngReplacesLikeTheBitmapOfTheSamePicture) {
+    const gen::GeneratedTexture& face = Face(3);
+    const std::array<uint8_t, 2560> texture = gen::FaceTexture(60);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(ConvertTextureToPng(texture, 32, 64, png));
+    ASSERT_EQ(ReplaceTexture(*m_session, m_ui, face.record, Picture("new.png", png)), Error::None);
+    EXPECT_EQ(TextureInFile(ReadAll(m_dir / "GOLDENEYE_new.pj"), face.address),
+              std::vector<uint8_t>(texture.begin(), texture.end()));
+}
+
+TEST_F(TextureCommandsTest, TheDitherOptionReachesTheQuantiser) {
+    if (!test::HaveImageMagick()) {
+        GTEST_SKIP() << "ImageMagick's convert is missing";
+    }
+    const auto picture = m_dir / "plasma.png";
+    ASSERT_TRUE(test::RunCommand("convert -size 32x64 -seed 4 plasma:fractal -depth 8 " +
+                                 test::Quote(picture)));
+    const gen::GeneratedTexture& face = Face(1);
+    const auto offset = static_cast<ptrdiff_t>(face.address & 0xFFFFFF);
+    ASSERT_EQ(ApplyReplacement(*m_session, face.record, picture), Error::None);
+    const std::vector<uint8_t> plain(m_session->image.RdramImage.begin() + offset,
+                                     m_session->image.RdramImage.begin() + offset + 2560);
+    ASSERT_EQ(ApplyReplacement(*m_session, face.record, picture, {true}), Error::None);
+    const std::vector<uint8_t> dithered(m_session->image.RdramImage.begin() + offset,
+                                        m_session->image.RdramImage.begin() + offset + 2560);
+    EXPECT_NE(plain, dithered);
+}
+
+// Faces that declare 16 colours (byte 10 is 15).
+class SixteenColourFaceTest : public TextureCommandsTest {
+protected:
+    void SetUp() override {
+        m_options.faceByte10 = 15;
+        TextureCommandsTest::SetUp();
+    }
+};
+
+TEST_F(SixteenColourFaceTest, ABitmapWithinTheColoursIsTakenAsItIs) {
+    const gen::GeneratedTexture& face = Face(2);
+    ASSERT_EQ(ApplyReplacement(*m_session, face.record, Picture("a.bmp", gen::FaceBitmap(8))),
+              Error::None);
+    const std::array<uint8_t, 2560> expected = gen::FaceTexture(8);  // eight colours
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                           m_session->image.RdramImage.begin() + (face.address & 0xFFFFFF)));
+}
+
+TEST_F(SixteenColourFaceTest, ABitmapOfMoreColoursIsRefused) {
+    const gen::GeneratedTexture& face = Face(2);
+    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    // The test bitmap uses all 256 entries, each its own colour.
+    const auto picture = Picture("many.bmp", test::BuildBitmap(test::FaceBitmapFields()));
+    EXPECT_EQ(ApplyReplacement(*m_session, face.record, picture), Error::TooManyColours);
+    EXPECT_EQ(m_session->image.RdramImage, rdram);
+}
+
 class ShortFaceTest : public TextureCommandsTest {
 protected:
     void SetUp() override {
@@ -226,7 +324,10 @@ TEST_F(ShortFaceTest, ATextureShorterThanAFaceCannotBeReplaced) {
             EXPECT_EQ(ApplyReplacement(*m_session, t.record, Picture("p.bmp", gen::FaceBitmap(1))),
                       Error::TextureTooSmall);
             EXPECT_EQ(m_session->image.RdramImage, rdram);
-            EXPECT_EQ(SaveAsBitmap(*m_session, t.record, m_dir / "short.bmp"), Error::TextureTooSmall);
+            EXPECT_EQ(SaveAsBitmap(*m_session, t.record, m_dir / "short.bmp"),
+                      Error::TextureTooSmall);
+            EXPECT_EQ(SaveAsPng(*m_session, t.record, m_dir / "short.png"), Error::TextureTooSmall);
+            EXPECT_FALSE(std::filesystem::exists(m_dir / "short.png"));
             return;
         }
     }

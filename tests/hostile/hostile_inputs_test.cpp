@@ -208,7 +208,7 @@ TEST(HostileCorpus, HasEveryInputInACase) {
         used.push_back(c.input);
     }
     int inputs = 0;
-    for (const char* folder : {"bitmaps", "archives", "states"}) {
+    for (const char* folder : {"bitmaps", "pngs", "archives", "states"}) {
         for (const auto& entry : std::filesystem::directory_iterator(kHostile / folder)) {
             const std::string name = std::string(folder) + "/" + entry.path().filename().string();
             EXPECT_NE(std::find(used.begin(), used.end(), name), used.end()) << name;

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""Writes the small hostile inputs of tests/hostile/: damaged bitmaps, archives
-and states that are a few bytes long. States of full size are not stored;
+"""Writes the small hostile inputs of tests/hostile/: damaged bitmaps, PNGs,
+archives and states that are a few bytes long. States of full size are not stored;
 the *.recipe files describe them and the test makes them (see cases.txt).
 
-Run from anywhere; it rewrites bitmaps/, archives/ and states/*.bin.
+Run from anywhere; it rewrites bitmaps/, pngs/, archives/ and states/*.bin.
+PNGs are put together chunk by chunk here, so that each can be broken in
+exactly one way.
 """
 
 import gzip
@@ -116,6 +118,93 @@ def bitmaps():
                                                  bits=b"\x20\x12\0\0\0\1"))
 
 
+# --- PNGs ---------------------------------------------------------------------------
+
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+def chunk(kind, data, crc=None):
+    if crc is None:
+        crc = zlib.crc32(kind + data)
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc & 0xFFFFFFFF)
+
+
+def ihdr(width=32, height=64, depth=8, colour=3, interlace=0):
+    return chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, interlace))
+
+
+def rows(width, height, bytes_per_pixel, pixel):
+    """Filter type 0 rows of pixel(x, y)."""
+    return b"".join(b"\0" + b"".join(pixel(x, y) for x in range(width)) for y in range(height))
+
+
+def idat(raw, level=9):
+    return chunk(b"IDAT", zlib.compress(raw, level))
+
+
+IEND = chunk(b"IEND", b"")
+PLTE16 = chunk(b"PLTE", b"".join(bytes([i * 16, 255 - i * 16, (i * 40) % 256]) for i in range(16)))
+
+
+def indexed_png(extra=b"", palette=PLTE16, pixel=lambda x, y: bytes([(x // 2 + y // 4) % 16])):
+    return PNG_SIGNATURE + ihdr() + extra + palette + idat(rows(32, 64, 1, pixel)) + IEND
+
+
+def adam7_rows(width, height, pixel):
+    """The seven passes of an interlaced picture, each row filter type 0."""
+    passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2),
+              (0, 1, 1, 2)]
+    raw = b""
+    for x0, y0, dx, dy in passes:
+        xs = range(x0, width, dx)
+        for y in range(y0, height, dy):
+            if xs:
+                raw += b"\0" + b"".join(pixel(x, y) for x in xs)
+    return raw
+
+
+def pngs():
+    good = indexed_png()
+    write("pngs", "indexed.png", good)
+    many = rows(32, 64, 3, lambda x, y: bytes([x * 8, y * 4, (x * y * 7) % 256]))
+    write("pngs", "rgb-many-colours.png", PNG_SIGNATURE + ihdr(colour=2) + idat(many) + IEND)
+    grey16 = rows(32, 64, 2, lambda x, y: struct.pack(">H", (x * 2048 + y * 64) % 65536))
+    write("pngs", "grey-16-bit.png", PNG_SIGNATURE + ihdr(depth=16, colour=0) + idat(grey16) + IEND)
+    rgba = adam7_rows(32, 64, lambda x, y: bytes([x * 8, y * 4, 128, (x + y) % 256]))
+    write("pngs", "rgba-interlaced.png",
+          PNG_SIGNATURE + ihdr(colour=6, interlace=1) + idat(rgba) + IEND)
+    write("pngs", "index-past-palette.png", indexed_png(pixel=lambda x, y: bytes([200])))
+
+    write("pngs", "signature-only.png", PNG_SIGNATURE)
+    write("pngs", "empty-after-ihdr.png", PNG_SIGNATURE + ihdr())
+    write("pngs", "no-ihdr.png", PNG_SIGNATURE + IEND)
+    write("pngs", "ihdr-crc-wrong.png",
+          PNG_SIGNATURE + chunk(b"IHDR", struct.pack(">IIBBBBB", 32, 64, 8, 3, 0, 0, 0), crc=0) +
+          PLTE16 + idat(rows(32, 64, 1, lambda x, y: b"\1")) + IEND)
+    broken = bytearray(good)
+    at = broken.find(b"IDAT")
+    broken[at + 4 + struct.unpack(">I", good[at - 4:at])[0]] ^= 0xFF
+    write("pngs", "idat-crc-wrong.png", bytes(broken))
+    write("pngs", "text-crc-wrong.png", indexed_png(extra=chunk(b"tEXt", b"Comment\0hello", crc=1)))
+    write("pngs", "cut-in-idat.png", good[:good.find(b"IDAT") + 20])
+    write("pngs", "no-iend.png", good[:-len(IEND)])
+    write("pngs", "huge-dimensions.png",
+          PNG_SIGNATURE + ihdr(0x7FFFFFFF, 0x7FFFFFFF) + PLTE16 + idat(b"\0" * 64) + IEND)
+    write("pngs", "zero-size.png", PNG_SIGNATURE + ihdr(0, 0) + PLTE16 + IEND)
+    write("pngs", "64x32.png", PNG_SIGNATURE + ihdr(64, 32) + PLTE16 +
+          idat(rows(64, 32, 1, lambda x, y: b"\2")) + IEND)
+    write("pngs", "bit-depth-3.png", PNG_SIGNATURE + ihdr(depth=3) + PLTE16 +
+          idat(rows(32, 64, 1, lambda x, y: b"\1")) + IEND)
+    write("pngs", "indexed-no-plte.png", good.replace(PLTE16, b""))
+    write("pngs", "plte-300-entries.png", indexed_png(palette=chunk(b"PLTE", bytes(900))))
+    write("pngs", "idat-too-short.png", PNG_SIGNATURE + ihdr() + PLTE16 +
+          idat(rows(32, 10, 1, lambda x, y: b"\1")) + IEND)
+    # 32 x 64 by its header, with 16 MiB of zeros in its image data.
+    write("pngs", "idat-bomb.png", PNG_SIGNATURE + ihdr() + PLTE16 + idat(bytes(16 << 20)) + IEND)
+    write("pngs", "many-text-chunks.png",
+          indexed_png(extra=b"".join(chunk(b"tEXt", b"Note\0%d" % i) for i in range(200))))
+
+
 # --- archives and tiny states ----------------------------------------------------------
 
 CLASSIC_MAGIC = struct.pack("<II", 0x23D8A6C8, 0x400000)
@@ -177,4 +266,5 @@ def archives():
 
 if __name__ == "__main__":
     bitmaps()
+    pngs()
     archives()

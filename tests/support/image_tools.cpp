@@ -72,6 +72,24 @@ std::vector<uint8_t> DecodeWithPillow(const std::filesystem::path& image, const 
     return ReadAll(raw);
 }
 
+bool SaveWithPillow(const std::filesystem::path& path, const std::string& mode, int width,
+                    int height, const std::vector<uint8_t>& pixels,
+                    const std::vector<uint8_t>& palette, const std::string& saveOptions) {
+    const std::string script =
+        "import sys\n"
+        "from PIL import Image\n"
+        "mode, width, height = sys.argv[2], int(sys.argv[3]), int(sys.argv[4])\n"
+        "im = Image.frombytes(mode, (width, height), open(sys.argv[5], 'rb').read())\n"
+        "if mode == 'P': im.putpalette(list(open(sys.argv[6], 'rb').read()))\n"
+        "im.save(sys.argv[1]" + (saveOptions.empty() ? "" : ", " + saveOptions) + ")\n";
+    const std::filesystem::path raw = path.string() + ".pixels";
+    const std::filesystem::path rawPalette = path.string() + ".palette";
+    WriteAll(raw, pixels);
+    WriteAll(rawPalette, palette);
+    return RunPillow(script, {path, mode, std::to_string(width), std::to_string(height), raw,
+                              rawPalette});
+}
+
 void WritePpm(const std::filesystem::path& path, int width, int height,
               const std::vector<uint8_t>& rgb) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -29,6 +29,14 @@ bool RunPillow(const std::string& script, const std::vector<std::filesystem::pat
 // the image has a palette). Empty when Pillow cannot decode it.
 std::vector<uint8_t> DecodeWithPillow(const std::filesystem::path& image, const std::string& mode);
 
+// Saves a picture with Pillow: `pixels` in Pillow's raw layout for `mode`
+// ("RGB", "RGBA", "L", "LA" or "P"), top row first; `palette` holds the RGB
+// triplets of a "P" picture. `saveOptions` are Python keyword arguments for
+// save(), e.g. "bits=4". The format follows the file's extension.
+bool SaveWithPillow(const std::filesystem::path& path, const std::string& mode, int width,
+                    int height, const std::vector<uint8_t>& pixels,
+                    const std::vector<uint8_t>& palette = {}, const std::string& saveOptions = "");
+
 // Writes a binary PPM, a format every image tool reads, as a neutral source
 // picture. `rgb` holds 3 bytes a pixel, top row first.
 void WritePpm(const std::filesystem::path& path, int width, int height,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/byte_order.h"
+#include "support/face_entry.h"
 #include "support/image_tools.h"
 #include "support/temp_dir.h"
 #include "texture/texture_converter.h"
@@ -76,7 +77,7 @@ protected:
 
     void ExpectReplacementOfTexture(const std::filesystem::path& bitmap) {
         ReplacementBytes out{};
-        ASSERT_EQ(PrepareReplacement(bitmap, 9, out), Error::None);
+        ASSERT_EQ(PrepareReplacement(bitmap, test::FaceEntry(), {}, out), Error::None);
         const std::vector<uint8_t> replacement(out.begin(), out.end());
         for (size_t i = 0; i < 2048; ++i) {
             ASSERT_EQ(TextureTexel(replacement, i), TextureTexel(m_texture, i)) << "texel " << i;
@@ -150,7 +151,8 @@ TEST_F(RealTools, ImageMagickSixteenColoursIsRefused) {
     ASSERT_TRUE(test::RunCommand("convert " + test::Quote(m_dir / "face.bmp") + " -colors 16 " +
                                  test::Quote(m_dir / "c16.bmp")));
     ReplacementBytes out{};
-    EXPECT_EQ(PrepareReplacement(m_dir / "c16.bmp", 9, out), Error::Not256ColourBitmap);
+    EXPECT_EQ(PrepareReplacement(m_dir / "c16.bmp", test::FaceEntry(), {}, out),
+              Error::Not256ColourBitmap);
 }
 
 }  // namespace

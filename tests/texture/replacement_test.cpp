@@ -4,6 +4,7 @@
 
 #include "common/byte_order.h"
 #include "support/bitmap_builder.h"
+#include "support/face_entry.h"
 #include "support/temp_dir.h"
 #include "texture/texture_converter.h"
 
@@ -16,7 +17,7 @@ class Replacement : public ::testing::Test {
 protected:
     Error Prepare(const std::vector<uint8_t>& file, uint8_t format = 9) {
         test::WriteAll(m_dir / "face.bmp", file);
-        return PrepareReplacement(m_dir / "face.bmp", format, m_out);
+        return PrepareReplacement(m_dir / "face.bmp", test::FaceEntry(format), {}, m_out);
     }
     Error Prepare(const BitmapFields& fields) { return Prepare(test::BuildBitmap(fields)); }
 
@@ -81,13 +82,14 @@ TEST_F(Replacement, TopDownAndRunLengthEncodedAreAccepted) {
 }
 
 TEST_F(Replacement, EachRefusal) {
-    EXPECT_EQ(PrepareReplacement(m_dir / "none.bmp", 9, m_out), Error::CouldNotOpenFile);
+    EXPECT_EQ(PrepareReplacement(m_dir / "none.bmp", test::FaceEntry(), {}, m_out),
+              Error::CouldNotOpenFile);
 
     BitmapFields fields = test::FaceBitmapFields();
     std::vector<uint8_t> file = test::BuildBitmap(fields);
     file[0] = 'X';
     m_out.fill(0xEE);
-    EXPECT_EQ(Prepare(file), Error::NotABitmap);
+    EXPECT_EQ(Prepare(file), Error::NotAPicture);
     EXPECT_EQ(m_out[0], 0xEE);
 
     fields.infoSize = 12;

@@ -1,0 +1,225 @@
+#include "app/main_dialog.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "app/about_dialog.h"
+#include "app/dialog_units.h"
+#include "app/prompts.h"
+#include "app/resource_ids.h"
+#include "app/strings.h"
+#include "app/texture_gallery.h"
+#include "catalogue/extract_textures.h"
+#include "catalogue/session.h"
+
+#ifdef Q_OS_WIN
+#include "app/system_menu.h"
+#endif
+
+namespace morvane::app {
+
+CMainDialog::CMainDialog(Prompts& prompts, QWidget* parent)
+    : QDialog(parent), m_prompts(prompts), m_session(std::make_unique<Session>()) {
+    setObjectName(QStringLiteral("mainDialog"));
+    // A fixed frame with a close box and no minimise or maximise box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(TemplateFont());
+    setWindowTitle(QString::fromLatin1(kTemplateTitle));
+    DoDataExchange();
+    m_hIcon.addFile(QStringLiteral(":/morvane-32.png"), QSize(32, 32));
+    m_hIcon.addFile(QStringLiteral(":/morvane-16.png"), QSize(16, 16));
+}
+
+CMainDialog::~CMainDialog() = default;
+
+// Makes the template's controls, in its order, which is also the tab order,
+// and binds them to the members.
+void CMainDialog::DoDataExchange() {
+    const DialogBaseUnits units = BaseUnitsFor(font());
+
+    m_browse = new QPushButton(QString::fromLatin1(kTemplateOkCaption), this);
+    m_browse->setObjectName(QStringLiteral("browseButton"));
+    m_browse->setGeometry(DialogUnitsToPixels(units, 152, 170, 50, 14));
+    m_browse->setDefault(true);
+    connect(m_browse, &QPushButton::clicked, this, &CMainDialog::accept);
+
+    m_exit = new QPushButton(QString::fromLatin1(kExitCaption), this);
+    m_exit->setObjectName(QStringLiteral("exitButton"));
+    m_exit->setGeometry(DialogUnitsToPixels(units, 151, 190, 50, 14));
+    connect(m_exit, &QPushButton::clicked, this, &CMainDialog::reject);
+
+    m_instructions = new QLabel(this);
+    m_instructions->setObjectName(QStringLiteral("instructions"));
+    m_instructions->setGeometry(DialogUnitsToPixels(units, 11, 171, 131, 48));
+    m_instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_instructions->setWordWrap(true);
+    m_instructions->setTextFormat(Qt::PlainText);
+
+    m_textureList = new CTextureList(this);
+    m_textureList->setObjectName(QStringLiteral("textureList"));
+    m_textureList->setGeometry(DialogUnitsToPixels(units, 9, 19, 188, 147));
+    m_textureList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_textureList, &QListWidget::itemDoubleClicked, this,
+            &CMainDialog::OnDblclkTextureList);
+    connect(m_textureList, &QWidget::customContextMenuRequested, this,
+            &CMainDialog::OnRclickTextureList);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setGeometry(DialogUnitsToPixels(units, 11, 6, 88, 8));
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_status->setTextFormat(Qt::PlainText);
+
+    setFixedSize(DialogUnitsToPixels(units, 215, 223));
+}
+
+int CMainDialog::DoModal() {
+    if (!OnInitDialog()) {
+        return -1;
+    }
+    return exec();
+}
+
+bool CMainDialog::OnInitDialog() {
+    // The About entry: the system menu's where there is one, and always the
+    // background's context menu and F1.
+    const QString aboutEntry = StringResource(IDS_ABOUTBOX);
+    if (!aboutEntry.isEmpty()) {
+#ifdef Q_OS_WIN
+        AppendToSystemMenu(*this, IDM_ABOUTBOX, aboutEntry);
+#endif
+        auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+        connect(help, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    }
+
+    // The window system draws the minimised icon and the drag image from these.
+    setWindowIcon(m_hIcon);
+
+    CreateImageList();
+
+    if (!AllocateRdramImage()) {
+        Tell(QString::fromLatin1(kNotEnoughMemory));
+        return false;
+    }
+
+    m_browse->setText(QString::fromLatin1(kBrowseCaption));
+    setWindowTitle(QString::fromLatin1(kMainTitle));
+    m_instructions->setText(StringResource(IDS_INSTRUCTIONS_LOAD));
+    m_browse->setFocus();
+
+    ShowAboutBox();
+    return true;
+}
+
+bool CMainDialog::AllocateRdramImage() {
+    return AllocateRdram(m_session->image);
+}
+
+void CMainDialog::CreateImageList() {
+    m_imageList.clear();
+    m_textureList->setItemDelegate(new CThumbnailDelegate(m_imageList, m_textureList));
+}
+
+void CMainDialog::ShowAboutBox() {
+    CAboutDialog about(this);
+    m_prompts.RunModal(about);
+}
+
+void CMainDialog::OnSysCommand(unsigned nID) {
+    if ((nID & kSystemCommandMask) == IDM_ABOUTBOX) {
+        ShowAboutBox();
+        return;
+    }
+    // What the window system would do by default; of its commands only Close
+    // reaches the window through here.
+    if ((nID & kSystemCommandMask) == SC_CLOSE_COMMAND) {
+        close();
+    }
+}
+
+void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    const QString aboutEntry = StringResource(IDS_ABOUTBOX);
+    if (aboutEntry.isEmpty()) {
+        return;
+    }
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("systemMenu"));
+    QAction* about = menu.addAction(aboutEntry);
+    if (m_prompts.PopupMenu(menu, event->globalPos()) == about) {
+        OnSysCommand(IDM_ABOUTBOX);
+    }
+}
+
+#ifdef Q_OS_WIN
+bool CMainDialog::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    unsigned command = 0;
+    if (ReadSystemCommand(message, command) && (command & kSystemCommandMask) == IDM_ABOUTBOX) {
+        OnSysCommand(command);
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
+
+void CMainDialog::accept() {
+    OnOK();
+}
+
+void CMainDialog::reject() {
+    OnCancel();
+}
+
+void CMainDialog::OnOK() {
+    const QString chosen = m_prompts.GetOpenFileName(this);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::filesystem::path path = PathFromDialog(chosen);
+    const Error loaded = LoadSaveStateFile(m_session->image, path);
+    // A file that cannot be opened changes nothing and shows nothing, as in
+    // the original; a file that can, but is no save state, is refused aloud.
+    if (loaded == Error::CouldNotOpenFile) {
+        return;
+    }
+    if (loaded != Error::None) {
+        ShowMessage(loaded);
+        return;
+    }
+    // The new state's name depends on the kind of state, known once loaded.
+    m_session->OutputStatePath = OutputPathFor(path, m_session->image.format);
+
+    const int32_t shown = ExtractTextures(*m_session, *this);
+    if (shown != 0) {
+        m_instructions->setText(StringResource(IDS_INSTRUCTIONS_REPLACE));
+        m_status->setText(ExtractedText(shown));
+    } else {
+        m_status->setText(QString::fromLatin1(kNoTexturesFound));
+    }
+}
+
+void CMainDialog::OnCancel() {
+    // Nothing is saved: every replacement has been written already.
+    std::vector<uint8_t>().swap(m_session->image.RdramImage);
+    QDialog::reject();
+}
+
+void CMainDialog::ShowMessage(Error message) {
+    Tell(MessageText(message));
+}
+
+void CMainDialog::SetStatus(Status status) {
+    m_status->setText(StatusText(status));
+}
+
+void CMainDialog::Tell(const QString& text) {
+    // Every message box bears the application's name: the executable's.
+    m_prompts.ShowMessageBox(this, QCoreApplication::applicationName(), text);
+}
+
+}  // namespace morvane::app

@@ -1,0 +1,109 @@
+#pragma once
+// The main window: one modal dialog with the Texture gallery, the status line,
+// the instructions and the two buttons. It owns the session (the save-state
+// image with its RDRAM buffer, the catalogue and the output path) and routes
+// every user action to the core's flows.
+//
+// Template (dialog units: x, y, width, height), 215 x 223, tab order as listed:
+//   IDOK "Browse" (default)   152, 170, 50, 14
+//   IDCANCEL "Exit"           151, 190, 50, 14
+//   1002 instructions         11, 171, 131, 48
+//   1000 Texture gallery      9, 19, 188, 147
+//   1003 status line          11, 6, 88, 8
+
+#include <QDialog>
+#include <QIcon>
+#include <QImage>
+#include <QList>
+#include <cstdint>
+#include <memory>
+
+#include "catalogue/user_interface.h"
+
+class QLabel;
+class QPushButton;
+
+namespace morvane {
+struct Session;
+}
+
+namespace morvane::app {
+
+class CTextureList;
+class Prompts;
+
+class CMainDialog : public QDialog, public UserInterface {
+    Q_OBJECT
+public:
+    explicit CMainDialog(Prompts& prompts, QWidget* parent = nullptr);
+    ~CMainDialog() override;
+
+    // Initialises the window (the About box included) and runs it modally.
+    // QDialog::Rejected when it has been closed; -1 when it could not start.
+    int DoModal();
+
+    // main_dialog.cpp
+
+    // False when the RDRAM buffer cannot be had; the user has been told.
+    bool OnInitDialog();
+    // The command value's low four bits are the system's own.
+    void OnSysCommand(unsigned nID);
+    // The load command, Browse. The window stays open.
+    void OnOK();
+    // Exit: releases the RDRAM buffer and closes the window.
+    void OnCancel();
+
+    // texture_commands.cpp
+
+    void OnDblclkTextureList();
+    void OnReplaceTexture();
+    void OnSaveAsBitmap();
+    void OnSaveAsTexture();
+    void ReplaceTexture(int32_t record);
+
+    // texture_gallery.cpp
+
+    void RebuildGallery(const TextureCatalogue& catalogue) override;
+    // The row of the selected thumbnail, or -1 when none is selected.
+    int SelectionMark() const;
+
+    // The core's messages and status, in the window's words.
+    void ShowMessage(Error message) override;
+    void SetStatus(Status status) override;
+
+    // Browse and Exit reach the load command and Exit through these, as Enter,
+    // Esc and the close box do.
+    void accept() override;
+    void reject() override;
+
+    const Session& session() const { return *m_session; }
+    const QList<QImage>& imageList() const { return m_imageList; }
+
+protected:
+    // Takes the RDRAM buffer; a test replaces it to refuse.
+    virtual bool AllocateRdramImage();
+
+    void contextMenuEvent(QContextMenuEvent* event) override;
+#ifdef Q_OS_WIN
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
+
+private:
+    void DoDataExchange();
+    void CreateImageList();
+    void ShowAboutBox();
+    void OnRclickTextureList(const QPoint& position);
+    void Tell(const QString& text);
+
+    Prompts& m_prompts;
+    std::unique_ptr<Session> m_session;
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_exit = nullptr;
+    QLabel* m_status = nullptr;
+    QLabel* m_instructions = nullptr;
+    CTextureList* m_textureList = nullptr;
+    QIcon m_hIcon;
+    QList<QImage> m_imageList;
+};
+
+}  // namespace morvane::app

@@ -1,0 +1,66 @@
+#include "scripted_prompts.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QWidget>
+
+namespace morvane::apptest {
+namespace {
+
+QString Next(std::deque<QString>& answers) {
+    if (answers.empty()) {
+        return QString();
+    }
+    QString answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+}  // namespace
+
+QString ScriptedPrompts::GetOpenFileName(QWidget*) {
+    fileDialogs << QStringLiteral("open");
+    return Next(paths);
+}
+
+QString ScriptedPrompts::GetSaveFileName(QWidget*) {
+    fileDialogs << QStringLiteral("save");
+    return Next(paths);
+}
+
+void ScriptedPrompts::ShowMessageBox(QWidget*, const QString& caption, const QString& text) {
+    messages.push_back(RecordedMessage{caption, text});
+}
+
+void ScriptedPrompts::RunModal(QDialog& dialog) {
+    const QWidget* owner = dialog.parentWidget();
+    modals.push_back(RecordedModal{dialog.windowTitle(), owner != nullptr && owner->isVisible()});
+    if (onModal) {
+        onModal(dialog);
+    }
+}
+
+QAction* ScriptedPrompts::PopupMenu(QMenu& menu, const QPoint&) {
+    RecordedMenu record{menu.title(), {}};
+    for (QAction* action : menu.actions()) {
+        record.items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    menus.push_back(record);
+    const QString choice = Next(menuChoices);
+    for (QAction* action : menu.actions()) {
+        if (!choice.isEmpty() && action->text() == choice) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+QStringList ScriptedPrompts::MessageTexts() const {
+    QStringList texts;
+    for (const RecordedMessage& message : messages) {
+        texts << message.text;
+    }
+    return texts;
+}
+
+}  // namespace morvane::apptest

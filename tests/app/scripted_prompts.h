@@ -1,0 +1,56 @@
+#pragma once
+// The tests' answer to the windows' seam: file dialogs answered from a queue
+// of paths, popup menus from a queue of item texts, and every message box,
+// modal dialog and menu recorded.
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "app/prompts.h"
+
+namespace morvane::apptest {
+
+struct RecordedMessage {
+    QString caption;
+    QString text;
+};
+
+struct RecordedModal {
+    QString title;
+    bool ownerVisible = false;  // whether the owner was on screen at the time
+};
+
+struct RecordedMenu {
+    QString title;
+    QStringList items;  // "-" for a separator
+};
+
+class ScriptedPrompts final : public app::Prompts {
+public:
+    QString GetOpenFileName(QWidget* owner) override;
+    QString GetSaveFileName(QWidget* owner) override;
+    void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text) override;
+    void RunModal(QDialog& dialog) override;
+    QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override;
+
+    // Answers, consumed in order. A file dialog with no answer left is
+    // cancelled; a menu with none is dismissed.
+    std::deque<QString> paths;
+    std::deque<QString> menuChoices;
+
+    // Called with each modal dialog instead of running it, when set.
+    std::function<void(QDialog&)> onModal;
+
+    QStringList fileDialogs;  // "open" or "save", one per dialog asked for
+    std::vector<RecordedMessage> messages;
+    std::vector<RecordedModal> modals;
+    std::vector<RecordedMenu> menus;
+
+    QStringList MessageTexts() const;
+};
+
+}  // namespace morvane::apptest

@@ -1,0 +1,325 @@
+// The load command, Browse: a generated state in, the gallery, the status line
+// and the instructions out; and every way a load is refused or cancelled.
+
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/main_dialog.h"
+#include "app/prompts.h"
+#include "app/texture_gallery.h"
+#include "app_test_support.h"
+#include "catalogue/session.h"
+#include "scripted_prompts.h"
+
+using morvane::app::CMainDialog;
+using morvane::apptest::ScriptedPrompts;
+namespace gen = morvane::gen;
+namespace apptest = morvane::apptest;
+
+namespace {
+
+const char kInstructionsLoad[] =
+    "Click the browse button to load in your pj64 save state of Goldeneye ( you must be in a "
+    "level ).  This will extract all face textures in use at that time.";
+const char kInstructionsReplace[] =
+    "Double-click the texture you want to replace and then browse to your bitmap. (This must be "
+    "32x64, 256 colour)  A new pj64 dump file will be created.";
+
+gen::StateOptions Options(gen::Region region, int faces, int others) {
+    gen::StateOptions options;
+    options.region = region;
+    options.faces = faces;
+    options.others = others;
+    return options;
+}
+
+// What the user sees of the gallery and the texts, to compare before and after.
+struct Snapshot {
+    QString status;
+    QString instructions;
+    std::vector<int> records;
+    QList<QImage> images;
+    std::filesystem::path output;
+
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(CMainDialog& dialog) {
+    return Snapshot{apptest::StatusLine(dialog)->text(), apptest::Instructions(dialog)->text(),
+                    apptest::ItemRecords(dialog), dialog.imageList(),
+                    dialog.session().OutputStatePath};
+}
+
+}  // namespace
+
+class LoadCommandTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void browseShowsEveryFaceTexture_data();
+    void browseShowsEveryFaceTexture();
+    void theBrowseButtonRunsTheCommand();
+    void aRefusedStateAfterAGoodOneLeavesTheGallery_data();
+    void aRefusedStateAfterAGoodOneLeavesTheGallery();
+    void aStateWithoutFacesEmptiesTheGallery();
+    void cancelChangesNothing();
+    void aFileThatCannotBeOpenedChangesNothing();
+    void aShortStateIsRefusedAndChangesNothing();
+    void aNewLoadReplacesTheGalleryWhole();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString Path(const QString& name) const { return m_folder->filePath(name); }
+};
+
+void LoadCommandTest::init() {
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+}
+
+void LoadCommandTest::browseShowsEveryFaceTexture_data() {
+    QTest::addColumn<int>("region");
+    QTest::newRow("NTSC") << int(gen::Region::Ntsc);
+    QTest::newRow("PAL") << int(gen::Region::Pal);
+}
+
+void LoadCommandTest::browseShowsEveryFaceTexture() {
+    QFETCH(int, region);
+    const QString statePath = Path(QStringLiteral("GOLDENEYE.pj"));
+    const gen::GeneratedState state =
+        apptest::WriteState(statePath, Options(static_cast<gen::Region>(region), 8, 5));
+    const std::vector<gen::GeneratedTexture> faces = apptest::Faces(state);
+    QCOMPARE(faces.size(), size_t{8});
+
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths.push_back(statePath);
+    dialog.OnOK();
+
+    QVERIFY2(prompts.messages.empty(), qPrintable(prompts.MessageTexts().join(", ")));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("Extracted 8 textures"));
+    QCOMPARE(apptest::Instructions(dialog)->text(), QString::fromLatin1(kInstructionsReplace));
+    QCOMPARE(dialog.session().OutputStatePath,
+             morvane::app::PathFromDialog(Path(QStringLiteral("GOLDENEYE_new.pj"))));
+
+    QListWidget* list = apptest::TextureList(dialog);
+    QCOMPARE(list->count(), 8);
+    QCOMPARE(dialog.imageList().size(), 8);
+    QVERIFY(list->selectedItems().isEmpty());
+    QCOMPARE(dialog.SelectionMark(), -1);
+    const QPoint expected[8] = {{4, 4},   {40, 4},  {76, 4}, {112, 4},
+                                {148, 4}, {184, 4}, {4, 72}, {40, 72}};
+    for (int i = 0; i < 8; ++i) {
+        const gen::GeneratedTexture& face = faces[static_cast<size_t>(i)];
+        QListWidgetItem* item = list->item(i);
+        QCOMPARE(item->text(), QString());
+        QCOMPARE(item->data(morvane::app::kRecordRole).toInt(), face.record);
+        QCOMPARE(item->data(morvane::app::kImageIndexRole).toInt(), i);
+        QCOMPARE(list->visualItemRect(item), QRect(expected[i], QSize(32, 64)));
+        const QString difference =
+            apptest::CompareWithTexture(dialog.imageList()[i], gen::FaceTexture(face.faceNumber));
+        QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("item %1: ").arg(i) + difference));
+    }
+
+    // What is on screen is what the image list holds, at the item's place.
+    const QImage screen = list->viewport()->grab().toImage();
+    for (int i = 0; i < 8; ++i) {
+        const QImage cell = screen.copy(QRect(expected[i], QSize(32, 64)));
+        const QString difference = apptest::CompareWithTexture(
+            cell, gen::FaceTexture(faces[static_cast<size_t>(i)].faceNumber));
+        QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("item %1: ").arg(i) + difference));
+    }
+}
+
+void LoadCommandTest::theBrowseButtonRunsTheCommand() {
+    const QString statePath = Path(QStringLiteral("state.pj"));
+    apptest::WriteState(statePath, Options(gen::Region::Ntsc, 1, 2));
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths.push_back(statePath);
+    QTest::mouseClick(apptest::BrowseButton(dialog), Qt::LeftButton);
+    QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("Extracted 1 textures"));
+    QCOMPARE(apptest::TextureList(dialog)->count(), 1);
+    QVERIFY(dialog.isVisible());
+}
+
+void LoadCommandTest::aRefusedStateAfterAGoodOneLeavesTheGallery_data() {
+    QTest::addColumn<QString>("gameName");
+    QTest::addColumn<int>("region");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not Goldeneye") << QStringLiteral("PERFECT DARK") << int(gen::Region::Ntsc)
+                                   << QStringLiteral("Not a valid Goldeneye PJ64 file");
+    QTest::newRow("Japanese release") << QStringLiteral("GOLDENEYE") << int(gen::Region::Japan)
+                                      << QStringLiteral("Unsupported Goldeneye Region!");
+}
+
+void LoadCommandTest::aRefusedStateAfterAGoodOneLeavesTheGallery() {
+    QFETCH(QString, gameName);
+    QFETCH(int, region);
+    QFETCH(QString, message);
+    const QString goodPath = Path(QStringLiteral("good.pj"));
+    apptest::WriteState(goodPath, Options(gen::Region::Ntsc, 7, 3));
+    gen::StateOptions refusedOptions = Options(static_cast<gen::Region>(region), 4, 1);
+    refusedOptions.gameName = gameName.toStdString();
+    const QString refusedPath = Path(QStringLiteral("refused.pj"));
+    apptest::WriteState(refusedPath, refusedOptions);
+
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths.push_back(goodPath);
+    dialog.OnOK();
+    QCOMPARE(apptest::TextureList(dialog)->count(), 7);
+    const Snapshot before = Take(dialog);
+
+    prompts.paths.push_back(refusedPath);
+    dialog.OnOK();
+
+    QCOMPARE(prompts.MessageTexts(), QStringList{message});
+    QCOMPARE(prompts.messages[0].caption, QStringLiteral("test_app_load_command"));
+    QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("No textures found!"));
+    QCOMPARE(apptest::Instructions(dialog)->text(), before.instructions);
+    QCOMPARE(apptest::ItemRecords(dialog), before.records);
+    QVERIFY(dialog.imageList() == before.images);
+    // The refused file is now the one replacements would be written to.
+    QCOMPARE(dialog.session().OutputStatePath,
+             morvane::app::PathFromDialog(Path(QStringLiteral("refused_new.pj"))));
+    QVERIFY(!QFile::exists(Path(QStringLiteral("good_new.pj"))));
+    QVERIFY(!QFile::exists(Path(QStringLiteral("refused_new.pj"))));
+}
+
+void LoadCommandTest::aStateWithoutFacesEmptiesTheGallery() {
+    const QString goodPath = Path(QStringLiteral("good.pj"));
+    apptest::WriteState(goodPath, Options(gen::Region::Pal, 3, 3));
+    const QString facelessPath = Path(QStringLiteral("faceless.pj"));
+    apptest::WriteState(facelessPath, Options(gen::Region::Pal, 0, 5));
+
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths.push_back(facelessPath);
+    dialog.OnOK();
+    QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("No textures found!"));
+    QCOMPARE(apptest::Instructions(dialog)->text(), QString::fromLatin1(kInstructionsLoad));
+
+    prompts.paths.push_back(goodPath);
+    prompts.paths.push_back(facelessPath);
+    dialog.OnOK();
+    QCOMPARE(apptest::TextureList(dialog)->count(), 3);
+    dialog.OnOK();
+    QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("No textures found!"));
+    QCOMPARE(apptest::TextureList(dialog)->count(), 0);
+    QVERIFY(dialog.imageList().isEmpty());
+    QVERIFY(prompts.messages.empty());
+}
+
+void LoadCommandTest::cancelChangesNothing() {
+    const QString statePath = Path(QStringLiteral("GOLDENEYE.pj"));
+    apptest::WriteState(statePath, Options(gen::Region::Ntsc, 5, 2));
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+
+    dialog.OnOK();  // no answer queued: the dialog is cancelled
+    QVERIFY(apptest::StatusLine(dialog)->text().isEmpty());
+    QCOMPARE(apptest::Instructions(dialog)->text(), QString::fromLatin1(kInstructionsLoad));
+    QVERIFY(dialog.session().OutputStatePath.empty());
+
+    prompts.paths.push_back(statePath);
+    dialog.OnOK();
+    const Snapshot before = Take(dialog);
+    const std::vector<uint8_t> rdram = dialog.session().image.RdramImage;
+    prompts.paths.push_back(QString());
+    dialog.OnOK();
+    QCOMPARE(prompts.fileDialogs.size(), 3);
+    QVERIFY(Take(dialog) == before);
+    QVERIFY(dialog.session().image.RdramImage == rdram);
+    QVERIFY(prompts.messages.empty());
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{"GOLDENEYE.pj"});
+}
+
+void LoadCommandTest::aFileThatCannotBeOpenedChangesNothing() {
+    const QString statePath = Path(QStringLiteral("GOLDENEYE.pj"));
+    apptest::WriteState(statePath, Options(gen::Region::Ntsc, 5, 2));
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths.push_back(statePath);
+    dialog.OnOK();
+    const Snapshot before = Take(dialog);
+
+    prompts.paths.push_back(Path(QStringLiteral("no such folder/state.pj")));
+    dialog.OnOK();
+    QVERIFY(Take(dialog) == before);
+    QVERIFY(prompts.messages.empty());
+}
+
+void LoadCommandTest::aShortStateIsRefusedAndChangesNothing() {
+    const QString statePath = Path(QStringLiteral("GOLDENEYE.pj"));
+    apptest::WriteState(statePath, Options(gen::Region::Ntsc, 5, 2));
+    gen::StateOptions shortOptions = Options(gen::Region::Ntsc, 5, 2);
+    shortOptions.truncateTo = 4204380 - 1;
+    const QString shortPath = Path(QStringLiteral("short.pj"));
+    apptest::WriteState(shortPath, shortOptions);
+
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths.push_back(statePath);
+    dialog.OnOK();
+    const Snapshot before = Take(dialog);
+    const std::vector<uint8_t> rdram = dialog.session().image.RdramImage;
+
+    prompts.paths.push_back(shortPath);
+    dialog.OnOK();
+    QCOMPARE(prompts.MessageTexts(),
+             QStringList{QStringLiteral("The file is too short to be a save state")});
+    QVERIFY(Take(dialog) == before);
+    QVERIFY(dialog.session().image.RdramImage == rdram);
+}
+
+void LoadCommandTest::aNewLoadReplacesTheGalleryWhole() {
+    const QString many = Path(QStringLiteral("many.pj"));
+    const gen::GeneratedState manyState =
+        apptest::WriteState(many, Options(gen::Region::Ntsc, 10, 4));
+    const QString few = Path(QStringLiteral("few.pj"));
+    const gen::GeneratedState fewState = apptest::WriteState(few, Options(gen::Region::Pal, 3, 6));
+
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths = {many, few, many};
+    dialog.OnOK();
+    QCOMPARE(apptest::TextureList(dialog)->count(), 10);
+    apptest::TextureList(dialog)->item(4)->setSelected(true);
+    QCOMPARE(dialog.SelectionMark(), 4);
+
+    dialog.OnOK();
+    QCOMPARE(apptest::TextureList(dialog)->count(), 3);
+    QCOMPARE(dialog.imageList().size(), 3);
+    QCOMPARE(dialog.SelectionMark(), -1);
+    std::vector<int> fewRecords;
+    for (const gen::GeneratedTexture& face : apptest::Faces(fewState)) {
+        fewRecords.push_back(face.record);
+    }
+    QCOMPARE(apptest::ItemRecords(dialog), fewRecords);
+
+    dialog.OnOK();
+    QCOMPARE(apptest::TextureList(dialog)->count(), 10);
+    QCOMPARE(dialog.imageList().size(), 10);
+    QCOMPARE(apptest::TextureList(dialog)->visualItemRect(apptest::TextureList(dialog)->item(9)),
+             QRect(QPoint(112, 72), QSize(32, 64)));
+    QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("Extracted 10 textures"));
+}
+
+QTEST_MAIN(LoadCommandTest)
+#include "test_load_command.moc"

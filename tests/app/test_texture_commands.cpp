@@ -1,0 +1,378 @@
+// The commands on a texture: replace by double-click or from the popup menu,
+// every refusal, replacements accumulating in the written state, and the two
+// exports from the popup menu.
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/main_dialog.h"
+#include "app/prompts.h"
+#include "app_test_support.h"
+#include "catalogue/session.h"
+#include "scripted_prompts.h"
+
+using morvane::app::CMainDialog;
+using morvane::apptest::ScriptedPrompts;
+namespace gen = morvane::gen;
+namespace apptest = morvane::apptest;
+
+namespace {
+
+const char kInstructionsReplace[] =
+    "Double-click the texture you want to replace and then browse to your bitmap. (This must be "
+    "32x64, 256 colour)  A new pj64 dump file will be created.";
+
+std::vector<uint8_t> Bytes(const std::array<uint8_t, 2560>& texture) {
+    return std::vector<uint8_t>(texture.begin(), texture.end());
+}
+
+}  // namespace
+
+class TextureCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void withoutASelectionNothingHappens();
+    void doubleClickReplacesTheTexture();
+    void eachRefusalIsShownAndChangesNothing_data();
+    void eachRefusalIsShownAndChangesNothing();
+    void cancellingTheReplacementChangesNothing();
+    void twoReplacementsAccumulateInTheFile();
+    void aStateThatCannotBeWrittenIsReportedAndKeptInMemory();
+    void otherKindsOfStateAreWrittenInTheirOwnForm_data();
+    void otherKindsOfStateAreWrittenInTheirOwnForm();
+    void thePopupOffersTheThreeCommands();
+    void saveAsBitmapFromThePopup();
+    void saveAsTextureFromThePopup();
+    void replaceTextureFromThePopup();
+    void cancellingSaveAsWritesNothing();
+
+private:
+    QString Path(const QString& name) const { return m_folder->filePath(name); }
+    // Loads a generated NTSC state of 8 faces into a shown window.
+    void Load() {
+        Load(gen::StateOptions{}, QStringLiteral("GOLDENEYE.pj"),
+             QStringLiteral("GOLDENEYE_new.pj"));
+    }
+    void Load(gen::StateOptions options, const QString& name, const QString& outputName);
+    // Right-clicks at a point of the gallery and answers the popup with `choice`.
+    void RightClick(QPoint position, const QString& choice);
+    void RightClickItem(int row, const QString& choice) {
+        RightClick(apptest::ItemCentre(*m_dialog, row), choice);
+    }
+    QString PictureOfFace(int n);
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<CMainDialog> m_dialog;
+    gen::GeneratedState m_state;
+    std::vector<gen::GeneratedTexture> m_faces;
+    QString m_statePath;
+    QString m_outputPath;
+};
+
+void TextureCommandsTest::init() {
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    m_prompts = std::make_unique<ScriptedPrompts>();
+    m_dialog = std::make_unique<CMainDialog>(*m_prompts);
+    QVERIFY(apptest::StartShown(*m_dialog));
+}
+
+void TextureCommandsTest::cleanup() {
+    m_dialog.reset();
+    m_prompts.reset();
+    m_folder.reset();
+}
+
+void TextureCommandsTest::Load(gen::StateOptions options, const QString& name,
+                               const QString& outputName) {
+    m_statePath = Path(name);
+    m_outputPath = Path(outputName);
+    options.faces = 8;
+    options.others = 4;
+    m_state = apptest::WriteState(m_statePath, options);
+    m_faces = apptest::Faces(m_state);
+    m_prompts->paths.push_back(m_statePath);
+    m_dialog->OnOK();
+    QCOMPARE(apptest::TextureList(*m_dialog)->count(), 8);
+    QCOMPARE(m_dialog->session().OutputStatePath, morvane::app::PathFromDialog(m_outputPath));
+}
+
+void TextureCommandsTest::RightClick(QPoint position, const QString& choice) {
+    QWidget* viewport = apptest::TextureList(*m_dialog)->viewport();
+    if (!choice.isEmpty()) {
+        m_prompts->menuChoices.push_back(choice);
+    }
+    QTest::mousePress(viewport, Qt::RightButton, {}, position);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, position);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, position, viewport->mapToGlobal(position));
+    QApplication::sendEvent(viewport, &event);
+}
+
+QString TextureCommandsTest::PictureOfFace(int n) {
+    const QString path = Path(QStringLiteral("face%1.bmp").arg(n));
+    apptest::WriteFile(path, gen::FaceBitmap(n));
+    return path;
+}
+
+void TextureCommandsTest::withoutASelectionNothingHappens() {
+    // Before any load the gallery is empty.
+    m_dialog->OnReplaceTexture();
+    m_dialog->OnSaveAsBitmap();
+    m_dialog->OnSaveAsTexture();
+    m_dialog->OnDblclkTextureList();
+    QVERIFY(m_prompts->fileDialogs.isEmpty());
+
+    Load();
+    m_dialog->OnReplaceTexture();
+    m_dialog->OnSaveAsBitmap();
+    m_dialog->OnSaveAsTexture();
+    // A right-click on the gallery's empty space offers nothing.
+    RightClick(QPoint(apptest::TextureList(*m_dialog)->viewport()->width() - 3,
+                      apptest::TextureList(*m_dialog)->viewport()->height() - 3),
+               QStringLiteral("Replace Texture"));
+    QCOMPARE(m_prompts->fileDialogs, QStringList{QStringLiteral("open")});  // the load's own
+    QVERIFY(m_prompts->menus.empty());
+    QVERIFY(m_prompts->messages.empty());
+}
+
+void TextureCommandsTest::doubleClickReplacesTheTexture() {
+    Load();
+    const gen::GeneratedTexture& target = m_faces[3];
+    m_prompts->paths.push_back(PictureOfFace(40));
+    apptest::DoubleClickItem(*m_dialog, 3);
+
+    QCOMPARE(m_prompts->fileDialogs.size(), 2);
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    const std::vector<uint8_t> expected = Bytes(gen::FaceTexture(40));
+    QVERIFY(apptest::Slice(m_dialog->session().image.RdramImage, target.address, 2560) == expected);
+    const std::vector<uint8_t> written = apptest::RdramOfFile(m_outputPath);
+    QVERIFY(apptest::Slice(written, target.address, 2560) == expected);
+    // Nothing else moved.
+    QVERIFY(apptest::Slice(written, m_faces[2].address, 2560) ==
+            Bytes(gen::FaceTexture(m_faces[2].faceNumber)));
+
+    // The pass ran again: the gallery shows the new face, nothing selected.
+    QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Detected Goldeneye NTSC"));
+    QCOMPARE(apptest::Instructions(*m_dialog)->text(), QString::fromLatin1(kInstructionsReplace));
+    QCOMPARE(apptest::TextureList(*m_dialog)->count(), 8);
+    QCOMPARE(m_dialog->SelectionMark(), -1);
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[3], gen::FaceTexture(40)).isEmpty());
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[4],
+                                        gen::FaceTexture(m_faces[4].faceNumber))
+                .isEmpty());
+    // The opened state itself is never written.
+    QVERIFY(apptest::ReadFile(m_statePath) == m_state.file);
+}
+
+void TextureCommandsTest::eachRefusalIsShownAndChangesNothing_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << QStringLiteral("missing")
+                                  << QStringLiteral("Could not open file.");
+    QTest::newRow("text file") << QStringLiteral("text")
+                               << QStringLiteral("The file was not a bitmap");
+    QTest::newRow("24-bit bitmap")
+        << QStringLiteral("24bit") << QStringLiteral("The file was not a 256 colour bitmap");
+    QTest::newRow("16 x 16 bitmap")
+        << QStringLiteral("16x16") << QStringLiteral("The file was not a 32x64 bitmap");
+}
+
+void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    Load();
+    const QString picture = Path(QStringLiteral("picture.bmp"));
+    if (kind == QStringLiteral("text")) {
+        const QByteArray text("Just some words, no picture at all.\n");
+        apptest::WriteFile(picture, std::vector<uint8_t>(text.begin(), text.end()));
+    } else if (kind == QStringLiteral("24bit")) {
+        apptest::WriteFile(picture, apptest::BlankBitmap(32, 64, 24));
+    } else if (kind == QStringLiteral("16x16")) {
+        apptest::WriteFile(picture, apptest::BlankBitmap(16, 16, 8));
+    }
+    const std::vector<uint8_t> rdram = m_dialog->session().image.RdramImage;
+    const QList<QImage> images = m_dialog->imageList();
+    const QStringList files = QDir(m_folder->path()).entryList(QDir::Files);
+
+    m_prompts->paths.push_back(picture);
+    apptest::DoubleClickItem(*m_dialog, 1);
+
+    QCOMPARE(m_prompts->MessageTexts(), QStringList{message});
+    QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("test_app_texture_commands"));
+    QVERIFY(m_dialog->session().image.RdramImage == rdram);
+    QVERIFY(m_dialog->imageList() == images);
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), files);
+    QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Extracted 8 textures"));
+}
+
+void TextureCommandsTest::cancellingTheReplacementChangesNothing() {
+    Load();
+    const std::vector<uint8_t> rdram = m_dialog->session().image.RdramImage;
+    apptest::DoubleClickItem(*m_dialog, 5);
+    QCOMPARE(m_prompts->fileDialogs.size(), 2);
+    QVERIFY(m_prompts->messages.empty());
+    QVERIFY(m_dialog->session().image.RdramImage == rdram);
+    QVERIFY(!QFile::exists(m_outputPath));
+    QCOMPARE(m_dialog->SelectionMark(), 5);
+}
+
+void TextureCommandsTest::twoReplacementsAccumulateInTheFile() {
+    Load();
+    m_prompts->paths = {PictureOfFace(30), PictureOfFace(31)};
+    apptest::DoubleClickItem(*m_dialog, 0);
+    const std::vector<uint8_t> afterFirst = apptest::RdramOfFile(m_outputPath);
+    QVERIFY(apptest::Slice(afterFirst, m_faces[0].address, 2560) == Bytes(gen::FaceTexture(30)));
+
+    apptest::DoubleClickItem(*m_dialog, 6);
+    QVERIFY(m_prompts->messages.empty());
+    const std::vector<uint8_t> afterSecond = apptest::RdramOfFile(m_outputPath);
+    QVERIFY(apptest::Slice(afterSecond, m_faces[0].address, 2560) == Bytes(gen::FaceTexture(30)));
+    QVERIFY(apptest::Slice(afterSecond, m_faces[6].address, 2560) == Bytes(gen::FaceTexture(31)));
+    QVERIFY(afterSecond == m_dialog->session().image.RdramImage);
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[0], gen::FaceTexture(30)).isEmpty());
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[6], gen::FaceTexture(31)).isEmpty());
+}
+
+void TextureCommandsTest::aStateThatCannotBeWrittenIsReportedAndKeptInMemory() {
+    Load();
+    // A folder where the new state would go: the file cannot take its place.
+    QVERIFY(QDir(m_folder->path()).mkpath(QStringLiteral("GOLDENEYE_new.pj/inside")));
+    m_prompts->paths.push_back(PictureOfFace(33));
+    apptest::DoubleClickItem(*m_dialog, 2);
+    QCOMPARE(m_prompts->MessageTexts(),
+             QStringList{QStringLiteral("Could not write the save state.")});
+    QVERIFY(apptest::Slice(m_dialog->session().image.RdramImage, m_faces[2].address, 2560) ==
+            Bytes(gen::FaceTexture(33)));
+    // The pass still ran.
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(33)).isEmpty());
+    QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Detected Goldeneye NTSC"));
+}
+
+void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm_data() {
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<int>("container");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("outputName");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("Project64, zipped")
+        << int(gen::Layout::Project64Classic) << int(gen::Container::Zip)
+        << QStringLiteral("GOLDENEYE.pj.zip") << QStringLiteral("GOLDENEYE_new.pj.zip")
+        << QByteArray("PK\x03\x04");
+    QTest::newRow("mupen64plus, gzipped")
+        << int(gen::Layout::Mupen64Plus) << int(gen::Container::Gzip)
+        << QStringLiteral("GoldenEye 007 (U).st0") << QStringLiteral("GoldenEye 007 (U)_new.st0")
+        << QByteArray("\x1f\x8b");
+}
+
+void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm() {
+    QFETCH(int, layout);
+    QFETCH(int, container);
+    QFETCH(QString, name);
+    QFETCH(QString, outputName);
+    QFETCH(QByteArray, magic);
+    gen::StateOptions options;
+    options.layout = static_cast<gen::Layout>(layout);
+    options.container = static_cast<gen::Container>(container);
+    Load(options, name, outputName);
+
+    m_prompts->paths.push_back(PictureOfFace(44));
+    apptest::DoubleClickItem(*m_dialog, 2);
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    const std::vector<uint8_t> written = apptest::ReadFile(m_outputPath);
+    QVERIFY(written.size() > size_t(magic.size()));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(written.data()), magic.size()), magic);
+    QVERIFY(apptest::Slice(apptest::RdramOfFile(m_outputPath), m_faces[2].address, 2560) ==
+            Bytes(gen::FaceTexture(44)));
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(44)).isEmpty());
+}
+
+void TextureCommandsTest::thePopupOffersTheThreeCommands() {
+    Load();
+    RightClickItem(4, QString());
+    QCOMPARE(m_prompts->menus.size(), size_t{1});
+    QCOMPARE(m_prompts->menus[0].title, QStringLiteral("Tex View Popup"));
+    QCOMPARE(m_prompts->menus[0].items,
+             (QStringList{QStringLiteral("Save As Bitmap"), QStringLiteral("Save As Texture"),
+                          QStringLiteral("-"), QStringLiteral("Replace Texture")}));
+    // Dismissed: nothing more happens, but the item is the one selected.
+    QCOMPARE(m_prompts->fileDialogs.size(), 1);
+    QCOMPARE(m_dialog->SelectionMark(), 4);
+}
+
+void TextureCommandsTest::saveAsBitmapFromThePopup() {
+    Load();
+    const gen::GeneratedTexture& face = m_faces[5];
+    const QString chosen = Path(QStringLiteral("exported"));
+    m_prompts->paths.push_back(chosen);
+    RightClickItem(5, QStringLiteral("Save As Bitmap"));
+
+    QCOMPARE(m_prompts->fileDialogs, (QStringList{QStringLiteral("open"), QStringLiteral("save")}));
+    QVERIFY(m_prompts->messages.empty());
+    // The bitmap at the path itself, the texture file beside it with ".tex".
+    const QImage bitmap(chosen, "BMP");
+    QCOMPARE(bitmap.size(), QSize(32, 64));
+    const QString difference =
+        apptest::CompareWithTexture(bitmap, gen::FaceTexture(face.faceNumber));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    const std::vector<uint8_t> bitmapBytes = apptest::ReadFile(chosen);
+    QCOMPARE(int(bitmapBytes[28] | (bitmapBytes[29] << 8)), 16);
+
+    const std::vector<uint8_t> texture = apptest::ReadFile(chosen + QStringLiteral(".tex"));
+    QCOMPARE(texture.size(), 16 + size_t{face.size});
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(texture.data()), 4), QByteArray("GTEX"));
+    QVERIFY(std::equal(texture.begin() + 16, texture.begin() + 16 + 2560,
+                       gen::FaceTexture(face.faceNumber).begin()));
+    // Nothing in the session changed.
+    QVERIFY(!QFile::exists(m_outputPath));
+    QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Extracted 8 textures"));
+}
+
+void TextureCommandsTest::saveAsTextureFromThePopup() {
+    Load();
+    const gen::GeneratedTexture& face = m_faces[1];
+    const QString chosen = Path(QStringLiteral("face.gtex"));
+    m_prompts->paths.push_back(chosen);
+    RightClickItem(1, QStringLiteral("Save As Texture"));
+
+    QVERIFY(m_prompts->messages.empty());
+    const std::vector<uint8_t> texture = apptest::ReadFile(chosen);
+    QCOMPARE(texture.size(), 16 + size_t{face.size});
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(texture.data()), 4), QByteArray("GTEX"));
+    QVERIFY(std::equal(texture.begin() + 16, texture.begin() + 16 + 2560,
+                       gen::FaceTexture(face.faceNumber).begin()));
+    // The texture file alone.
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase),
+             (QStringList{QStringLiteral("face.gtex"), QStringLiteral("GOLDENEYE.pj")}));
+}
+
+void TextureCommandsTest::replaceTextureFromThePopup() {
+    Load();
+    m_prompts->paths.push_back(PictureOfFace(50));
+    RightClickItem(7, QStringLiteral("Replace Texture"));
+    QVERIFY(m_prompts->messages.empty());
+    QVERIFY(apptest::Slice(apptest::RdramOfFile(m_outputPath), m_faces[7].address, 2560) ==
+            Bytes(gen::FaceTexture(50)));
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[7], gen::FaceTexture(50)).isEmpty());
+}
+
+void TextureCommandsTest::cancellingSaveAsWritesNothing() {
+    Load();
+    RightClickItem(2, QStringLiteral("Save As Bitmap"));
+    RightClickItem(2, QStringLiteral("Save As Texture"));
+    QCOMPARE(m_prompts->fileDialogs.size(), 3);
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{"GOLDENEYE.pj"});
+    QVERIFY(m_prompts->messages.empty());
+}
+
+QTEST_MAIN(TextureCommandsTest)
+#include "test_texture_commands.moc"
