@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> plain;
     std::vector<uint8_t> swapped;
     const int converted = converter.ConvertBitmapToTexture(file, plain, 9);
-    const int convertedSwapped = converter.ConvertBitmapToTexture(file, swapped, morvane::kSwapOddRowsMode);
+    const int convertedSwapped =
+        converter.ConvertBitmapToTexture(file, swapped, morvane::kSwapOddRowsMode);
     Require((converted != 0) == (convertedSwapped != 0), "the mode does not decide acceptance");
     Require(converted == 0 || checked == morvane::kBitmapAccepted,
             "only a bitmap that passes the check converts");
@@ -63,8 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (!morvane::IsPng(file)) {
         Require(converted != 0, "a prepared bitmap converts");
         const size_t copied = std::min(plain.size(), out.size());
-        Require(std::equal(plain.begin(), plain.begin() + static_cast<ptrdiff_t>(copied), out.begin()),
-                "the replacement is the conversion");
+        Require(
+            std::equal(plain.begin(), plain.begin() + static_cast<ptrdiff_t>(copied), out.begin()),
+            "the replacement is the conversion");
         Require(std::all_of(out.begin() + static_cast<ptrdiff_t>(copied), out.end(),
                             [](uint8_t b) { return b == 0; }),
                 "a short palette is padded with zeros");
@@ -74,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     face.byte10 = 15;
     morvane::ReplacementBytes fitted{};
     const morvane::Error fit = morvane::PrepareReplacementFromBytes(file, face, {}, fitted);
-    Require(fit == prepared || (prepared == morvane::Error::None &&
-                                fit == morvane::Error::TooManyColours),
+    Require(fit == prepared ||
+                (prepared == morvane::Error::None && fit == morvane::Error::TooManyColours),
             "fewer colours refuse only for the colours");
     if (fit == morvane::Error::None) {
         Require(std::all_of(fitted.begin(), fitted.begin() + morvane::kFaceTexelBytes,

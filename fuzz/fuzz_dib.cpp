@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         morvane::fuzz::Require(dib.BuildPalette() == 1, "a read bitmap has a palette or none");
     }
     const morvane::Thumbnail gallery = morvane::RenderThumbnail(dib);
-    morvane::fuzz::Require(gallery.width == 32 && gallery.height == 64 &&
-                               gallery.rgb.size() == 32 * 64 * 3,
-                           "the gallery's thumbnail has every pixel");
+    morvane::fuzz::Require(
+        gallery.width == 32 && gallery.height == 64 && gallery.rgb.size() == 32 * 64 * 3,
+        "the gallery's thumbnail has every pixel");
     const int side = size > 0 ? data[size - 1] % 97 + 1 : 1;
     const morvane::Thumbnail other = morvane::RenderThumbnail(dib, side, 97 - side + 1);
     morvane::fuzz::Require(other.rgb.size() == static_cast<size_t>(side) * (98 - side) * 3,

@@ -79,10 +79,10 @@ Template& TemplateFor(uint8_t selector) {
         options.region = pal ? morvane::gen::Region::Pal : morvane::gen::Region::Ntsc;
         morvane::gen::GeneratedState generated = morvane::gen::GenerateSaveState(options);
         t.mupen = options.layout == Layout::Mupen64Plus;
-        t.rdramStart = t.mupen ? 444
+        t.rdramStart = t.mupen                                   ? 444
                        : options.layout == Layout::Project64Wide ? 2656
                        : options.layout == Layout::Project64Fork ? 2136
-                                                                  : 1884;
+                                                                 : 1884;
         t.rdramSize = t.mupen ? 8u << 20 : options.rdramSize;
         t.tableRoot = generated.tableRoot;
         t.state = std::move(generated.state);
@@ -96,7 +96,8 @@ public:
     explicit Patch(std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
     ~Patch() {
         for (auto it = m_undo.rbegin(); it != m_undo.rend(); ++it) {
-            std::copy(it->second.begin(), it->second.end(), m_bytes.begin() + static_cast<ptrdiff_t>(it->first));
+            std::copy(it->second.begin(), it->second.end(),
+                      m_bytes.begin() + static_cast<ptrdiff_t>(it->first));
         }
     }
     Patch(const Patch&) = delete;
@@ -109,25 +110,28 @@ public:
         }
         bytes = bytes.first(std::min(bytes.size(), m_bytes.size() - offset));
         const auto at = m_bytes.begin() + static_cast<ptrdiff_t>(offset);
-        m_undo.emplace_back(offset, std::vector<uint8_t>(at, at + static_cast<ptrdiff_t>(bytes.size())));
+        m_undo.emplace_back(offset,
+                            std::vector<uint8_t>(at, at + static_cast<ptrdiff_t>(bytes.size())));
         std::copy(bytes.begin(), bytes.end(), at);
     }
 
     // Bytes in memory order at an offset into a block of reversed words.
-    void Memory(size_t blockStart, size_t blockSize, size_t offset, std::span<const uint8_t> bytes) {
+    void Memory(size_t blockStart, size_t blockSize, size_t offset,
+                std::span<const uint8_t> bytes) {
         if (offset >= blockSize || bytes.empty()) {
             return;
         }
         bytes = bytes.first(std::min(bytes.size(), blockSize - offset));
         // Save the whole words the bytes fall in, then write byte by byte.
         const size_t first = blockStart + (offset & ~size_t{3});
-        const size_t last = std::min(blockStart + ((offset + bytes.size() + 3) & ~size_t{3}),
-                                     m_bytes.size());
+        const size_t last =
+            std::min(blockStart + ((offset + bytes.size() + 3) & ~size_t{3}), m_bytes.size());
         if (first >= last) {
             return;
         }
         const auto from = m_bytes.begin() + static_cast<ptrdiff_t>(first);
-        m_undo.emplace_back(first, std::vector<uint8_t>(from, from + static_cast<ptrdiff_t>(last - first)));
+        m_undo.emplace_back(
+            first, std::vector<uint8_t>(from, from + static_cast<ptrdiff_t>(last - first)));
         for (size_t i = 0; i < bytes.size(); ++i) {
             const size_t at = blockStart + ((offset + i) ^ 3);
             if (at < m_bytes.size()) {

@@ -62,7 +62,8 @@ ScratchFile::ScratchFile(const char* name) {
 
 void ScratchFile::Write(std::span<const uint8_t> bytes) const {
     std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     out.close();
     Require(static_cast<bool>(out), "the scratch file can be written");
 }

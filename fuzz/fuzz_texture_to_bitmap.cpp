@@ -65,13 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> file(data, size);
     if (size >= morvane::kTextureFileHeaderSize + morvane::kFaceTextureBytes &&
         data[8] == morvane::kFaceWidth && data[9] == morvane::kFaceHeight) {
-        CheckPngRoundTrip(file.subspan(morvane::kTextureFileHeaderSize, morvane::kFaceTextureBytes));
+        CheckPngRoundTrip(
+            file.subspan(morvane::kTextureFileHeaderSize, morvane::kFaceTextureBytes));
     }
     TextureFile().Write(file);
     std::error_code ignored;
     std::filesystem::remove(BitmapFile().path(), ignored);
-    const bool converted =
-        morvane::CTextureConverter().ConvertTextureToBitmap(TextureFile().path(), BitmapFile().path());
+    const bool converted = morvane::CTextureConverter().ConvertTextureToBitmap(TextureFile().path(),
+                                                                               BitmapFile().path());
     Require(converted == std::filesystem::exists(BitmapFile().path()),
             "a bitmap is written exactly when the conversion succeeds");
     if (!converted) {

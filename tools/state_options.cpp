@@ -47,10 +47,11 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
     }
     const std::string& v = *value;
     if (arg == "--layout") {
-        return Pick<Layout>(v, {{"classic", Layout::Project64Classic},
-                                {"wide", Layout::Project64Wide},
-                                {"fork", Layout::Project64Fork},
-                                {"mupen64plus", Layout::Mupen64Plus}},
+        return Pick<Layout>(v,
+                            {{"classic", Layout::Project64Classic},
+                             {"wide", Layout::Project64Wide},
+                             {"fork", Layout::Project64Fork},
+                             {"mupen64plus", Layout::Mupen64Plus}},
                             options.layout);
     }
     if (arg == "--container") {
@@ -64,10 +65,11 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
             options.region);
     }
     if (arg == "--table") {
-        return Pick<TableShape>(v, {{"normal", TableShape::Normal},
-                                    {"empty", TableShape::Empty},
-                                    {"over512", TableShape::OverFull},
-                                    {"wrapped", TableShape::Wrapped}},
+        return Pick<TableShape>(v,
+                                {{"normal", TableShape::Normal},
+                                 {"empty", TableShape::Empty},
+                                 {"over512", TableShape::OverFull},
+                                 {"wrapped", TableShape::Wrapped}},
                                 options.table);
     }
     if (arg == "--rdram") {

@@ -61,8 +61,8 @@ void MakeInputs(const TempDir& dir) {
     bad[28] = 24;  // 24 bits a pixel: not 256 colours
     WriteAll(dir / "bad.bmp", bad);
     // An RGB picture of more colours than a palette holds: the quantiser runs.
-    const std::filesystem::path many = std::filesystem::path(MORVANE_HOSTILE_DIR) / "pngs" /
-                                       "rgb-many-colours.png";
+    const std::filesystem::path many =
+        std::filesystem::path(MORVANE_HOSTILE_DIR) / "pngs" / "rgb-many-colours.png";
     std::filesystem::copy_file(many, dir / "many.png");
     std::filesystem::create_directory(dir / "pictures");
     std::filesystem::copy_file(many, dir / "pictures" / "tex_000.png");
@@ -81,14 +81,19 @@ TEST_P(Memcheck, FindsNoErrorAndNoLeak) {
     }
     TempDir dir;
     MakeInputs(dir);
-    // The suppressions name the two blocks that GNU OpenMP's runtime, which
-    // libimagequant uses, keeps until the process ends; nothing of ours.
+    // The suppressions name what GNU OpenMP's runtime, which libimagequant
+    // uses, keeps until the process ends; nothing of ours.
     const std::filesystem::path suppressions =
         std::filesystem::path(MORVANE_HOSTILE_DIR).parent_path() / "faults" / "valgrind.supp";
-    std::vector<std::string> command = {
-        valgrind.string(), "--quiet", "--error-exitcode=99", "--leak-check=full",
-        "--show-leak-kinds=all", "--errors-for-leak-kinds=all",
-        "--suppressions=" + suppressions.string(), CliPath().string()};
+    const std::string suppress = "--suppressions=" + suppressions.string();
+    std::vector<std::string> command = {valgrind.string(),
+                                        "--quiet",
+                                        "--error-exitcode=99",
+                                        "--leak-check=full",
+                                        "--show-leak-kinds=all",
+                                        "--errors-for-leak-kinds=all",
+                                        suppress,
+                                        CliPath().string()};
     for (const std::string& argument : GetParam().arguments) {
         command.push_back(Expand(argument, dir));
     }
@@ -102,8 +107,7 @@ TEST_P(Memcheck, FindsNoErrorAndNoLeak) {
 
 INSTANTIATE_TEST_SUITE_P(
     CliFlows, Memcheck,
-    testing::Values(Flow{"info", {"info", "{plain}"}, 0},
-                    Flow{"list_zip", {"list", "{zip}"}, 0},
+    testing::Values(Flow{"info", {"info", "{plain}"}, 0}, Flow{"list_zip", {"list", "{zip}"}, 0},
                     Flow{"export", {"export", "{plain}", "{dir}"}, 0},
                     Flow{"replace", {"replace", "{plain}", "0", "{picture}", "-o", "{out}"}, 0},
                     Flow{"replace_zip", {"replace", "{zip}", "2", "{picture}"}, 0},

@@ -96,7 +96,8 @@ protected:
     static int Leftovers(const std::filesystem::path& folder, const std::string& target) {
         int count = 0;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            count += entry.path().filename().string().rfind("." + target + ".morvane-partial-", 0) == 0;
+            count +=
+                entry.path().filename().string().rfind("." + target + ".morvane-partial-", 0) == 0;
         }
         return count;
     }
@@ -208,7 +209,8 @@ TEST_F(WriteFaults, KillsAtRandomMomentsLeaveTheOldOrTheNewOutputWhole) {
         const int before = Leftovers(m_dir.path(), "out.pj");
         bool writing = false;
         std::chrono::steady_clock::time_point seen;
-        const auto delay = std::chrono::microseconds(static_cast<int64_t>(share(random) * writeTime));
+        const auto delay =
+            std::chrono::microseconds(static_cast<int64_t>(share(random) * writeTime));
         if (i % 2 == 0) {
             options.killAfter =
                 std::chrono::microseconds(static_cast<int64_t>(share(random) * runTime));
@@ -237,13 +239,14 @@ TEST_F(WriteFaults, KillsAtRandomMomentsLeaveTheOldOrTheNewOutputWhole) {
             << "replacement " << i << " left " << now.size() << " bytes that are neither file";
         becameNew += now != current;
         current = now;
-        ASSERT_EQ(Strays(m_dir.path(), {"GOLDENEYE.pj", "a.bmp", "b.bmp", "tmp", "out.pj"}, "out.pj"),
-                  std::vector<std::string>{});
+        ASSERT_EQ(
+            Strays(m_dir.path(), {"GOLDENEYE.pj", "a.bmp", "b.bmp", "tmp", "out.pj"}, "out.pj"),
+            std::vector<std::string>{});
     }
     const int leftovers = Leftovers(m_dir.path(), "out.pj");
     std::cout << kReplacements << " replacements: " << killed << " killed (" << killedWriting
-              << " after its temporary output appeared), " << completed << " completed, " << becameNew
-              << " changed the output, " << leftovers << " partial files left\n";
+              << " after its temporary output appeared), " << completed << " completed, "
+              << becameNew << " changed the output, " << leftovers << " partial files left\n";
     RecordProperty("killed", killed);
     RecordProperty("killed_while_writing", killedWriting);
     // Kills must have landed while the tool ran, and while it wrote, or the

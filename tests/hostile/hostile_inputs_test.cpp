@@ -46,7 +46,8 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
     size_t start = 0;
     for (;;) {
         const size_t at = text.find(separator, start);
-        parts.push_back(Trim(text.substr(start, at == std::string::npos ? std::string::npos : at - start)));
+        parts.push_back(
+            Trim(text.substr(start, at == std::string::npos ? std::string::npos : at - start)));
         if (at == std::string::npos) {
             return parts;
         }
@@ -89,12 +90,15 @@ std::vector<Case> LoadCases() {
 std::string CaseName(const testing::TestParamInfo<Case>& info) {
     std::string name = std::filesystem::path(info.param.input).stem().string() + "_" +
                        info.param.arguments.substr(0, info.param.arguments.find(' '));
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name + "_line" + std::to_string(info.param.line);
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -154,9 +158,15 @@ TEST_P(HostileInput, GivesItsOutcome) {
     WriteAll(state, gen::GenerateSaveState({}).file);
     WriteAll(picture, gen::FaceBitmap(1));
     const auto out = work / "out.pj";
+    // Pictures named as export names them, for import.
+    const auto pictures = work / "pictures";
+    std::filesystem::create_directory(pictures);
+    std::filesystem::copy_file(kHostile / "pngs" / "indexed.png", pictures / "tex_000.png");
+    WriteAll(pictures / "tex_002.bmp", gen::FaceBitmap(2));
 
     std::vector<std::pair<std::filesystem::path, std::vector<uint8_t>>> before;
-    for (const auto& path : {input, state, picture}) {
+    for (const auto& path : {input, state, picture, pictures / "tex_000.png",
+                             pictures / "tex_002.bmp"}) {
         if (std::filesystem::is_regular_file(path)) {
             before.emplace_back(path, ReadAll(path));
         }
@@ -169,6 +179,7 @@ TEST_P(HostileInput, GivesItsOutcome) {
         word = Replace(word, "{picture}", picture.string());
         word = Replace(word, "{out}", out.string());
         word = Replace(word, "{dir}", (work / "exported").string());
+        word = Replace(word, "{pictures}", pictures.string());
         arguments.push_back(word);
     }
 
@@ -176,8 +187,8 @@ TEST_P(HostileInput, GivesItsOutcome) {
     options.environment = {{"TMPDIR", temporary.string()}};
     const ProcessResult run = RunCli(arguments, options);
 
-    SCOPED_TRACE("cases.txt line " + std::to_string(c.line) + ": " + c.input + " | " +
-                 c.arguments + "\nstderr:\n" + run.err + "stdout:\n" + run.out);
+    SCOPED_TRACE("cases.txt line " + std::to_string(c.line) + ": " + c.input + " | " + c.arguments +
+                 "\nstderr:\n" + run.err + "stdout:\n" + run.out);
     ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(DistinctLines(run.err), c.messages);
@@ -189,7 +200,7 @@ TEST_P(HostileInput, GivesItsOutcome) {
     }
     // A replacement writes its output exactly when it succeeds; nothing else
     // is ever left behind, in the input's folder or the temporary one.
-    if (arguments[0] == "replace") {
+    if (arguments[0] == "replace" || arguments[0] == "import") {
         EXPECT_EQ(std::filesystem::exists(out), run.status == 0);
     }
     for (const std::string& file : FilesUnder(work)) {

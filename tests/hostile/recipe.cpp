@@ -14,10 +14,14 @@ constexpr uint32_t kClassicMagic = 0x23D8A6C8;
 
 size_t RdramStart(gen::Layout layout) {
     switch (layout) {
-        case gen::Layout::Project64Wide: return 2656;
-        case gen::Layout::Project64Fork: return 2136;
-        case gen::Layout::Mupen64Plus: return 444;
-        default: return 1884;
+        case gen::Layout::Project64Wide:
+            return 2656;
+        case gen::Layout::Project64Fork:
+            return 2136;
+        case gen::Layout::Mupen64Plus:
+            return 444;
+        default:
+            return 1884;
     }
 }
 

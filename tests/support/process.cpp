@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <stdexcept>
 
 namespace morvane::test {
@@ -58,8 +58,7 @@ void ReadInto(int fd, std::string& into, bool& open) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& arguments,
-                         const ProcessOptions& options) {
+ProcessResult RunProcess(const std::vector<std::string>& arguments, const ProcessOptions& options) {
     if (arguments.empty()) {
         throw std::invalid_argument("no program");
     }
@@ -68,8 +67,7 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments,
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    const auto nobody =
-        options.dropRoot && ::geteuid() == 0 ? NobodyIds() : std::nullopt;
+    const auto nobody = options.dropRoot && ::geteuid() == 0 ? NobodyIds() : std::nullopt;
 
     int outPipe[2];
     int errPipe[2];
@@ -105,16 +103,15 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments,
     bool errOpen = true;
     bool killed = false;
     const Clock::time_point killAt =
-        start + (options.killAfter ? *options.killAfter
-                                   : std::chrono::duration_cast<std::chrono::microseconds>(
-                                         options.deadline));
+        start + (options.killAfter
+                     ? *options.killAfter
+                     : std::chrono::duration_cast<std::chrono::microseconds>(options.deadline));
     while (outOpen || errOpen) {
         // Wait for output, or until the moment of the kill.
         timespec wait{};
         timespec* timeout = nullptr;
         if (!killed) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::nanoseconds>(killAt - Clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(killAt - Clock::now());
             if (left.count() <= 0 || (options.killWhen && options.killWhen())) {
                 ::kill(pid, SIGKILL);
                 killed = true;
