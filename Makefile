@@ -8,7 +8,16 @@ DEMO_STATE := demo/out/GOLDENEYE.pj
 # whole-process comparison of bench/cli-vs-copy.sh.
 BENCH_BUILD ?= build-bench
 
-.PHONY: all deps build run screenshot test demo clean bench
+# `make fuzz`: the libFuzzer targets, built with clang in a folder of their own
+# and run for FUZZ_SECONDS each. `make sanitize`: the core, the command-line
+# tool and every test built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the tests run.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CXX ?= clang++-14
+SANITIZE_BUILD ?= build-sanitize
+
+.PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize
 
 all: build
 
@@ -71,5 +80,19 @@ bench: deps
 	@echo
 	@bash bench/cli-vs-copy.sh $(BENCH_BUILD)
 
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DMORVANE_FUZZ=ON -DMORVANE_BUILD_APP=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DMORVANE_SANITIZE=ON -DMORVANE_BUILD_APP=OFF
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(BENCH_BUILD) demo/out demo/faces
+	rm -rf $(BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(SANITIZE_BUILD) demo/out demo/faces

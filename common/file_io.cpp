@@ -43,7 +43,10 @@ void SyncDirectory(const std::filesystem::path& directory) {
 
 Error ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes,
                     uintmax_t maxSize) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
+    // come; it is refused below as not a regular file. Reads of a regular
+    // file ignore the flag.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return Error::CouldNotOpenFile;
     }

@@ -16,6 +16,8 @@ packages=(
     libzip-dev zlib1g-dev libpng-dev libimagequant-dev
     # make bench: Google Benchmark, and GNU time for the peak memory
     libbenchmark-dev time
+    # the fuzz targets (clang's libFuzzer and sanitizer runtimes) and memcheck
+    clang-14 libclang-rt-14-dev valgrind
 )
 
 missing=()

@@ -1,0 +1,270 @@
+#!/usr/bin/python3
+"""Writes the small hostile inputs of tests/hostile/: damaged bitmaps, PNGs,
+archives and states that are a few bytes long. States of full size are not stored;
+the *.recipe files describe them and the test makes them (see cases.txt).
+
+Run from anywhere; it rewrites bitmaps/, pngs/, archives/ and states/*.bin.
+PNGs are put together chunk by chunk here, so that each can be broken in
+exactly one way.
+"""
+
+import gzip
+import io
+import os
+import struct
+import zipfile
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def write(folder, name, data):
+    os.makedirs(os.path.join(HERE, folder), exist_ok=True)
+    with open(os.path.join(HERE, folder, name), "wb") as f:
+        f.write(data)
+
+
+# --- bitmaps ---------------------------------------------------------------------
+
+def palette(entries):
+    return b"".join(bytes([(i * 7) % 256, (i * 3) % 256, (255 - i) % 256, 0])
+                    for i in range(entries))
+
+
+def pixels(width, height, bit_count=8):
+    stride = (width * bit_count + 31) // 32 * 4
+    return b"".join(bytes((x + y) % 256 for x in range(stride)) for y in range(height))
+
+
+def bitmap(width=32, height=64, bit_count=8, compression=0, info_size=40, clr_used=0,
+           entries=256, bits=None, off_bits=None, file_size=None, planes=1):
+    """A bitmap whose fields can each be set to anything."""
+    if bits is None:
+        bits = pixels(abs(width) if abs(width) < 4096 else 4, abs(height) if abs(height) < 4096 else 1,
+                      bit_count if bit_count in (1, 4, 8, 16, 24, 32) else 8)
+    info = struct.pack("<IiiHHIIiiII", info_size, width, height, planes, bit_count, compression,
+                       len(bits), 2834, 2834, clr_used, 0)
+    info = info[:info_size] + b"\0" * max(0, info_size - len(info))
+    table = palette(entries)
+    if off_bits is None:
+        off_bits = 14 + len(info) + len(table)
+    if file_size is None:
+        file_size = 14 + len(info) + len(table) + len(bits)
+    return (b"BM" + struct.pack("<IHHI", file_size & 0xFFFFFFFF, 0, 0, off_bits & 0xFFFFFFFF) +
+            info + table + bits)
+
+
+def core_header_bitmap():
+    """OS/2's 12-byte header: 16-bit dimensions and 3-byte colour entries."""
+    info = struct.pack("<IhhHH", 12, 32, 64, 1, 8)
+    table = b"".join(bytes([i, i, i]) for i in range(256))
+    bits = pixels(32, 64)
+    off = 14 + 12 + len(table)
+    return b"BM" + struct.pack("<IHHI", off + len(bits), 0, 0, off) + info + table + bits
+
+
+def rle8(rows):
+    return b"".join(rows) + b"\0\1"
+
+
+def bitmaps():
+    write("bitmaps", "empty.bmp", b"")
+    write("bitmaps", "one-byte.bmp", b"B")
+    write("bitmaps", "magic-only.bmp", b"BM")
+    write("bitmaps", "file-header-only.bmp", bitmap()[:14])
+    write("bitmaps", "info-header-cut.bmp", bitmap()[:14 + 39])
+    write("bitmaps", "text.bmp", b"This is not a picture.\n")
+    write("bitmaps", "header-12.bmp", core_header_bitmap())
+    write("bitmaps", "header-64.bmp", bitmap(info_size=64))
+    write("bitmaps", "header-108.bmp", bitmap(info_size=108))
+    write("bitmaps", "header-124.bmp", bitmap(info_size=124))
+    write("bitmaps", "huge-dimensions.bmp", bitmap(width=0x7FFFFFFF, height=0x7FFFFFFF))
+    write("bitmaps", "huge-width.bmp", bitmap(width=0x40000000, height=64))
+    write("bitmaps", "negative-width.bmp", bitmap(width=-32, height=64))
+    write("bitmaps", "height-min-int.bmp", bitmap(width=32, height=-0x80000000))
+    write("bitmaps", "top-down.bmp", bitmap(width=32, height=-64))
+    write("bitmaps", "zero-size.bmp", bitmap(width=0, height=0, bits=b""))
+    write("bitmaps", "offset-past-end.bmp", bitmap(off_bits=0xFFFFFFF0))
+    write("bitmaps", "offset-one-past-end.bmp", bitmap(off_bits=14 + 40 + 1024 + 2049))
+    write("bitmaps", "offset-in-headers.bmp", bitmap(off_bits=20))
+    write("bitmaps", "colours-2-31.bmp", bitmap(clr_used=0x80000000))
+    write("bitmaps", "colours-2-32-less-1.bmp", bitmap(clr_used=0xFFFFFFFF))
+    write("bitmaps", "short-colour-table.bmp", bitmap(entries=4))
+    write("bitmaps", "no-colour-table.bmp", bitmap(entries=0))
+    write("bitmaps", "long-colour-table.bmp", bitmap(entries=300))
+    write("bitmaps", "file-size-lies.bmp", bitmap(file_size=0xFFFFFFFF))
+    write("bitmaps", "pixels-cut.bmp", bitmap(bits=pixels(32, 64)[:1000]))
+    write("bitmaps", "pixels-one-short.bmp", bitmap(bits=pixels(32, 64)[:-1]))
+    write("bitmaps", "planes-zero.bmp", bitmap(planes=0))
+    write("bitmaps", "24-bit.bmp", bitmap(bit_count=24, entries=0))
+    write("bitmaps", "1-bit.bmp", bitmap(bit_count=1, entries=2))
+    write("bitmaps", "32x32.bmp", bitmap(height=32, bits=pixels(32, 32)))
+    write("bitmaps", "bit-count-huge.bmp", bitmap(bit_count=0xFFFF))
+    write("bitmaps", "bitfields.bmp", bitmap(compression=3))
+    write("bitmaps", "jpeg-compression.bmp", bitmap(compression=4))
+    write("bitmaps", "compression-huge.bmp", bitmap(compression=0xFFFFFFFF))
+    # Run-length data: well formed; runs past the row's end and a delta past
+    # the picture; data cut inside a literal run; no end-of-bitmap mark.
+    good = [bytes([32, y]) + b"\0\0" for y in range(64)]
+    write("bitmaps", "rle8.bmp", bitmap(compression=1, bits=rle8(good)))
+    wild = [b"\xff\x07\0\0", b"\0\2\xff\xff", b"\0\x05\1\2\3\4\5\0"] + [b"\xff\x01"] * 400
+    write("bitmaps", "rle8-runs-past-end.bmp", bitmap(compression=1, bits=rle8(wild)))
+    write("bitmaps", "rle8-cut-literal.bmp", bitmap(compression=1, bits=b"\0\x40\1\2\3"))
+    write("bitmaps", "rle8-no-end.bmp", bitmap(compression=1, bits=b"\x20\x01" * 10))
+    write("bitmaps", "rle8-empty.bmp", bitmap(compression=1, bits=b""))
+    write("bitmaps", "rle4.bmp", bitmap(bit_count=4, compression=2, entries=16,
+                                        bits=b"\x20\x12\0\0" * 64 + b"\0\1"))
+    write("bitmaps", "rle8-on-4-bit.bmp", bitmap(bit_count=4, compression=1, entries=16,
+                                                 bits=b"\x20\x12\0\0\0\1"))
+
+
+# --- PNGs ---------------------------------------------------------------------------
+
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+def chunk(kind, data, crc=None):
+    if crc is None:
+        crc = zlib.crc32(kind + data)
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc & 0xFFFFFFFF)
+
+
+def ihdr(width=32, height=64, depth=8, colour=3, interlace=0):
+    return chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, interlace))
+
+
+def rows(width, height, bytes_per_pixel, pixel):
+    """Filter type 0 rows of pixel(x, y)."""
+    return b"".join(b"\0" + b"".join(pixel(x, y) for x in range(width)) for y in range(height))
+
+
+def idat(raw, level=9):
+    return chunk(b"IDAT", zlib.compress(raw, level))
+
+
+IEND = chunk(b"IEND", b"")
+PLTE16 = chunk(b"PLTE", b"".join(bytes([i * 16, 255 - i * 16, (i * 40) % 256]) for i in range(16)))
+
+
+def indexed_png(extra=b"", palette=PLTE16, pixel=lambda x, y: bytes([(x // 2 + y // 4) % 16])):
+    return PNG_SIGNATURE + ihdr() + extra + palette + idat(rows(32, 64, 1, pixel)) + IEND
+
+
+def adam7_rows(width, height, pixel):
+    """The seven passes of an interlaced picture, each row filter type 0."""
+    passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2),
+              (0, 1, 1, 2)]
+    raw = b""
+    for x0, y0, dx, dy in passes:
+        xs = range(x0, width, dx)
+        for y in range(y0, height, dy):
+            if xs:
+                raw += b"\0" + b"".join(pixel(x, y) for x in xs)
+    return raw
+
+
+def pngs():
+    good = indexed_png()
+    write("pngs", "indexed.png", good)
+    many = rows(32, 64, 3, lambda x, y: bytes([x * 8, y * 4, (x * y * 7) % 256]))
+    write("pngs", "rgb-many-colours.png", PNG_SIGNATURE + ihdr(colour=2) + idat(many) + IEND)
+    grey16 = rows(32, 64, 2, lambda x, y: struct.pack(">H", (x * 2048 + y * 64) % 65536))
+    write("pngs", "grey-16-bit.png", PNG_SIGNATURE + ihdr(depth=16, colour=0) + idat(grey16) + IEND)
+    rgba = adam7_rows(32, 64, lambda x, y: bytes([x * 8, y * 4, 128, (x + y) % 256]))
+    write("pngs", "rgba-interlaced.png",
+          PNG_SIGNATURE + ihdr(colour=6, interlace=1) + idat(rgba) + IEND)
+    write("pngs", "index-past-palette.png", indexed_png(pixel=lambda x, y: bytes([200])))
+
+    write("pngs", "signature-only.png", PNG_SIGNATURE)
+    write("pngs", "empty-after-ihdr.png", PNG_SIGNATURE + ihdr())
+    write("pngs", "no-ihdr.png", PNG_SIGNATURE + IEND)
+    write("pngs", "ihdr-crc-wrong.png",
+          PNG_SIGNATURE + chunk(b"IHDR", struct.pack(">IIBBBBB", 32, 64, 8, 3, 0, 0, 0), crc=0) +
+          PLTE16 + idat(rows(32, 64, 1, lambda x, y: b"\1")) + IEND)
+    broken = bytearray(good)
+    at = broken.find(b"IDAT")
+    broken[at + 4 + struct.unpack(">I", good[at - 4:at])[0]] ^= 0xFF
+    write("pngs", "idat-crc-wrong.png", bytes(broken))
+    write("pngs", "text-crc-wrong.png", indexed_png(extra=chunk(b"tEXt", b"Comment\0hello", crc=1)))
+    write("pngs", "cut-in-idat.png", good[:good.find(b"IDAT") + 20])
+    write("pngs", "no-iend.png", good[:-len(IEND)])
+    write("pngs", "huge-dimensions.png",
+          PNG_SIGNATURE + ihdr(0x7FFFFFFF, 0x7FFFFFFF) + PLTE16 + idat(b"\0" * 64) + IEND)
+    write("pngs", "zero-size.png", PNG_SIGNATURE + ihdr(0, 0) + PLTE16 + IEND)
+    write("pngs", "64x32.png", PNG_SIGNATURE + ihdr(64, 32) + PLTE16 +
+          idat(rows(64, 32, 1, lambda x, y: b"\2")) + IEND)
+    write("pngs", "bit-depth-3.png", PNG_SIGNATURE + ihdr(depth=3) + PLTE16 +
+          idat(rows(32, 64, 1, lambda x, y: b"\1")) + IEND)
+    write("pngs", "indexed-no-plte.png", good.replace(PLTE16, b""))
+    write("pngs", "plte-300-entries.png", indexed_png(palette=chunk(b"PLTE", bytes(900))))
+    write("pngs", "idat-too-short.png", PNG_SIGNATURE + ihdr() + PLTE16 +
+          idat(rows(32, 10, 1, lambda x, y: b"\1")) + IEND)
+    # 32 x 64 by its header, with 16 MiB of zeros in its image data.
+    write("pngs", "idat-bomb.png", PNG_SIGNATURE + ihdr() + PLTE16 + idat(bytes(16 << 20)) + IEND)
+    write("pngs", "many-text-chunks.png",
+          indexed_png(extra=b"".join(chunk(b"tEXt", b"Note\0%d" % i) for i in range(200))))
+
+
+# --- archives and tiny states ----------------------------------------------------------
+
+CLASSIC_MAGIC = struct.pack("<II", 0x23D8A6C8, 0x400000)
+
+
+def zipped(entries, method=zipfile.ZIP_DEFLATED):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", method) as z:
+        for name, data in entries:
+            info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 12, 0, 0))
+            info.compress_type = method
+            z.writestr(info, data)
+    return buffer.getvalue()
+
+
+def archives():
+    write("archives", "no-state-entry.zip", zipped([("readme.txt", b"no save state here\n"),
+                                                    ("GOLDENEYE.dat", b"\xeb\x6b\x0a\x75" + b"\0" * 60)]))
+    write("archives", "empty.zip", zipped([]))
+    write("archives", "not-a-zip.zip", b"PK\3\4" + b"\0" * 26)
+    write("archives", "state-entry-short.zip", zipped([("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)]))
+    write("archives", "state-entry-stored.zip",
+          zipped([("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)], zipfile.ZIP_STORED))
+    write("archives", "state-entry-bzip2.zip",
+          zipped([("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)], zipfile.ZIP_BZIP2))
+    write("archives", "state-entry-lzma.zip",
+          zipped([("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)], zipfile.ZIP_LZMA))
+    # The entry claims to be encrypted; there is no password to give.
+    encrypted = bytearray(zipped([("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)],
+                                 zipfile.ZIP_STORED))
+    encrypted[6] |= 1
+    central = encrypted.find(b"PK\1\2")
+    encrypted[central + 8] |= 1
+    write("archives", "state-entry-encrypted.zip", bytes(encrypted))
+    # The central directory points its only entry past the end of the file.
+    lost = bytearray(zipped([("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)]))
+    central = lost.find(b"PK\1\2")
+    lost[central + 42:central + 46] = struct.pack("<I", 0x7FFFFFF0)
+    write("archives", "entry-offset-past-end.zip", bytes(lost))
+    # 65,535 entries claimed by an end record with no directory behind it.
+    write("archives", "claims-65535-entries.zip",
+          b"PK\5\6" + struct.pack("<HHHHIIH", 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0))
+
+    write("archives", "header-only.gz", gzip.compress(b"", mtime=0)[:10])
+    write("archives", "short-state.gz", gzip.compress(CLASSIC_MAGIC + b"\0" * 100, mtime=0))
+    write("archives", "text.gz", gzip.compress(b"hello\n", mtime=0))
+    bad_method = bytearray(gzip.compress(b"hello\n", mtime=0))
+    bad_method[2] = 7
+    write("archives", "unknown-method.gz", bytes(bad_method))
+    raw = zlib.compressobj(9, zlib.DEFLATED, -15)
+    stream = raw.compress(CLASSIC_MAGIC + b"\0" * 100) + raw.flush()
+    write("archives", "no-trailer.gz", b"\x1f\x8b\x08\0\0\0\0\0\0\xff" + stream)
+
+    write("states", "magic-only.bin", CLASSIC_MAGIC[:4])
+    write("states", "magic-and-size.bin", CLASSIC_MAGIC)
+    write("states", "mupen-magic-only.bin", b"M64+SAVE")
+    write("states", "empty.bin", b"")
+
+
+if __name__ == "__main__":
+    bitmaps()
+    pngs()
+    archives()
