@@ -96,8 +96,12 @@ void Follow(Making& making, const std::vector<std::string>& words) {
         const std::string& field = words[2];
         if (field == "address") {
             making.RdramWord(entry + 4, value);
-        } else if (field == "width" || field == "height" || field == "format") {
-            const uint32_t at = field == "width" ? 8 : field == "height" ? 9 : 11;
+        } else if (field == "width" || field == "height" || field == "byte10" ||
+                   field == "format") {
+            const uint32_t at = field == "width"    ? 8
+                                : field == "height" ? 9
+                                : field == "byte10" ? 10
+                                                    : 11;
             making.Rdram(entry + at) = static_cast<uint8_t>(value);
         } else {
             throw std::invalid_argument(field);

@@ -7,7 +7,8 @@
 //                         they say
 //   rdram32 ADDRESS VALUE a big-endian word at a game address in RDRAM
 //   entry N FIELD VALUE   a field of texture table entry N: address, width,
-//                         height or format
+//                         height, byte10 (the colours it shows, less one) or
+//                         format
 //   bytes OFFSET HEX      bytes at a file offset
 //   append HEX            bytes added at the end
 //   pack zip|gzip         the state so far, packed: zip as one entry named
