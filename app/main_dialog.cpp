@@ -185,32 +185,36 @@ void CMainDialog::OnOK() {
 }
 
 void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
-    const std::filesystem::path path = PathFromDialog(chosen);
-    const Error loaded = LoadSaveStateFile(m_session->image, path);
-    // A file that cannot be opened changes nothing and shows nothing, as in
-    // the original; a file that can, but is no save state, is refused aloud.
-    if (loaded == Error::CouldNotOpenFile) {
+    // A refused state changes nothing: the earlier state, its gallery and
+    // its output path stay, and so does the status line once the refusal has
+    // been shown.
+    const QString earlierStatus = m_status->text();
+    const OpenResult opened = OpenSaveState(*m_session, PathFromDialog(chosen), *this);
+    // A file that cannot be opened shows nothing, as in the original; a file
+    // that can, but is no save state, is refused aloud.
+    if (opened.read == Error::CouldNotOpenFile) {
         return;
     }
-    if (loaded != Error::None) {
-        ShowMessage(loaded);
+    if (opened.read != Error::None) {
+        ShowMessage(opened.read);
         return;
     }
-    // The new state's name depends on the kind of state, known once loaded.
-    m_session->OutputStatePath = OutputPathFor(path, m_session->image.format);
-
-    const int32_t shown = ExtractTextures(*m_session, *this);
-    if (shown != 0) {
+    if (!opened.accepted) {
+        m_status->setText(m_session->image.loaded ? earlierStatus : NoTexturesFoundText());
+        return;
+    }
+    if (opened.shown != 0) {
         m_instructions->setText(StringResource(IDS_INSTRUCTIONS_REPLACE));
-        m_status->setText(ExtractedText(shown));
+        m_status->setText(ExtractedText(opened.shown));
     } else {
-        m_status->setText(QString::fromLatin1(kNoTexturesFound));
+        m_status->setText(NoTexturesFoundText());
     }
 }
 
 void CMainDialog::OnCancel() {
     // Nothing is saved: every replacement has been written already.
     std::vector<uint8_t>().swap(m_session->image.RdramImage);
+    std::vector<uint8_t>().swap(m_session->spare.RdramImage);
     QDialog::reject();
 }
 

@@ -69,7 +69,7 @@ public:
 
     // texture_gallery.cpp
 
-    void RebuildGallery(const TextureCatalogue& catalogue) override;
+    void RebuildGallery(std::span<const ShownFace> faces) override;
     // The row of the selected thumbnail, or -1 when none is selected.
     int SelectionMark() const;
 

@@ -1,6 +1,7 @@
 #include "app/strings.h"
 
 #include "app/resource_ids.h"
+#include "common/messages.h"
 
 namespace morvane::app {
 
@@ -9,7 +10,6 @@ const char kTemplateTitle[] = "Morvane for Nintendo 64";
 const char kBrowseCaption[] = "Browse";
 const char kTemplateOkCaption[] = "X";
 const char kExitCaption[] = "Exit";
-const char kNoTexturesFound[] = "No textures found!";
 const char kNotEnoughMemory[] = "Not enough memory to start.";
 
 const char kAboutTitle[] = "About Morvane";
@@ -40,59 +40,28 @@ QString StringResource(int id) {
     }
 }
 
+namespace {
+
+QString FromCore(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
 QString ExtractedText(int count) {
-    return QString::asprintf("Extracted %d textures", count);
+    return FromCore(morvane::ExtractedText(count));
+}
+
+QString NoTexturesFoundText() {
+    return FromCore(morvane::NoTexturesFoundText());
 }
 
 QString MessageText(Error error) {
-    switch (error) {
-        case Error::None: return QString();
-        case Error::CouldNotOpenFile: return QStringLiteral("Could not open file.");
-        case Error::FileTooLarge: return QStringLiteral("The file is too large");
-        case Error::CouldNotWriteSaveState:
-            return QStringLiteral("Could not write the save state.");
-        case Error::CouldNotWriteFile: return QStringLiteral("Could not write the file.");
-        case Error::StateTooShort:
-            return QStringLiteral("The file is too short to be a save state");
-        case Error::NotGoldeneye: return QStringLiteral("Not a valid Goldeneye PJ64 file");
-        case Error::UnsupportedRegion: return QStringLiteral("Unsupported Goldeneye Region!");
-        case Error::TextureTableNotValid: return QStringLiteral("The texture table is not valid");
-        case Error::MemoryAllocationFailure: return QStringLiteral("Memory Allocation failure");
-        case Error::DamagedArchive:
-            return QStringLiteral("The save state's archive is damaged or cannot be read");
-        case Error::NoStateInArchive:
-            return QStringLiteral("The archive holds no Project64 save state");
-        case Error::StateTooLarge:
-            return QStringLiteral("The save state is larger than 64 MiB unpacked");
-        case Error::UnsupportedRdramSize:
-            return QStringLiteral("The save state's memory size is neither 4 nor 8 MiB");
-        case Error::UnsupportedStateVersion:
-            return QStringLiteral("The save state's version is not supported");
-        case Error::NotABitmap: return QStringLiteral("The file was not a bitmap");
-        case Error::Not256ColourBitmap:
-            return QStringLiteral("The file was not a 256 colour bitmap");
-        case Error::Not32x64Bitmap: return QStringLiteral("The file was not a 32x64 bitmap");
-        case Error::CompressionNotSupported:
-            return QStringLiteral("The file's compression is not supported");
-        case Error::Invalid: return QStringLiteral("Invalid");
-        case Error::TooManyColours:
-            return QStringLiteral("The picture uses more colours than this texture can show");
-        case Error::NotAPicture: return QStringLiteral("The file was not a bitmap");
-        case Error::DamagedPng: return QStringLiteral("The PNG file is damaged");
-        case Error::TextureTooSmall: return QStringLiteral("The texture is too small to replace");
-        case Error::NoFaceTexture: return QStringLiteral("No face texture has that record index");
-        case Error::OutputOverwritesInput:
-            return QStringLiteral("The output would overwrite the input");
-    }
-    return QStringLiteral("Unknown error");
+    return FromCore(morvane::MessageText(error));
 }
 
 QString StatusText(Status status) {
-    switch (status) {
-        case Status::DetectedNtsc: return QStringLiteral("Detected Goldeneye NTSC");
-        case Status::DetectedPal: return QStringLiteral("Detected Goldeneye PAL");
-    }
-    return QString();
+    return FromCore(morvane::StatusText(status));
 }
 
 }  // namespace morvane::app

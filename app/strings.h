@@ -1,6 +1,7 @@
 #pragma once
-// Every word the desktop application shows, in one place: its string table,
-// its fixed texts, and its words for what the core reports.
+// Every word the desktop application shows, in one place: its string table
+// and its fixed texts. What the core reports is worded by the core
+// (common/messages.h); these turn its words into QStrings.
 
 #include <QString>
 
@@ -13,16 +14,15 @@ QString StringResource(int id);
 
 QString MessageText(Error error);
 QString StatusText(Status status);
-
 // "Extracted %d textures", with the count.
 QString ExtractedText(int count);
+QString NoTexturesFoundText();
 
 extern const char kMainTitle[];
 extern const char kTemplateTitle[];
 extern const char kBrowseCaption[];
 extern const char kTemplateOkCaption[];
 extern const char kExitCaption[];
-extern const char kNoTexturesFound[];
 extern const char kNotEnoughMemory[];
 
 extern const char kAboutTitle[];

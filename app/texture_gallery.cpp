@@ -101,31 +101,27 @@ QSize CThumbnailDelegate::sizeHint(const QStyleOptionViewItem&, const QModelInde
     return kThumbnailSize;
 }
 
-void CMainDialog::RebuildGallery(const TextureCatalogue& catalogue) {
+void CMainDialog::RebuildGallery(std::span<const ShownFace> faces) {
     m_textureList->setUpdatesEnabled(false);
     m_imageList.clear();
     if (m_textureList->count() != 0) {
         m_textureList->clear();
     }
-    const int shown = std::clamp<int>(catalogue.shownCount, 0, static_cast<int>(kCatalogueSlots));
+    const int shown = static_cast<int>(std::min(faces.size(), kCatalogueSlots));
     m_imageList.resize(shown);
 
     // One bitmap object serves every item; each Read releases the one before.
     CDib dib;
     for (int i = 0; i < shown; ++i) {
-        const int32_t record = catalogue.ShownList[static_cast<size_t>(i)];
-        // A bitmap that is missing or unreadable leaves the object empty, and
-        // the item a blank thumbnail.
-        if (record >= 0 && record < static_cast<int32_t>(kCatalogueSlots)) {
-            dib.Read(catalogue.records[static_cast<size_t>(record)].bmpPath);
-        } else {
-            dib.Free();
-        }
+        const ShownFace& face = faces[static_cast<size_t>(i)];
+        // A face without a bitmap, or one that cannot be read, leaves the
+        // object empty and the item a blank thumbnail.
+        dib.Read(std::span<const uint8_t>(face.bitmap));
         m_imageList[i] =
             ToImage(RenderThumbnail(dib, kThumbnailSize.width(), kThumbnailSize.height()));
         auto* item = new QListWidgetItem();
         item->setData(kImageIndexRole, i);
-        item->setData(kRecordRole, record);
+        item->setData(kRecordRole, face.record);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         m_textureList->addItem(item);
     }

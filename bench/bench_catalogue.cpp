@@ -15,7 +15,7 @@ namespace {
 
 // A session holding a generated state, loaded as the front ends load it.
 struct LoadedSession {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     std::filesystem::path path;
     gen::GeneratedState generated;
     std::unique_ptr<Session> session = std::make_unique<Session>();

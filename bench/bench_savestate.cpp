@@ -53,7 +53,7 @@ BENCHMARK(SwapFloor)->Name("swap.floor")->Apply(Defaults);
 // A 60-face state written to a private folder; skips the benchmark when it
 // cannot be had.
 struct PlainState {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     std::filesystem::path path;
     gen::GeneratedState generated;
 
@@ -123,7 +123,7 @@ BENCHMARK(WriteFloor)->Name("write.floor")->Apply(Defaults);
 // A 60-face state whose free memory is filled, packed in `container`, with
 // zlib's own compression of the same state bytes beside it.
 struct PackedState {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     std::filesystem::path path;
     std::vector<uint8_t> stateBytes;
     std::vector<uint8_t> deflated;

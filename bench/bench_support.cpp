@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #define ZLIB_CONST
 #include <zlib.h>
@@ -40,6 +42,22 @@ void FillFreeRdram(gen::GeneratedState& state, size_t rdramOffset) {
             seed = seed * 1103515245 + 12345;
             state.state[i] = noise ? static_cast<uint8_t>(seed >> 24) : 0;
         }
+    }
+}
+
+ScratchFolder::ScratchFolder() {
+    std::error_code error;
+    std::string pattern =
+        (std::filesystem::temp_directory_path(error) / "morvane-bench-XXXXXX").string();
+    if (!error && ::mkdtemp(pattern.data()) != nullptr) {
+        m_path = pattern;
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    if (!m_path.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
     }
 }
 

@@ -30,6 +30,21 @@ gen::StateOptions FaceState(int faces, int others);
 // block starts in `state.state`; `state.file` is left alone.
 void FillFreeRdram(gen::GeneratedState& state, size_t rdramOffset);
 
+// Set-up only: a private folder under the system's temporary directory,
+// removed with everything in it when the object goes away.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
 // Set-up only: writes the bytes to a new file. False when it cannot.
 bool WriteWholeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
@@ -53,7 +68,7 @@ class SilentUi final : public UserInterface {
 public:
     void ShowMessage(Error) override { ++m_messages; }
     void SetStatus(Status) override {}
-    void RebuildGallery(const TextureCatalogue&) override {}
+    void RebuildGallery(std::span<const ShownFace>) override {}
 
     int messages() const { return m_messages; }
 

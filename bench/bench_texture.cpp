@@ -15,7 +15,7 @@ constexpr size_t kBitmap16Size = 54 + 2 * kFaceTexelBytes;
 
 // A face's texture file, written as the extraction pass writes it.
 struct FaceTextureFile {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     std::filesystem::path texturePath;
     std::filesystem::path bitmapPath;
 

@@ -1,77 +1,79 @@
 #include "catalogue/extract_textures.h"
 
-#include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "catalogue/session.h"
 #include "catalogue/user_interface.h"
-#include "common/file_io.h"
 #include "texture/texture_converter.h"
 
 namespace morvane {
-namespace {
-
-std::filesystem::path TemporaryName(const std::filesystem::path& folder, uint32_t record,
-                                    const char* extension) {
-    char name[32];
-    std::snprintf(name, sizeof name, "tex_%3.3u.%s", record, extension);
-    return folder / name;
-}
-
-}  // namespace
-
 int32_t ExtractTextures(Session& session, UserInterface& ui) {
     const CatalogueResult catalogued = BuildTextureCatalogue(session, ui);
     if (!catalogued.accepted) {
         return 0;
     }
     TextureCatalogue& catalogue = session.catalogue;
-    // Every pass gets a private folder of its own; it goes with everything in
-    // it when the pass ends.
-    const TemporaryFolder folder;
     const CTextureConverter converter;
-
-    std::vector<uint8_t> buffer;
-    for (uint32_t i = 0; i < catalogued.recordCount; ++i) {
-        TextureRecord& record = catalogue.records[i];
-        record.texPath = TemporaryName(folder.path(), i, "tex");
-        record.bmpPath = TemporaryName(folder.path(), i, "bmp");
-        // An extent that reaches past the end of RDRAM (as a size that wrapped
-        // does) cannot be read: the record gets no files.
-        if (!RdramRangeFits(session.image, record.entry.address, record.size)) {
-            ui.ShowMessage(Error::MemoryAllocationFailure);
-            continue;
-        }
-        if (IsFaceTexture(record.entry) && !folder.path().empty()) {
-            buffer.resize(record.size);
-            ReadRdram(session.image, record.entry.address, record.size, buffer.data());
-            converter.WriteTextureFile(record, buffer, record.texPath);
-        }
-    }
+    std::vector<ShownFace>& faces = session.faces;
+    size_t shown = 0;
+    // The texture file is made only to be converted, as the bitmap is made
+    // from it; one buffer serves every face.
+    std::vector<uint8_t> textureFile;
 
     for (uint32_t i = 0; i < catalogued.recordCount; ++i) {
         const TextureRecord& record = catalogue.records[i];
+        // An extent that reaches past the end of RDRAM (as a size that wrapped
+        // does) cannot be read: the record gets no picture.
+        const bool readable = RdramRangeFits(session.image, record.entry.address, record.size);
+        if (!readable) {
+            ui.ShowMessage(Error::MemoryAllocationFailure);
+        }
         if (!IsFaceTexture(record.entry)) {
             continue;
         }
+        if (shown == faces.size()) {
+            faces.emplace_back();
+        }
+        ShownFace& face = faces[shown++];
+        face.record = static_cast<int32_t>(i);
+        face.bitmap.clear();
         // A texture shorter than its texels and palette gets no bitmap; the
         // gallery shows it blank, and it can still be replaced.
-        if (record.size >= kFaceTextureBytes) {
-            converter.ConvertTextureToBitmap(record.texPath, record.bmpPath);
+        if (readable &&
+            converter.BuildTextureFile(record,
+                                       RdramBytes(session.image, record.entry.address, record.size),
+                                       textureFile) == Error::None &&
+            converter.ConvertTextureFileToBitmap(textureFile, face.bitmap) != Error::None) {
+            face.bitmap.clear();
         }
-        catalogue.ShownList[static_cast<size_t>(catalogue.shownCount)] = static_cast<int32_t>(i);
+        catalogue.ShownList[static_cast<size_t>(catalogue.shownCount)] = face.record;
         ++catalogue.shownCount;
     }
+    faces.resize(shown);
 
-    ui.RebuildGallery(catalogue);
-
-    for (int32_t j = 0; j < catalogue.shownCount; ++j) {
-        const TextureRecord& record = catalogue.records[static_cast<size_t>(catalogue.ShownList[static_cast<size_t>(j)])];
-        std::error_code ignored;
-        std::filesystem::remove(record.bmpPath, ignored);
-        std::filesystem::remove(record.texPath, ignored);
-    }
+    ui.RebuildGallery(faces);
     return catalogue.shownCount;
+}
+
+OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, UserInterface& ui) {
+    OpenResult result;
+    // Read into the buffers of the state opened before the current one.
+    result.read = LoadSaveStateFile(session.spare, path);
+    if (result.read != Error::None) {
+        return result;
+    }
+    // Only to tell whether the game is recognised; its refusals and status are
+    // the user's to see. The pass below catalogues the state again in place.
+    TextureCatalogue candidate;
+    if (!BuildTextureCatalogue(session.spare, candidate, ui).accepted) {
+        return result;
+    }
+    std::swap(session.image, session.spare);
+    session.OutputStatePath = OutputPathFor(path, session.image.format);
+    result.accepted = true;
+    result.shown = ExtractTextures(session, ui);
+    return result;
 }
 
 }  // namespace morvane

@@ -22,27 +22,12 @@ bool IsGoldeneye(const CartridgeId& cartridge) {
 
 }  // namespace
 
-bool IsFaceTexture(const TextureTableEntry& entry) {
-    return entry.format == kFaceFormat && entry.width == kFaceWidth &&
-           entry.height == kFaceHeight;
-}
-
-TextureTableEntry DecodeTableEntry(const uint8_t* bytes) {
-    TextureTableEntry entry;
-    entry.identifier = LoadBE16(bytes + 0);
-    entry.unused2 = {bytes[2], bytes[3]};
-    entry.address = LoadBE32(bytes + 4);
-    entry.width = bytes[8];
-    entry.height = bytes[9];
-    entry.byte10 = bytes[10];
-    entry.format = bytes[11];
-    entry.unused12 = {bytes[12], bytes[13], bytes[14], bytes[15]};
-    return entry;
-}
-
 CatalogueResult BuildTextureCatalogue(Session& session, UserInterface& ui) {
-    TextureCatalogue& catalogue = session.catalogue;
-    const SaveStateImage& image = session.image;
+    return BuildTextureCatalogue(session.image, session.catalogue, ui);
+}
+
+CatalogueResult BuildTextureCatalogue(const SaveStateImage& image, TextureCatalogue& catalogue,
+                                      UserInterface& ui) {
     CatalogueResult result;
     catalogue.shownCount = 0;
 
@@ -89,7 +74,8 @@ CatalogueResult BuildTextureCatalogue(Session& session, UserInterface& ui) {
         // Each texture's extent runs up to the texture listed before it; the
         // game lists them from high addresses to low. An entry above the one
         // before it wraps to a huge size, which the extraction pass refuses.
-        record.size = i == 0 ? kFirstRecordSize : catalogue.records[i - 1].entry.address - entry.address;
+        record.size =
+            i == 0 ? kFirstRecordSize : catalogue.records[i - 1].entry.address - entry.address;
     }
 
     result.accepted = true;

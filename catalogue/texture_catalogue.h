@@ -10,15 +10,15 @@
 // table root lies the game address of the table's first entry; 8 bytes below
 // it, the game address just past its last entry.
 //
-// A face texture is format 9, 32 texels across and 64 down: 2048 palette
-// indices followed by 256 big-endian RGBA 5-5-5-1 palette entries.
+// Entries, records and face textures: texture/texture_record.h.
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
+#include <vector>
 
 #include "common/error.h"
 #include "savestate/save_state_image.h"
+#include "texture/texture_record.h"
 
 namespace morvane {
 
@@ -35,33 +35,13 @@ inline constexpr size_t kRegionOffset = kCartridgeRegionOffset;
 inline constexpr size_t kCatalogueSlots = 512;
 inline constexpr uint32_t kFirstRecordSize = 4104;
 
-inline constexpr uint8_t kFaceFormat = 9;
-inline constexpr uint8_t kFaceWidth = 32;
-inline constexpr uint8_t kFaceHeight = 64;
-inline constexpr size_t kFaceTexelBytes = 32 * 64;
-inline constexpr size_t kFacePaletteBytes = 256 * 2;
-inline constexpr size_t kFaceTextureBytes = kFaceTexelBytes + kFacePaletteBytes;
-static_assert(kFaceTextureBytes == 2560);
-
-// One entry of the game's texture table, as the catalogue holds it: identifier
-// and address in host order, everything else as the game has it.
-struct TextureTableEntry {
-    uint16_t identifier = 0;            // 0: big-endian in the game
-    std::array<uint8_t, 2> unused2{};   // 2: carried unread
-    uint32_t address = 0;               // 4: game address of the texture's bytes
-    uint8_t width = 0;                  // 8: texels across
-    uint8_t height = 0;                 // 9: texels down
-    uint8_t byte10 = 0;                 // 10: carried into the texture file header
-    uint8_t format = 0;                 // 11: 9 for the face textures
-    std::array<uint8_t, 4> unused12{};  // 12: carried unread
-};
-inline constexpr size_t kTableEntrySize = 16;
-
-struct TextureRecord {
-    std::filesystem::path texPath;  // the record's temporary texture file
-    std::filesystem::path bmpPath;  // the record's temporary bitmap file
-    uint32_t size = 0;              // bytes of the texture's extent in RDRAM
-    TextureTableEntry entry;
+// One face texture that the extraction pass shows: its record index, and the
+// 16-bit bitmap file it makes of it, the gallery's thumbnail. The bitmap is
+// empty when the texture's extent is too short for a picture or cannot be
+// read; the face is shown blank and can still be replaced.
+struct ShownFace {
+    int32_t record = 0;
+    std::vector<uint8_t> bitmap;
 };
 
 struct TextureCatalogue {
@@ -81,14 +61,14 @@ struct CatalogueResult {
 
 // texture_catalogue.cpp
 
-bool IsFaceTexture(const TextureTableEntry& entry);
+// Recognises the game and its release, and catalogues the image's texture
+// table into `catalogue`. A refused state leaves everything but the shown
+// count as it was; the refusal has been shown through `ui` before this
+// returns.
+CatalogueResult BuildTextureCatalogue(const SaveStateImage& image, TextureCatalogue& catalogue,
+                                      UserInterface& ui);
 
-// Decodes one 16-byte table entry as it lies in RDRAM.
-TextureTableEntry DecodeTableEntry(const uint8_t* bytes);
-
-// Recognises the game and its release, and catalogues the texture table. A
-// refused state leaves everything but the shown count as it was; the refusal
-// has been shown through `ui` before this returns.
+// The same for the session's image and catalogue.
 CatalogueResult BuildTextureCatalogue(Session& session, UserInterface& ui);
 
 }  // namespace morvane

@@ -25,22 +25,17 @@ std::filesystem::path WithSuffix(const std::filesystem::path& path, const char* 
     return result;
 }
 
-// Writes the texture file of a shown record at `path`.
-Error WriteRecordTexture(const Session& session, int32_t record,
-                         const std::filesystem::path& path) {
+// The texture file of a shown record.
+Error BuildRecordTexture(const Session& session, int32_t record, std::vector<uint8_t>& file) {
     if (!IsShown(session.catalogue, record)) {
         return Error::NoFaceTexture;
     }
     const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
     if (!RdramRangeFits(session.image, texture.entry.address, texture.size)) {
-        return Error::MemoryAllocationFailure;
+        return Error::OutsideRdram;
     }
-    std::vector<uint8_t> buffer(texture.size);
-    ReadRdram(session.image, texture.entry.address, texture.size, buffer.data());
-    if (CTextureConverter().WriteTextureFile(texture, buffer, path) != 0) {
-        return Error::CouldNotWriteFile;
-    }
-    return Error::None;
+    return CTextureConverter().BuildTextureFile(
+        texture, RdramBytes(session.image, texture.entry.address, texture.size), file);
 }
 
 }  // namespace
@@ -54,7 +49,7 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
     // The copy must land inside RDRAM, and must not run over the texture
     // that follows a texture known to be shorter than a face.
     if (!RdramRangeFits(session.image, entry.address, kFaceTextureBytes)) {
-        return Error::Invalid;
+        return Error::OutsideRdram;
     }
     if (session.catalogue.records[static_cast<size_t>(record)].size < kFaceTextureBytes) {
         return Error::TextureTooSmall;
@@ -64,7 +59,7 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
     if (prepared != Error::None) {
         return prepared;
     }
-    return WriteRdram(session.image, entry.address, bytes) ? Error::None : Error::Invalid;
+    return WriteRdram(session.image, entry.address, bytes) ? Error::None : Error::OutsideRdram;
 }
 
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
@@ -79,14 +74,20 @@ Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
 }
 
 Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem::path& path) {
-    const std::filesystem::path texturePath = WithSuffix(path, ".tex");
-    const Error written = WriteRecordTexture(session, record, texturePath);
-    if (written != Error::None) {
-        return written;
+    std::vector<uint8_t> texture;
+    std::vector<uint8_t> bitmap;
+    const CTextureConverter converter;
+    if (const Error built = BuildRecordTexture(session, record, texture); built != Error::None) {
+        return built;
     }
-    if (!CTextureConverter().ConvertTextureToBitmap(texturePath, path)) {
-        const uint32_t size = session.catalogue.records[static_cast<size_t>(record)].size;
-        return size < kFaceTextureBytes ? Error::TextureTooSmall : Error::CouldNotWriteFile;
+    // A texture file without its picture is no export: both or neither.
+    if (const Error converted = converter.ConvertTextureFileToBitmap(texture, bitmap);
+        converted != Error::None) {
+        return converted;
+    }
+    if (!WriteFileAtomically(WithSuffix(path, ".tex"), {texture}, Durability::NoFlush) ||
+        !WriteFileAtomically(path, {bitmap}, Durability::NoFlush)) {
+        return Error::CouldNotWriteFile;
     }
     return Error::None;
 }
@@ -97,13 +98,13 @@ Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::p
     }
     const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
     if (texture.size < kFaceTextureBytes) {
-        return Error::TextureTooSmall;
+        return Error::TooSmallForPicture;
     }
-    if (!RdramRangeFits(session.image, texture.entry.address, kFaceTextureBytes)) {
-        return Error::MemoryAllocationFailure;
+    const std::span<const uint8_t> bytes =
+        RdramBytes(session.image, texture.entry.address, kFaceTextureBytes);
+    if (bytes.empty()) {
+        return Error::OutsideRdram;
     }
-    std::vector<uint8_t> bytes(kFaceTextureBytes);
-    ReadRdram(session.image, texture.entry.address, kFaceTextureBytes, bytes.data());
     std::vector<uint8_t> png;
     if (!ConvertTextureToPng(bytes, texture.entry.width, texture.entry.height, png) ||
         !WriteFileAtomically(path, {png}, Durability::NoFlush)) {
@@ -113,7 +114,14 @@ Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::p
 }
 
 Error SaveAsTexture(const Session& session, int32_t record, const std::filesystem::path& path) {
-    return WriteRecordTexture(session, record, path);
+    std::vector<uint8_t> texture;
+    if (const Error built = BuildRecordTexture(session, record, texture); built != Error::None) {
+        return built;
+    }
+    if (!WriteFileAtomically(path, {texture}, Durability::NoFlush)) {
+        return Error::CouldNotWriteFile;
+    }
+    return Error::None;
 }
 
 }  // namespace morvane

@@ -20,12 +20,14 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
                        const ReplacementOptions& options = {});
 
 // The replace flow: ApplyReplacement, then the whole state written to the
-// session's OutputStatePath, then the extraction pass again. Returns the first
+// session's OutputStatePath, then the extraction pass again. A texture that
+// reaches past the end of RDRAM is OutsideRdram. Returns the first
 // refusal or CouldNotWriteSaveState; the pass runs even when the write failed.
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options = {});
 
-// Writes the texture file at `path` + ".tex" and the 16-bit bitmap at `path`.
+// Writes the texture file at `path` + ".tex" and the 16-bit bitmap at `path`;
+// neither when the texture is too short for a picture (TooSmallForPicture).
 Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem::path& path);
 
 // Writes the face texture as an indexed PNG at `path`: its own 256 palette

@@ -2,11 +2,12 @@
 // The one seam through which the core reaches the user. The desktop window,
 // the command-line tool and the tests' recorder each implement it.
 
+#include <span>
+
+#include "catalogue/texture_catalogue.h"
 #include "common/error.h"
 
 namespace morvane {
-
-struct TextureCatalogue;
 
 class UserInterface {
 public:
@@ -18,10 +19,9 @@ public:
     // The status line.
     virtual void SetStatus(Status status) = 0;
 
-    // Throws the gallery away and builds it again from the catalogue's
-    // ShownList. Each shown record's bitmap file exists during this call
-    // (unless it could not be written) and is deleted soon after it returns.
-    virtual void RebuildGallery(const TextureCatalogue& catalogue) = 0;
+    // Throws the gallery away and builds it again: one thumbnail per face, in
+    // this order, each drawn from its bitmap and carrying its record index.
+    virtual void RebuildGallery(std::span<const ShownFace> faces) = 0;
 };
 
 }  // namespace morvane

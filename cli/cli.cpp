@@ -66,7 +66,7 @@ public:
         }
     }
     void SetStatus(Status status) override { m_status = StatusText(status); }
-    void RebuildGallery(const TextureCatalogue&) override {}
+    void RebuildGallery(std::span<const ShownFace>) override {}
 
     bool refused() const { return m_refused; }
     const std::string& status() const { return m_status; }
@@ -159,10 +159,14 @@ int Info(const std::string& path, bool json, std::ostream& out, std::ostream& er
     if (json) {
         JsonWriter writer;
         writer.BeginObject()
-            .Key("format").String(FormatText(session->image))
-            .Key("release").String(result.release == Release::Ntsc ? "NTSC" : "PAL")
-            .Key("textures").Number(result.recordCount)
-            .Key("face_textures").Number(faces)
+            .Key("format")
+            .String(FormatText(session->image))
+            .Key("release")
+            .String(result.release == Release::Ntsc ? "NTSC" : "PAL")
+            .Key("textures")
+            .Number(result.recordCount)
+            .Key("face_textures")
+            .Number(faces)
             .EndObject();
         out << writer.text() << "\n";
         return 0;
@@ -196,10 +200,14 @@ int List(const std::string& path, bool json, std::ostream& out, std::ostream& er
         }
         if (json) {
             writer.BeginObject()
-                .Key("record").Number(i)
-                .Key("identifier").Number(record.entry.identifier)
-                .Key("address").Number(record.entry.address)
-                .Key("size").Number(record.size)
+                .Key("record")
+                .Number(i)
+                .Key("identifier")
+                .Number(record.entry.identifier)
+                .Key("address")
+                .Number(record.entry.address)
+                .Key("size")
+                .Number(record.size)
                 .EndObject();
             continue;
         }
@@ -215,15 +223,16 @@ int List(const std::string& path, bool json, std::ostream& out, std::ostream& er
     return 0;
 }
 
-// Loads the state and runs the extraction pass, as opening it in the window
+// Opens the state and runs the extraction pass, as opening it in the window
 // does; null when the state was refused.
 std::unique_ptr<Session> Extract(const std::string& path, CliUi& ui, std::ostream& err) {
-    std::unique_ptr<Session> session = Load(path, err);
-    if (!session) {
+    auto session = std::make_unique<Session>();
+    const OpenResult opened = OpenSaveState(*session, path, ui);
+    if (opened.read != Error::None) {
+        Refuse(err, opened.read);
         return nullptr;
     }
-    ExtractTextures(*session, ui);
-    if (ui.refused()) {
+    if (!opened.accepted || ui.refused()) {
         return nullptr;
     }
     return session;
@@ -254,7 +263,6 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (error || !std::filesystem::is_directory(dir)) {
         return Refuse(err, Error::CouldNotWriteFile);
     }
-    int exported = 0;
     int failed = 0;
     const TextureCatalogue& catalogue = session->catalogue;
     for (int32_t j = 0; j < catalogue.shownCount; ++j) {
@@ -264,15 +272,16 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
                                             : SaveAsBitmap(*session, record, dir / name);
         if (saved != Error::None) {
             err << name << ": " << MessageText(saved) << "\n";
-            ++failed;
-            continue;
+            // A face too short for a picture is the game's, not a failure.
+            failed += saved == Error::TooSmallForPicture ? 0 : 1;
         }
-        ++exported;
     }
+    // The count is the extraction pass's: every face shown, as the window
+    // reports it.
     if (catalogue.shownCount == 0) {
-        out << "No textures found!\n";
+        out << NoTexturesFoundText() << "\n";
     } else {
-        out << "Extracted " << exported << " textures\n";
+        out << ExtractedText(catalogue.shownCount) << "\n";
     }
     return failed == 0 ? 0 : 1;
 }

@@ -1,7 +1,6 @@
 #pragma once
-// Everything the core can report to the user, as codes. The core never holds
-// a word of user-facing text: each front end maps these codes to its texts in
-// one place of its own.
+// Everything the core can report to the user, as codes. messages.h gives each
+// code its one text, which both front ends show.
 
 #include <cstdint>
 
@@ -17,31 +16,33 @@ enum class Error : uint8_t {
     CouldNotWriteFile,       // an exported file could not be written
 
     // The save state.
-    StateTooShort,           // shorter than the three blocks of a save state
-    NotGoldeneye,            // the header does not name Goldeneye
-    UnsupportedRegion,       // Goldeneye, but a release we do not know
-    TextureTableNotValid,    // wrapped, or reaching outside the RDRAM block
-    MemoryAllocationFailure, // a record whose extent cannot be read
-    DamagedArchive,          // a zip or gzip container that cannot be read
-    NoStateInArchive,        // a zip without a save-state entry
-    StateTooLarge,           // a decompressed state past the sane limit
-    UnsupportedRdramSize,    // RDRAM neither 4 nor 8 MiB
-    UnsupportedStateVersion, // a save-state layout or version we do not know
+    StateTooShort,            // shorter than the three blocks of a save state
+    NotGoldeneye,             // the header does not name Goldeneye
+    UnsupportedRegion,        // Goldeneye, but a release we do not know
+    TextureTableNotValid,     // wrapped, or reaching outside the RDRAM block
+    MemoryAllocationFailure,  // a record whose extent cannot be read
+    OutsideRdram,             // a texture that reaches past the end of RDRAM
+    DamagedArchive,           // a zip or gzip container that cannot be read
+    NoStateInArchive,         // a zip without a save-state entry
+    StateTooLarge,            // a decompressed state past the sane limit
+    UnsupportedRdramSize,     // RDRAM neither 4 nor 8 MiB
+    UnsupportedStateVersion,  // a save-state layout or version we do not know
 
     // A replacement picture.
     NotABitmap,
     Not256ColourBitmap,
     Not32x64Bitmap,
     CompressionNotSupported,
-    Invalid,                 // the conversion refused the picture
-    TooManyColours,          // more colours than the texture's palette holds
-    NotAPicture,             // neither a bitmap nor a PNG
-    DamagedPng,              // a PNG whose chunks or image data cannot be decoded
+    Invalid,         // the conversion refused the picture
+    TooManyColours,  // more colours than the texture's palette holds
+    NotAPicture,     // neither a bitmap nor a PNG
+    DamagedPng,      // a PNG whose chunks or image data cannot be decoded
 
     // The texture commands.
-    TextureTooSmall,         // the texture's extent is below 2560 bytes
-    NoFaceTexture,           // a record index that is not a shown face texture
-    OutputOverwritesInput,   // the output path names the input state
+    TextureTooSmall,        // the texture's extent is below 2560 bytes
+    TooSmallForPicture,     // too short for its texels and palette: no picture
+    NoFaceTexture,          // a record index that is not a shown face texture
+    OutputOverwritesInput,  // the output path names the input state
 };
 
 // The release text that the status line shows once a state is recognised.

@@ -136,25 +136,6 @@ bool WriteFileAtomically(const std::filesystem::path& path,
     return true;
 }
 
-TemporaryFolder::TemporaryFolder() {
-    std::error_code error;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
-    if (error) {
-        return;
-    }
-    std::string pattern = (base / "morvane-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) {
-        m_path = pattern;
-    }
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    if (!m_path.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-}
-
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     struct stat sa {};
     struct stat sb {};

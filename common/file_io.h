@@ -43,22 +43,6 @@ bool WriteFileAtomically(const std::filesystem::path& path,
 // target named `targetName`.
 std::string PartialFilePrefix(const std::string& targetName);
 
-// A private folder (owner-only, unique name) under the system's temporary
-// directory, removed with everything in it when the object goes away.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    // Empty when the folder could not be made.
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 // True when both paths name the same existing file (same device and inode).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 

@@ -68,22 +68,19 @@ void ScratchFile::Write(std::span<const uint8_t> bytes) const {
     Require(static_cast<bool>(out), "the scratch file can be written");
 }
 
-void GalleryUi::RebuildGallery(const TextureCatalogue& catalogue) {
-    Require(catalogue.shownCount >= 0 &&
-                static_cast<size_t>(catalogue.shownCount) <= catalogue.ShownList.size(),
-            "the shown count fits the shown list");
-    for (int32_t j = 0; j < catalogue.shownCount; ++j) {
-        const int32_t index = catalogue.ShownList[static_cast<size_t>(j)];
-        Require(index >= 0 && static_cast<size_t>(index) < catalogue.records.size(),
+void GalleryUi::RebuildGallery(std::span<const ShownFace> faces) {
+    Require(faces.size() <= kCatalogueSlots, "no more faces than catalogue slots");
+    for (const ShownFace& face : faces) {
+        Require(face.record >= 0 && static_cast<size_t>(face.record) < kCatalogueSlots,
                 "a shown record index names a record");
-        const TextureRecord& record = catalogue.records[static_cast<size_t>(index)];
-        Require(IsFaceTexture(record.entry), "only face textures are shown");
-        std::error_code error;
-        if (!std::filesystem::exists(record.bmpPath, error)) {
+        Require(IsFaceTexture(m_session.catalogue.records[static_cast<size_t>(face.record)].entry),
+                "only face textures are shown");
+        if (face.bitmap.empty()) {
             continue;  // a texture too short for a bitmap is shown blank
         }
         CDib dib;
-        Require(dib.Read(record.bmpPath) != 0, "the bitmap the pass wrote can be read");
+        Require(dib.Read(std::span<const uint8_t>(face.bitmap)) != 0,
+                "the bitmap the pass made can be read");
         Require(dib.Width() == 32 && dib.Height() == 64 && dib.BitCount() == 16,
                 "the pass's bitmap is a 32x64 16-bit picture");
         const Thumbnail thumbnail = RenderThumbnail(dib);
@@ -97,7 +94,7 @@ void ExerciseLoadedState(Session& session, std::span<const uint8_t> stateBytes) 
         Require(std::equal(written.begin(), written.end(), stateBytes.begin(), stateBytes.end()),
                 "a loaded state is written back byte for byte");
     }
-    GalleryUi ui;
+    GalleryUi ui(session);
     const int32_t shown = ExtractTextures(session, ui);
     if (shown == 0) {
         return;

@@ -35,13 +35,17 @@ private:
     std::filesystem::path m_path;
 };
 
-// Reads every shown record's bitmap as the gallery does and draws its
-// thumbnail. A bitmap that the extraction pass wrote must be readable.
+// Reads every shown face's bitmap as the gallery does and draws its
+// thumbnail. A bitmap that the extraction pass made must be readable.
 class GalleryUi final : public UserInterface {
 public:
+    explicit GalleryUi(const Session& session) : m_session(session) {}
     void ShowMessage(Error) override {}
     void SetStatus(Status) override {}
-    void RebuildGallery(const TextureCatalogue& catalogue) override;
+    void RebuildGallery(std::span<const ShownFace> faces) override;
+
+private:
+    const Session& m_session;
 };
 
 // Everything a front end does with a state once it has loaded: the catalogue

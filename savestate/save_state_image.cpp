@@ -92,6 +92,14 @@ bool RdramRangeFits(const SaveStateImage& image, uint32_t address, uint64_t leng
     return offset <= image.RdramImage.size() && length <= image.RdramImage.size() - offset;
 }
 
+std::span<const uint8_t> RdramBytes(const SaveStateImage& image, uint32_t address,
+                                    uint32_t length) {
+    if (!RdramRangeFits(image, address, length)) {
+        return {};
+    }
+    return std::span<const uint8_t>(image.RdramImage).subspan(address & kAddressMask, length);
+}
+
 uint32_t ReadRdram(const SaveStateImage& image, uint32_t address, uint32_t length, uint8_t* dest) {
     const size_t offset = address & kAddressMask;
     const size_t size = image.RdramImage.size();

@@ -146,6 +146,10 @@ bool WriteRdram(SaveStateImage& image, uint32_t address, std::span<const uint8_t
 // True when (address AND 0xFFFFFF) + length lies within the RDRAM block.
 bool RdramRangeFits(const SaveStateImage& image, uint32_t address, uint64_t length);
 
+// The `length` bytes of RDRAM at (address AND 0xFFFFFF), in place; empty when
+// they do not all lie within the block.
+std::span<const uint8_t> RdramBytes(const SaveStateImage& image, uint32_t address, uint32_t length);
+
 // The state's own bytes, in the emulator's layout: for a plain state exactly
 // what WriteSaveState writes, for a zipped or gzipped one what goes inside.
 std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image);

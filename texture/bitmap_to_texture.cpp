@@ -21,15 +21,18 @@ uint16_t PackColourEntry(const uint8_t* quad) {
 
 }  // namespace
 
-int CTextureConverter::ConvertBitmapToTexture(std::span<const uint8_t> bitmap,
-                                              std::vector<uint8_t>& out, int mode) const {
+Error CTextureConverter::ConvertBitmap(std::span<const uint8_t> bitmap, std::vector<uint8_t>& out,
+                                       int mode) const {
     BitmapHeaders headers;
-    if (!ParseBitmapHeaders(bitmap, headers) || headers.info.bitCount != 8) {
-        return 0;
+    if (!ParseBitmapHeaders(bitmap, headers)) {
+        return Error::NotABitmap;
     }
     const BitmapInfoHeader& info = headers.info;
+    if (info.bitCount != 8) {
+        return Error::Not256ColourBitmap;
+    }
     if (info.compression != kCompressionNone && info.compression != kCompressionRle8) {
-        return 0;
+        return Error::CompressionNotSupported;
     }
     // Texel row 0 is the picture's bottom row however the file stores its
     // rows, as the texture-to-bitmap direction writes it.
@@ -37,7 +40,7 @@ int CTextureConverter::ConvertBitmapToTexture(std::span<const uint8_t> bitmap,
     std::vector<uint8_t> texels;
     if (!GetBitmapGeometry(info, geometry) ||
         !ReadBitmapIndices(info, bitmap.subspan(headers.file.offBits), texels)) {
-        return 0;
+        return Error::Invalid;
     }
     SwapOddRowWords(texels, static_cast<int>(geometry.width), static_cast<int>(geometry.height),
                     mode);
@@ -50,7 +53,12 @@ int CTextureConverter::ConvertBitmapToTexture(std::span<const uint8_t> bitmap,
         StoreBE16(&converted[texels.size() + 2 * k], PackColourEntry(&bitmap[tableStart + 4 * k]));
     }
     out = std::move(converted);
-    return 1;
+    return Error::None;
+}
+
+int CTextureConverter::ConvertBitmapToTexture(std::span<const uint8_t> bitmap,
+                                              std::vector<uint8_t>& out, int mode) const {
+    return ConvertBitmap(bitmap, out, mode) == Error::None ? 1 : 0;
 }
 
 void CTextureConverter::SwapOddRowWords(std::span<uint8_t> texels, int width, int height,

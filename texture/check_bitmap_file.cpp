@@ -5,15 +5,26 @@
 
 namespace morvane {
 
-int CheckBitmapBytes(std::span<const uint8_t> file) {
+Error CheckBitmap(std::span<const uint8_t> file) {
     BitmapHeaders headers;
     if (!ParseBitmapHeaders(file, headers)) {
-        return kBitmapNotABitmap;
+        return Error::NotABitmap;
     }
     if (headers.info.bitCount != 8) {
-        return kBitmapNot256Colour;
+        return Error::Not256ColourBitmap;
     }
-    return kBitmapAccepted;
+    return Error::None;
+}
+
+int CheckBitmapBytes(std::span<const uint8_t> file) {
+    switch (CheckBitmap(file)) {
+        case Error::None:
+            return kBitmapAccepted;
+        case Error::Not256ColourBitmap:
+            return kBitmapNot256Colour;
+        default:
+            return kBitmapNotABitmap;
+    }
 }
 
 int CheckBitmapFile(const std::filesystem::path& path) {

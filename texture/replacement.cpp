@@ -13,15 +13,6 @@ namespace {
 
 constexpr uint16_t kBitmapSignature = 0x4D42;  // "BM", little-endian
 
-Error RefusalFor(int checkResult) {
-    switch (checkResult) {
-        case kBitmapCouldNotOpen: return Error::CouldNotOpenFile;
-        case kBitmapNotABitmap: return Error::NotABitmap;
-        case kBitmapNot256Colour: return Error::Not256ColourBitmap;
-        default: return Error::None;
-    }
-}
-
 // The texels and palette as the game keeps them; entries past the picture's
 // palette are zero so that all 2560 bytes are defined.
 void StoreReplacement(IndexedTexels& picture, uint8_t format, ReplacementBytes& out) {
@@ -36,7 +27,7 @@ void StoreReplacement(IndexedTexels& picture, uint8_t format, ReplacementBytes& 
 
 Error PrepareBitmap(std::span<const uint8_t> file, const TextureTableEntry& entry,
                     ReplacementBytes& out) {
-    const Error refusal = RefusalFor(CheckBitmapBytes(file));
+    const Error refusal = CheckBitmap(file);
     if (refusal != Error::None) {
         return refusal;
     }
@@ -50,8 +41,10 @@ Error PrepareBitmap(std::span<const uint8_t> file, const TextureTableEntry& entr
     if (info.compression != kCompressionNone && info.compression != kCompressionRle8) {
         return Error::CompressionNotSupported;
     }
+    // The checks above make any refusal here one of a file that is not what
+    // its headers say: the Invalid of a conversion that failed.
     std::vector<uint8_t> converted;
-    if (CTextureConverter().ConvertBitmapToTexture(file, converted, entry.format) == 0 ||
+    if (CTextureConverter().ConvertBitmap(file, converted, entry.format) != Error::None ||
         converted.size() < kFaceTexelBytes) {
         return Error::Invalid;
     }

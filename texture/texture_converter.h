@@ -22,8 +22,8 @@
 #include <span>
 #include <vector>
 
-#include "catalogue/texture_catalogue.h"
 #include "common/error.h"
+#include "texture/texture_record.h"
 
 namespace morvane {
 
@@ -36,27 +36,46 @@ inline constexpr uint32_t kTexturePaletteOffset = 2048;
 inline constexpr int kSwapOddRowsMode = 201;
 
 // Carries the texture file writer and both conversions. It holds nothing; each
-// operation works only on its arguments and on files.
+// operation works only on its arguments. The int- and bool-returning
+// operations that take paths are the file forms of the ones that build bytes
+// in memory and return a code.
 class CTextureConverter {
 public:
     // texture_file.cpp
 
-    // Writes a texture file of 16 + record.size bytes, replacing any file at
-    // `path` whole. 0 when written, 1 when the file could not be written or
-    // `payload` holds fewer than record.size bytes.
+    // The texture file for `record`: the header and record.size bytes of
+    // `payload`, replacing `file`'s contents. Invalid when `payload` holds
+    // fewer than record.size bytes.
+    Error BuildTextureFile(const TextureRecord& record, std::span<const uint8_t> payload,
+                           std::vector<uint8_t>& file) const;
+
+    // Writes that texture file at `path`, replacing any file there whole. 0
+    // when written, 1 when it could not be built or written.
     int WriteTextureFile(TextureRecord record, std::span<const uint8_t> payload,
                          const std::filesystem::path& path) const;
 
     // texture_to_bitmap.cpp
 
-    // Turns a texture file into a 16-bit (5-5-5) bitmap. Texel row 0 becomes
-    // the first row of the pixel array. False, with nothing written, when the
-    // texture file cannot be read or is too short for what it describes.
+    // Turns a texture file into a 16-bit (5-5-5) bitmap file, replacing
+    // `bitmap`'s contents. Texel row 0 becomes the first row of the pixel
+    // array. Invalid for a file that is not a texture file; TooSmallForPicture
+    // when its payload is too short for the texels and the palette entries
+    // they name.
+    Error ConvertTextureFileToBitmap(std::span<const uint8_t> textureFile,
+                                     std::vector<uint8_t>& bitmap) const;
+
+    // The same from the file at `texturePath` to the file at `bitmapPath`.
+    // False, with nothing written, when the texture file cannot be read or
+    // converted, or the bitmap cannot be written.
     bool ConvertTextureToBitmap(const std::filesystem::path& texturePath,
                                 const std::filesystem::path& bitmapPath) const;
 
-    // Writes an uncompressed bottom-up bitmap of 2-byte pixels. False when the
-    // file could not be written.
+    // An uncompressed bottom-up bitmap of 2-byte pixels, replacing `bitmap`'s
+    // contents. Invalid for a negative size or too few pixels.
+    Error BuildBitmap16(int width, int height, int bitsPerPixel, std::span<const uint16_t> pixels,
+                        std::vector<uint8_t>& bitmap) const;
+
+    // Writes that bitmap at `path`. False when it could not be built or written.
     bool WriteBitmap16(int width, int height, int bitsPerPixel, std::span<const uint16_t> pixels,
                        const std::filesystem::path& path) const;
 
@@ -66,9 +85,13 @@ public:
     // by the big-endian 5-5-5-1 palette, replacing `out`: width x height
     // texels, row 0 the picture's bottom row, then one entry for each 4 bytes
     // of colour table (from 14 + biSize up to bfOffBits). Uncompressed and
-    // RLE8 bits are read. Non-zero on success; zero, with `out` untouched, when
-    // the bitmap is not 8 bits per pixel, is compressed otherwise, or cannot be
-    // read within its bytes.
+    // RLE8 bits are read. With `out` untouched: NotABitmap when its headers
+    // cannot be read, Not256ColourBitmap when it is not 8 bits per pixel,
+    // CompressionNotSupported, Invalid when its rows cannot be read within
+    // its bytes.
+    Error ConvertBitmap(std::span<const uint8_t> bitmap, std::vector<uint8_t>& out, int mode) const;
+
+    // The same, non-zero on success and zero on any refusal.
     int ConvertBitmapToTexture(std::span<const uint8_t> bitmap, std::vector<uint8_t>& out,
                                int mode) const;
 
@@ -85,14 +108,19 @@ inline constexpr int kBitmapCouldNotOpen = 1;
 inline constexpr int kBitmapNotABitmap = 2;
 inline constexpr int kBitmapNot256Colour = 3;
 
-// 0 accepted, 1 the file cannot be opened (or is too large to read), 2 not a
-// bitmap, 3 not 8 bits per pixel. Not a bitmap: it does not begin with "BM",
-// is too short for its own headers, has an info header other than 40, 52,
-// 56, 108 or 124 bytes, or a pixel offset inside its headers or past its end.
-int CheckBitmapFile(const std::filesystem::path& path);
+// The checks on a whole bitmap file in memory: None, NotABitmap or
+// Not256ColourBitmap (not 8 bits per pixel). Not a bitmap: it does not begin
+// with "BM", is too short for its own headers, has an info header other than
+// 40, 52, 56, 108 or 124 bytes, or a pixel offset inside its headers or past
+// its end.
+Error CheckBitmap(std::span<const uint8_t> file);
 
-// The same checks on a whole file already in memory: 0, 2 or 3.
+// The same as numbers: 0 accepted, 2 not a bitmap, 3 not 8 bits per pixel.
 int CheckBitmapBytes(std::span<const uint8_t> file);
+
+// The same on the file at `path`, and 1 when it cannot be opened (or is too
+// large to read).
+int CheckBitmapFile(const std::filesystem::path& path);
 
 // replacement.cpp
 

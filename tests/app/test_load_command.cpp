@@ -65,8 +65,8 @@ private slots:
     void browseShowsEveryFaceTexture_data();
     void browseShowsEveryFaceTexture();
     void theBrowseButtonRunsTheCommand();
-    void aRefusedStateAfterAGoodOneLeavesTheGallery_data();
-    void aRefusedStateAfterAGoodOneLeavesTheGallery();
+    void aRefusedStateAfterAGoodOneChangesNothing_data();
+    void aRefusedStateAfterAGoodOneChangesNothing();
     void aStateWithoutFacesEmptiesTheGallery();
     void cancelChangesNothing();
     void aFileThatCannotBeOpenedChangesNothing();
@@ -152,24 +152,30 @@ void LoadCommandTest::theBrowseButtonRunsTheCommand() {
     QVERIFY(dialog.isVisible());
 }
 
-void LoadCommandTest::aRefusedStateAfterAGoodOneLeavesTheGallery_data() {
+void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing_data() {
     QTest::addColumn<QString>("gameName");
     QTest::addColumn<int>("region");
+    QTest::addColumn<bool>("wrapped");
     QTest::addColumn<QString>("message");
     QTest::newRow("not Goldeneye") << QStringLiteral("PERFECT DARK") << int(gen::Region::Ntsc)
-                                   << QStringLiteral("Not a valid Goldeneye PJ64 file");
+                                   << false << QStringLiteral("Not a valid Goldeneye PJ64 file");
     QTest::newRow("Japanese release") << QStringLiteral("GOLDENEYE") << int(gen::Region::Japan)
-                                      << QStringLiteral("Unsupported Goldeneye Region!");
+                                      << false << QStringLiteral("Unsupported Goldeneye Region!");
+    QTest::newRow("wrapped table") << QStringLiteral("GOLDENEYE") << int(gen::Region::Ntsc) << true
+                                   << QStringLiteral("The texture table is not valid");
 }
 
-void LoadCommandTest::aRefusedStateAfterAGoodOneLeavesTheGallery() {
+void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing() {
     QFETCH(QString, gameName);
     QFETCH(int, region);
+    QFETCH(bool, wrapped);
     QFETCH(QString, message);
     const QString goodPath = Path(QStringLiteral("good.pj"));
-    apptest::WriteState(goodPath, Options(gen::Region::Ntsc, 7, 3));
+    const gen::GeneratedState good =
+        apptest::WriteState(goodPath, Options(gen::Region::Ntsc, 7, 3));
     gen::StateOptions refusedOptions = Options(static_cast<gen::Region>(region), 4, 1);
     refusedOptions.gameName = gameName.toStdString();
+    refusedOptions.table = wrapped ? gen::TableShape::Wrapped : gen::TableShape::Normal;
     const QString refusedPath = Path(QStringLiteral("refused.pj"));
     apptest::WriteState(refusedPath, refusedOptions);
 
@@ -186,15 +192,20 @@ void LoadCommandTest::aRefusedStateAfterAGoodOneLeavesTheGallery() {
 
     QCOMPARE(prompts.MessageTexts(), QStringList{message});
     QCOMPARE(prompts.messages[0].caption, QStringLiteral("test_app_load_command"));
-    QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("No textures found!"));
-    QCOMPARE(apptest::Instructions(dialog)->text(), before.instructions);
-    QCOMPARE(apptest::ItemRecords(dialog), before.records);
-    QVERIFY(dialog.imageList() == before.images);
-    // The refused file is now the one replacements would be written to.
-    QCOMPARE(dialog.session().OutputStatePath,
-             morvane::app::PathFromDialog(Path(QStringLiteral("refused_new.pj"))));
-    QVERIFY(!QFile::exists(Path(QStringLiteral("good_new.pj"))));
+    QVERIFY(Take(dialog) == before);
+
+    // The earlier state still works: its faces can be replaced, into its own
+    // output.
+    const QString picture = Path(QStringLiteral("face.bmp"));
+    apptest::WriteFile(picture, gen::FaceBitmap(40));
+    dialog.ReplaceTextureFrom(before.records.front(), picture);
+    QCOMPARE(prompts.MessageTexts(), QStringList{message});
+    QVERIFY(QFile::exists(Path(QStringLiteral("good_new.pj"))));
     QVERIFY(!QFile::exists(Path(QStringLiteral("refused_new.pj"))));
+    const gen::GeneratedTexture face = apptest::Faces(good).front();
+    const std::array<uint8_t, 2560> expected = gen::FaceTexture(40);
+    QVERIFY(apptest::Slice(apptest::RdramOfFile(Path(QStringLiteral("good_new.pj"))), face.address,
+                           2560) == std::vector<uint8_t>(expected.begin(), expected.end()));
 }
 
 void LoadCommandTest::aStateWithoutFacesEmptiesTheGallery() {

@@ -16,7 +16,6 @@
 #include "app/strings.h"
 #include "app_test_support.h"
 #include "catalogue/session.h"
-#include "cli/messages.h"
 #include "scripted_prompts.h"
 
 using morvane::app::CMainDialog;
@@ -69,7 +68,6 @@ private slots:
     void f1OpensTheAboutBox();
     void withoutTheBufferTheProgramSaysSoAndStops();
     void messageBoxesBearTheApplicationsName();
-    void everyErrorHasTheReferenceWording();
     void versionOptionPrintsTheVersionBlock();
 };
 
@@ -358,26 +356,6 @@ void MainDialogTest::messageBoxesBearTheApplicationsName() {
     // Qt's default application name is the executable's base name.
     QCOMPARE(prompts.messages[0].caption, QStringLiteral("test_app_main_dialog"));
     QCOMPARE(prompts.messages[0].text, QStringLiteral("Not a valid Goldeneye PJ64 file"));
-}
-
-void MainDialogTest::everyErrorHasTheReferenceWording() {
-    using morvane::Error;
-    for (int code = 0; code <= static_cast<int>(Error::OutputOverwritesInput); ++code) {
-        const Error error = static_cast<Error>(code);
-        const std::string_view reference = morvane::cli::MessageText(error);
-        QCOMPARE(morvane::app::MessageText(error),
-                 QString::fromUtf8(reference.data(), static_cast<qsizetype>(reference.size())));
-        if (error != Error::None) {
-            QVERIFY(!morvane::app::MessageText(error).isEmpty());
-        }
-    }
-    for (const morvane::Status status :
-         {morvane::Status::DetectedNtsc, morvane::Status::DetectedPal}) {
-        const std::string_view reference = morvane::cli::StatusText(status);
-        QCOMPARE(morvane::app::StatusText(status),
-                 QString::fromUtf8(reference.data(), static_cast<qsizetype>(reference.size())));
-    }
-    QCOMPARE(morvane::app::ExtractedText(1), QStringLiteral("Extracted 1 textures"));
 }
 
 void MainDialogTest::versionOptionPrintsTheVersionBlock() {

@@ -1,11 +1,10 @@
-// The Texture gallery, rebuilt straight from a catalogue and bitmap files:
-// places, item data, whole rebuilds, missing files, and sharp thumbnails at
-// any display scale.
+// The Texture gallery, rebuilt straight from faces and their bitmaps: places,
+// item data, whole rebuilds, missing or damaged bitmaps, and sharp thumbnails
+// at any display scale.
 
 #include <QListWidget>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/main_dialog.h"
@@ -23,40 +22,25 @@ class TextureGalleryTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-
     void itemsSitSixToARowWithTheirRecordIndex();
     void aRebuildReplacesEverythingAndSelectsNothing();
     void anEmptyListEmptiesTheGallery();
-    void aMissingBitmapGivesABlankThumbnail();
+    void aMissingOrDamagedBitmapGivesABlankThumbnail();
     void thumbnailsStaySharpAtEveryScale_data();
     void thumbnailsStaySharpAtEveryScale();
     void itemsKeepTheirPlacesThroughALayout();
 
 private:
-    // A catalogue whose ShownList is `records`; record r shows face r.
-    morvane::TextureCatalogue& Catalogue(const std::vector<int>& records);
-
-    std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<morvane::TextureCatalogue> m_catalogue;
+    // The faces of `records`, in that order; record r shows face r.
+    static std::vector<morvane::ShownFace> Faces(const std::vector<int>& records);
 };
 
-void TextureGalleryTest::init() {
-    m_folder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_folder->isValid());
-    m_catalogue = std::make_unique<morvane::TextureCatalogue>();
-}
-
-morvane::TextureCatalogue& TextureGalleryTest::Catalogue(const std::vector<int>& records) {
-    m_catalogue->shownCount = 0;
+std::vector<morvane::ShownFace> TextureGalleryTest::Faces(const std::vector<int>& records) {
+    std::vector<morvane::ShownFace> faces;
     for (const int record : records) {
-        const QString path = m_folder->filePath(QStringLiteral("tex_%1.bmp").arg(record));
-        apptest::WriteFile(path, apptest::Bitmap16Of(morvane::gen::FaceTexture(record)));
-        m_catalogue->records[static_cast<size_t>(record)].bmpPath =
-            morvane::app::PathFromDialog(path);
-        m_catalogue->ShownList[static_cast<size_t>(m_catalogue->shownCount++)] = record;
+        faces.push_back({record, apptest::Bitmap16Of(morvane::gen::FaceTexture(record))});
     }
-    return *m_catalogue;
+    return faces;
 }
 
 void TextureGalleryTest::itemsSitSixToARowWithTheirRecordIndex() {
@@ -67,7 +51,7 @@ void TextureGalleryTest::itemsSitSixToARowWithTheirRecordIndex() {
     for (int i = 0; i < 13; ++i) {
         records.push_back(2 + 3 * i);
     }
-    dialog.RebuildGallery(Catalogue(records));
+    dialog.RebuildGallery(Faces(records));
 
     auto* list = static_cast<morvane::app::CTextureList*>(apptest::TextureList(dialog));
     QCOMPARE(list->count(), 13);
@@ -95,7 +79,7 @@ void TextureGalleryTest::aRebuildReplacesEverythingAndSelectsNothing() {
     QVERIFY(apptest::StartShown(dialog));
     QListWidget* list = apptest::TextureList(dialog);
 
-    dialog.RebuildGallery(Catalogue({0, 1, 2}));
+    dialog.RebuildGallery(Faces({0, 1, 2}));
     list->setCurrentRow(2);
     QCOMPARE(dialog.SelectionMark(), 2);
     // Single selection: picking another item drops the first.
@@ -107,12 +91,12 @@ void TextureGalleryTest::aRebuildReplacesEverythingAndSelectsNothing() {
     for (int i = 0; i < 10; ++i) {
         ten.push_back(20 + i);
     }
-    dialog.RebuildGallery(Catalogue(ten));
+    dialog.RebuildGallery(Faces(ten));
     QCOMPARE(list->count(), 10);
     QCOMPARE(dialog.imageList().size(), 10);
     QCOMPARE(dialog.SelectionMark(), -1);
 
-    dialog.RebuildGallery(Catalogue({2, 5, 9}));
+    dialog.RebuildGallery(Faces({2, 5, 9}));
     QCOMPARE(list->count(), 3);
     QCOMPARE(dialog.imageList().size(), 3);
     QCOMPARE(apptest::ItemRecords(dialog), (std::vector<int>{2, 5, 9}));
@@ -126,23 +110,22 @@ void TextureGalleryTest::anEmptyListEmptiesTheGallery() {
     ScriptedPrompts prompts;
     CMainDialog dialog(prompts);
     QVERIFY(apptest::StartShown(dialog));
-    dialog.RebuildGallery(Catalogue({4, 7}));
+    dialog.RebuildGallery(Faces({4, 7}));
     QCOMPARE(apptest::TextureList(dialog)->count(), 2);
-    dialog.RebuildGallery(Catalogue({}));
+    dialog.RebuildGallery(Faces({}));
     QCOMPARE(apptest::TextureList(dialog)->count(), 0);
     QVERIFY(dialog.imageList().isEmpty());
     QVERIFY(apptest::TextureList(dialog)->updatesEnabled());
 }
 
-void TextureGalleryTest::aMissingBitmapGivesABlankThumbnail() {
+void TextureGalleryTest::aMissingOrDamagedBitmapGivesABlankThumbnail() {
     ScriptedPrompts prompts;
     CMainDialog dialog(prompts);
     QVERIFY(apptest::StartShown(dialog));
-    morvane::TextureCatalogue& catalogue = Catalogue({3, 4, 6});
-    QVERIFY(QFile::remove(m_folder->filePath(QStringLiteral("tex_4.bmp"))));
-    apptest::WriteFile(m_folder->filePath(QStringLiteral("tex_6.bmp")),
-                       std::vector<uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
-    dialog.RebuildGallery(catalogue);
+    std::vector<morvane::ShownFace> faces = Faces({3, 4, 6});
+    faces[1].bitmap.clear();
+    faces[2].bitmap = {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'};
+    dialog.RebuildGallery(faces);
 
     QCOMPARE(apptest::ItemRecords(dialog), (std::vector<int>{3, 4, 6}));
     QVERIFY(
@@ -168,7 +151,7 @@ void TextureGalleryTest::thumbnailsStaySharpAtEveryScale() {
     ScriptedPrompts prompts;
     CMainDialog dialog(prompts);
     QVERIFY(apptest::StartShown(dialog));
-    dialog.RebuildGallery(Catalogue({11, 12}));
+    dialog.RebuildGallery(Faces({11, 12}));
     QWidget* viewport = apptest::TextureList(dialog)->viewport();
 
     // The viewport drawn as a screen of this scale would draw it.
@@ -190,7 +173,7 @@ void TextureGalleryTest::itemsKeepTheirPlacesThroughALayout() {
     ScriptedPrompts prompts;
     CMainDialog dialog(prompts);
     QVERIFY(apptest::StartShown(dialog));
-    dialog.RebuildGallery(Catalogue({1, 2, 3, 4, 5, 6, 7, 8}));
+    dialog.RebuildGallery(Faces({1, 2, 3, 4, 5, 6, 7, 8}));
     auto* list = static_cast<morvane::app::CTextureList*>(apptest::TextureList(dialog));
 
     // A new font, a resize and a new row each make the view lay out afresh.

@@ -5,7 +5,10 @@
 #include <memory>
 
 #include "catalogue/session.h"
+#include "catalogue/texture_commands.h"
 #include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "texture/texture_converter.h"
 #include "tools/state_generator.h"
 
 namespace morvane {
@@ -51,53 +54,30 @@ TEST(ExtractTextures, ShowsTheFaceTexturesInRecordOrderWithGaps) {
     EXPECT_EQ(Shown(loaded.session->catalogue), faces);
     ASSERT_EQ(ui.rebuilds.size(), 1u);
     EXPECT_EQ(ui.rebuilds[0].shownList, faces);
-    // Every bitmap existed while the gallery was rebuilt.
-    EXPECT_EQ(ui.rebuilds[0].bitmapExisted, std::vector<bool>(5, true));
+    EXPECT_EQ(ui.rebuilds[0].HasBitmap(), std::vector<bool>(5, true));
     EXPECT_TRUE(ui.messages.empty());
-    // Non-face records got paths but no files.
-    EXPECT_EQ(ui.rebuilds[0].folderFiles.size(), 10u);
 }
 
-TEST(ExtractTextures, WritesFilesOnlyForFaceTextures) {
+// The gallery's bitmaps are made in memory; they must be exactly what the
+// texture file and bitmap file of the same face hold when written to disk.
+TEST(ExtractTextures, EachBitmapIsTheFileThatSaveAsBitmapWrites) {
     gen::StateOptions options;
-    options.faces = 1;
-    options.others = 2;
-    Loaded loaded = Load(options);
-    ASSERT_EQ(FaceRecords(loaded.state), std::vector<int32_t>{1});
-    RecordingUi ui;
-    EXPECT_EQ(ExtractTextures(*loaded.session, ui), 1);
-    ASSERT_EQ(ui.rebuilds.size(), 1u);
-    EXPECT_EQ(ui.rebuilds[0].folderFiles, (std::vector<std::string>{"tex_001.bmp", "tex_001.tex"}));
-}
-
-TEST(ExtractTextures, NamesTheFilesByRecordIndex) {
-    gen::StateOptions options;
-    options.faces = 10;
-    options.others = 120;
+    options.faces = 3;
+    options.others = 4;
     Loaded loaded = Load(options);
     RecordingUi ui;
-    ExtractTextures(*loaded.session, ui);
-    const TextureCatalogue& catalogue = loaded.session->catalogue;
-    EXPECT_EQ(catalogue.records[12].texPath.filename(), "tex_012.tex");
-    EXPECT_EQ(catalogue.records[12].bmpPath.filename(), "tex_012.bmp");
-    EXPECT_EQ(catalogue.records[123].texPath.filename(), "tex_123.tex");
-    EXPECT_EQ(catalogue.records[123].bmpPath.filename(), "tex_123.bmp");
-    EXPECT_EQ(catalogue.records[7].texPath.filename(), "tex_007.tex");
-}
-
-TEST(ExtractTextures, RemovesItsPrivateFolderWhenThePassEnds) {
-    Loaded loaded = Load({});
-    RecordingUi ui;
-    ExtractTextures(*loaded.session, ui);
-    ExtractTextures(*loaded.session, ui);
-    ASSERT_EQ(ui.rebuilds.size(), 2u);
-    const auto first = ui.rebuilds[0].bitmapPaths.front().parent_path();
-    const auto second = ui.rebuilds[1].bitmapPaths.front().parent_path();
-    EXPECT_NE(first, second);
-    EXPECT_FALSE(std::filesystem::exists(first));
-    EXPECT_FALSE(std::filesystem::exists(second));
-    // The folder is private to the user.
-    EXPECT_EQ(first.parent_path(), std::filesystem::temp_directory_path());
+    ASSERT_EQ(ExtractTextures(*loaded.session, ui), 3);
+    const test::TempDir dir;
+    for (size_t i = 0; i < 3; ++i) {
+        const int32_t record = ui.rebuilds.at(0).shownList[i];
+        const std::filesystem::path bitmap = dir.path() / ("face" + std::to_string(i) + ".bmp");
+        ASSERT_EQ(SaveAsBitmap(*loaded.session, record, bitmap), Error::None);
+        // The file route of the original: the texture file converted by path.
+        const std::filesystem::path again = dir.path() / ("again" + std::to_string(i) + ".bmp");
+        ASSERT_TRUE(CTextureConverter().ConvertTextureToBitmap(bitmap.string() + ".tex", again));
+        EXPECT_EQ(ui.rebuilds[0].bitmaps[i], test::ReadAll(bitmap));
+        EXPECT_EQ(ui.rebuilds[0].bitmaps[i], test::ReadAll(again));
+    }
 }
 
 TEST(ExtractTextures, AnEntryAboveThePreviousOneIsAnAllocationFailure) {
@@ -109,8 +89,8 @@ TEST(ExtractTextures, AnEntryAboveThePreviousOneIsAnAllocationFailure) {
     EXPECT_EQ(ui.messages, std::vector<Error>{Error::MemoryAllocationFailure});
     // Every face is still listed; the one that could not be read has no bitmap.
     EXPECT_EQ(shown, options.faces);
-    const std::vector<bool>& existed = ui.rebuilds.at(0).bitmapExisted;
-    EXPECT_EQ(std::count(existed.begin(), existed.end(), false), 1);
+    const std::vector<bool> has = ui.rebuilds.at(0).HasBitmap();
+    EXPECT_EQ(std::count(has.begin(), has.end(), false), 1);
 }
 
 TEST(ExtractTextures, AShortFaceTextureIsShownWithoutABitmap) {
@@ -119,8 +99,8 @@ TEST(ExtractTextures, AShortFaceTextureIsShownWithoutABitmap) {
     Loaded loaded = Load(options);
     RecordingUi ui;
     EXPECT_EQ(ExtractTextures(*loaded.session, ui), options.faces);
-    const std::vector<bool>& existed = ui.rebuilds.at(0).bitmapExisted;
-    EXPECT_EQ(std::count(existed.begin(), existed.end(), false), 1);
+    const std::vector<bool> has = ui.rebuilds.at(0).HasBitmap();
+    EXPECT_EQ(std::count(has.begin(), has.end(), false), 1);
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -139,18 +119,59 @@ TEST(ExtractTextures, ARefusedStateLeavesTheGalleryAndTheRecords) {
     RecordingUi ui;
     ASSERT_GT(ExtractTextures(*loaded.session, ui), 0);
     const std::vector<int32_t> shownBefore = Shown(loaded.session->catalogue);
-    const std::filesystem::path pathBefore = loaded.session->catalogue.records[0].bmpPath;
 
     loaded.session->image.header[41] = 'X';
     EXPECT_EQ(ExtractTextures(*loaded.session, ui), 0);
     EXPECT_EQ(ui.rebuilds.size(), 1u);  // no second rebuild
     EXPECT_EQ(ui.messages, std::vector<Error>{Error::NotGoldeneye});
     EXPECT_EQ(loaded.session->catalogue.shownCount, 0);
-    EXPECT_EQ(loaded.session->catalogue.records[0].bmpPath, pathBefore);
     EXPECT_EQ(std::vector<int32_t>(loaded.session->catalogue.ShownList.begin(),
                                    loaded.session->catalogue.ShownList.begin() +
                                        static_cast<long>(shownBefore.size())),
               shownBefore);
+}
+
+// Opening a state that is then refused must leave the one opened before
+// fully usable: its image, catalogue, faces and output path.
+TEST(OpenSaveState, EveryRefusalKeepsTheEarlierState) {
+    const test::TempDir dir;
+    const std::filesystem::path good = dir.path() / "GOLDENEYE.pj";
+    test::WriteAll(good, gen::GenerateSaveState({}).file);
+    gen::StateOptions other;
+    other.gameName = "MARIO";
+    gen::StateOptions japan;
+    japan.region = gen::Region::Japan;
+    gen::StateOptions wrapped;
+    wrapped.table = gen::TableShape::Wrapped;
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> refused = {
+        {"other.pj", gen::GenerateSaveState(other).file},
+        {"japan.pj", gen::GenerateSaveState(japan).file},
+        {"wrapped.pj", gen::GenerateSaveState(wrapped).file},
+        {"short.pj", std::vector<uint8_t>(1000, 0)},
+        {"damaged.pj.zip", {'P', 'K', 3, 4, 0, 0}},
+    };
+
+    Session session;
+    RecordingUi ui;
+    ASSERT_TRUE(OpenSaveState(session, good, ui).accepted);
+    const std::vector<uint8_t> rdram = session.image.RdramImage;
+    const std::vector<int32_t> shown = Shown(session.catalogue);
+    const auto faces = ui.rebuilds.back().bitmaps;
+    for (const auto& [name, bytes] : refused) {
+        test::WriteAll(dir.path() / name, bytes);
+        const OpenResult opened = OpenSaveState(session, dir.path() / name, ui);
+        EXPECT_FALSE(opened.accepted) << name;
+        EXPECT_EQ(session.OutputStatePath, dir.path() / "GOLDENEYE_new.pj") << name;
+        EXPECT_TRUE(session.image.RdramImage == rdram) << name;
+        EXPECT_EQ(Shown(session.catalogue), shown) << name;
+        EXPECT_EQ(ui.rebuilds.size(), 1u) << name;
+        ASSERT_EQ(session.faces.size(), faces.size()) << name;
+        EXPECT_EQ(session.faces.back().bitmap, faces.back()) << name;
+    }
+    // What the window shows for each: the catalogue's refusals through the
+    // interface, the read refusals returned.
+    EXPECT_EQ(ui.messages, (std::vector<Error>{Error::NotGoldeneye, Error::UnsupportedRegion,
+                                               Error::TextureTableNotValid}));
 }
 
 TEST(OutputPathFor, ReplacesTheLastExtensionOfTheFileName) {

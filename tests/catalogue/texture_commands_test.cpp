@@ -76,12 +76,13 @@ TEST_F(TextureCommandsTest, AReplacementPutsTheConvertedPictureIntoRdramAndTheFi
 
     const std::array<uint8_t, 2560> expected = gen::FaceTexture(40);
     const auto offset = static_cast<long>(face.address & 0xFFFFFF);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
-                           m_session->image.RdramImage.begin() + offset));
+    EXPECT_TRUE(
+        std::equal(expected.begin(), expected.end(), m_session->image.RdramImage.begin() + offset));
 
     const std::vector<uint8_t> written = ReadAll(m_dir / "GOLDENEYE_new.pj");
     ASSERT_EQ(written.size(), m_state.file.size());
-    EXPECT_EQ(TextureInFile(written, face.address), std::vector<uint8_t>(expected.begin(), expected.end()));
+    EXPECT_EQ(TextureInFile(written, face.address),
+              std::vector<uint8_t>(expected.begin(), expected.end()));
     // Every byte outside the texture is as it was.
     const size_t begin = kHeaderBlockSize + (face.address & 0xFFFFFF);
     for (size_t i = 0; i < written.size(); ++i) {
@@ -99,8 +100,9 @@ TEST_F(TextureCommandsTest, TwoReplacementsAccumulateInTheOutput) {
     const gen::GeneratedTexture& second = Face(3);
     ASSERT_EQ(ReplaceTexture(*m_session, m_ui, first.record, Picture("a.bmp", gen::FaceBitmap(50))),
               Error::None);
-    ASSERT_EQ(ReplaceTexture(*m_session, m_ui, second.record, Picture("b.bmp", gen::FaceBitmap(51))),
-              Error::None);
+    ASSERT_EQ(
+        ReplaceTexture(*m_session, m_ui, second.record, Picture("b.bmp", gen::FaceBitmap(51))),
+        Error::None);
     const std::vector<uint8_t> written = ReadAll(m_dir / "GOLDENEYE_new.pj");
     const std::array<uint8_t, 2560> a = gen::FaceTexture(50);
     const std::array<uint8_t, 2560> b = gen::FaceTexture(51);
@@ -172,7 +174,7 @@ TEST_F(TextureCommandsTest, ATextureAtTheEndOfMemoryIsRefused) {
     m_session->catalogue.entries[static_cast<size_t>(face.record)].address = 0x803FFF00;
     const std::vector<uint8_t> rdram = m_session->image.RdramImage;
     EXPECT_EQ(ApplyReplacement(*m_session, face.record, Picture("p.bmp", gen::FaceBitmap(3))),
-              Error::Invalid);
+              Error::OutsideRdram);
     EXPECT_EQ(m_session->image.RdramImage, rdram);
 }
 
@@ -248,8 +250,7 @@ TEST_F(TextureCommandsTest, SaveAsPngRefusals) {
     EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "missing" / "face.png"),
               Error::CouldNotWriteFile);
     m_session->catalogue.records[static_cast<size_t>(face.record)].entry.address = 0x803FFF00;
-    EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "end.png"),
-              Error::MemoryAllocationFailure);
+    EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "end.png"), Error::OutsideRdram);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "other.png"));
     EXPECT_FALSE(std::filesystem::exists(m_dir / "end.png"));
 }
@@ -324,10 +325,15 @@ TEST_F(ShortFaceTest, ATextureShorterThanAFaceCannotBeReplaced) {
             EXPECT_EQ(ApplyReplacement(*m_session, t.record, Picture("p.bmp", gen::FaceBitmap(1))),
                       Error::TextureTooSmall);
             EXPECT_EQ(m_session->image.RdramImage, rdram);
+            // No picture can be made of it, and no texture file goes out
+            // without its picture.
             EXPECT_EQ(SaveAsBitmap(*m_session, t.record, m_dir / "short.bmp"),
-                      Error::TextureTooSmall);
-            EXPECT_EQ(SaveAsPng(*m_session, t.record, m_dir / "short.png"), Error::TextureTooSmall);
-            EXPECT_FALSE(std::filesystem::exists(m_dir / "short.png"));
+                      Error::TooSmallForPicture);
+            EXPECT_EQ(SaveAsPng(*m_session, t.record, m_dir / "short.png"),
+                      Error::TooSmallForPicture);
+            for (const char* name : {"short.bmp", "short.bmp.tex", "short.png"}) {
+                EXPECT_FALSE(std::filesystem::exists(m_dir / name)) << name;
+            }
             return;
         }
     }

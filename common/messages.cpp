@@ -1,0 +1,89 @@
+#include "common/messages.h"
+
+#include <cstdio>
+
+namespace morvane {
+
+std::string_view MessageText(Error error) {
+    switch (error) {
+        case Error::None:
+            return "";
+        case Error::CouldNotOpenFile:
+            return "Could not open file.";
+        case Error::FileTooLarge:
+            return "The file is too large";
+        case Error::CouldNotWriteSaveState:
+            return "Could not write the save state.";
+        case Error::CouldNotWriteFile:
+            return "Could not write the file.";
+        case Error::StateTooShort:
+            return "The file is too short to be a save state";
+        case Error::NotGoldeneye:
+            return "Not a valid Goldeneye PJ64 file";
+        case Error::UnsupportedRegion:
+            return "Unsupported Goldeneye Region!";
+        case Error::TextureTableNotValid:
+            return "The texture table is not valid";
+        // A texture reaching past the end of memory is what the extraction
+        // pass reports as an allocation failure; the commands say the same.
+        case Error::MemoryAllocationFailure:
+        case Error::OutsideRdram:
+            return "Memory Allocation failure";
+        case Error::DamagedArchive:
+            return "The save state's archive is damaged or cannot be read";
+        case Error::NoStateInArchive:
+            return "The archive holds no Project64 save state";
+        case Error::StateTooLarge:
+            return "The save state is larger than 64 MiB unpacked";
+        case Error::UnsupportedRdramSize:
+            return "The save state's memory size is neither 4 nor 8 MiB";
+        case Error::UnsupportedStateVersion:
+            return "The save state's version is not supported";
+        case Error::NotABitmap:
+        case Error::NotAPicture:
+            return "The file was not a bitmap";
+        case Error::Not256ColourBitmap:
+            return "The file was not a 256 colour bitmap";
+        case Error::Not32x64Bitmap:
+            return "The file was not a 32x64 bitmap";
+        case Error::CompressionNotSupported:
+            return "The file's compression is not supported";
+        case Error::Invalid:
+            return "Invalid";
+        case Error::TooManyColours:
+            return "The picture uses more colours than this texture can show";
+        case Error::DamagedPng:
+            return "The PNG file is damaged";
+        case Error::TextureTooSmall:
+            return "The texture is too small to replace";
+        case Error::TooSmallForPicture:
+            return "The texture is too small to hold a whole picture; none was written";
+        case Error::NoFaceTexture:
+            return "No face texture has that record index";
+        case Error::OutputOverwritesInput:
+            return "The output would overwrite the input";
+    }
+    return "Unknown error";
+}
+
+std::string_view StatusText(Status status) {
+    switch (status) {
+        case Status::DetectedNtsc:
+            return "Detected Goldeneye NTSC";
+        case Status::DetectedPal:
+            return "Detected Goldeneye PAL";
+    }
+    return "";
+}
+
+std::string ExtractedText(int count) {
+    char text[48];
+    std::snprintf(text, sizeof text, "Extracted %d textures", count);
+    return text;
+}
+
+std::string_view NoTexturesFoundText() {
+    return "No textures found!";
+}
+
+}  // namespace morvane

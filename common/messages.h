@@ -1,0 +1,23 @@
+#pragma once
+// The words for everything the core reports: the one place that holds them.
+// The desktop application shows them in its message boxes and status line,
+// the command-line tool on standard error, each adding its own context.
+
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+
+namespace morvane {
+
+// messages.cpp
+
+std::string_view MessageText(Error error);
+std::string_view StatusText(Status status);
+
+// "Extracted %d textures", with the count: what a pass that found faces shows.
+std::string ExtractedText(int count);
+// What a pass that found none shows.
+std::string_view NoTexturesFoundText();
+
+}  // namespace morvane
