@@ -213,8 +213,8 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
 
 void CMainDialog::OnCancel() {
     // Nothing is saved: every replacement has been written already.
-    std::vector<uint8_t>().swap(m_session->image.RdramImage);
-    std::vector<uint8_t>().swap(m_session->spare.RdramImage);
+    ByteBuffer().swap(m_session->image.RdramImage);
+    ByteBuffer().swap(m_session->spare.RdramImage);
     QDialog::reject();
 }
 

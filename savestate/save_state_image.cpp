@@ -1,41 +1,207 @@
 #include "savestate/save_state_image.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
 #include "common/byte_order.h"
 #include "common/file_io.h"
+#include "common/input_file.h"
 #include "savestate/state_containers.h"
 
 namespace morvane {
 namespace {
 
-// Copies a block from file order into memory order, or back; the mapping is its
-// own inverse.
-void CopyReversingWords(std::span<const uint8_t> from, std::vector<uint8_t>& to) {
-    to.resize(from.size());
-    ReverseWordBytes(from.data(), to.data(), from.size() / 4);
+// Enough of a state's first bytes to tell its layout: a magic and a size or
+// version word.
+constexpr size_t kLayoutProbe = 16;
+// How much a block of unknown length grows by while it is read.
+constexpr size_t kGrowth = 256 * 1024;
+
+// Turns each 32-bit word of a block from file order to memory order, or back;
+// the mapping is its own inverse.
+void ReverseWords(ByteBuffer& block) {
+    ReverseWordBytes(block.data(), block.data(), block.size() / 4);
 }
 
-// Splits an unpacked state into the image's blocks.
-Error LoadBlocks(SaveStateImage& image, std::span<const uint8_t> state) {
+// Reads exactly `into.size()` bytes, or fails with StateTooShort (or the
+// source's own failure).
+Error ReadExactly(StateSource& source, std::span<uint8_t> into) {
+    const size_t count = source.Read(into);
+    if (source.failure() != Error::None) {
+        return source.failure();
+    }
+    return count == into.size() ? Error::None : Error::StateTooShort;
+}
+
+// Reads everything the source has left into `into`, replacing its contents.
+// `budget` is how many bytes the state may still have; StateTooLarge past it.
+Error ReadRest(StateSource& source, ByteBuffer& into, size_t budget) {
+    into.clear();
+    for (;;) {
+        const size_t have = into.size();
+        const size_t room = std::min(kGrowth, budget + 1 - have);
+        into.resize(have + room);
+        const size_t count = source.Read(std::span<uint8_t>(into).subspan(have));
+        into.resize(have + count);
+        if (source.failure() != Error::None) {
+            return source.failure();
+        }
+        if (into.size() > budget) {
+            return Error::StateTooLarge;
+        }
+        if (count < room) {
+            return Error::None;
+        }
+    }
+}
+
+// Reads an unpacked state from the source straight into the image's blocks,
+// then turns their words into memory order. On failure the image is left with
+// whatever was read, and not marked loaded.
+Error AssembleState(StateSource& source, SaveStateImage& image) {
+    image.loaded = false;
+    std::array<uint8_t, kLayoutProbe> probe{};
+    const size_t probed = source.Read(probe);
+    if (source.failure() != Error::None) {
+        return source.failure();
+    }
     StateBlocks blocks;
-    if (const Error detected = DetectStateLayout(state, blocks); detected != Error::None) {
+    if (const Error detected = DetectStateLayout(std::span(probe).first(probed), blocks);
+        detected != Error::None) {
         return detected;
     }
-    const size_t tailStart = blocks.header + blocks.rdram;
-    if (state.size() < tailStart || state.size() - tailStart < blocks.tail) {
+    if (probed < kLayoutProbe || blocks.header < kLayoutProbe) {
         return Error::StateTooShort;
     }
     image.format.layout = blocks.layout;
     image.format.version = blocks.version;
-    CopyReversingWords(state.subspan(0, blocks.header), image.header);
-    CopyReversingWords(state.subspan(blocks.header, blocks.rdram), image.RdramImage);
-    CopyReversingWords(state.subspan(tailStart, blocks.tail), image.tail);
-    const std::span<const uint8_t> rest = state.subspan(tailStart + blocks.tail);
-    image.trailing.assign(rest.begin(), rest.end());
+
+    image.header.resize(blocks.header);
+    std::copy(probe.begin(), probe.end(), image.header.begin());
+    Error result = ReadExactly(source, std::span(image.header).subspan(kLayoutProbe));
+    if (result == Error::None) {
+        image.RdramImage.resize(blocks.rdram);
+        result = ReadExactly(source, image.RdramImage);
+    }
+    const size_t budget = kMaxStateSize - blocks.header - blocks.rdram;
+    if (result == Error::None && blocks.layout == StateLayout::Mupen64Plus) {
+        // The tail is the rest in whole words; a byte or three after it are
+        // kept as trailing bytes.
+        result = ReadRest(source, image.tail, budget);
+        const size_t whole = image.tail.size() / 4 * 4;
+        image.trailing.assign(image.tail.begin() + static_cast<ptrdiff_t>(whole), image.tail.end());
+        image.tail.resize(whole);
+        if (result == Error::None && whole < blocks.tail) {
+            result = Error::StateTooShort;
+        }
+    } else if (result == Error::None) {
+        image.tail.resize(blocks.tail);
+        result = ReadExactly(source, image.tail);
+        if (result == Error::None) {
+            result = ReadRest(source, image.trailing, budget - blocks.tail);
+        }
+    }
+    if (result != Error::None) {
+        return result;
+    }
+    ReverseWords(image.header);
+    ReverseWords(image.RdramImage);
+    ReverseWords(image.tail);
+    image.loaded = true;
     return Error::None;
+}
+
+// Unpacks `file`, which lies in memory, into the image's blocks; a zipped
+// state's archive is kept for writing it back. `file` may be image.archive.
+Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file) {
+    image.loaded = false;
+    if (IsGzip(file)) {
+        image.format.container = StateContainer::Gzip;
+        GzipSource source(file);
+        return AssembleState(source, image);
+    }
+    if (IsZip(file)) {
+        image.format.container = StateContainer::Zip;
+        if (image.archive.data() != file.data()) {
+            image.archive.assign(file.begin(), file.end());
+        }
+        if (const Error found =
+                FindZipState(image.archive, IsProject64StateStart, image.archiveEntry);
+            found != Error::None) {
+            return found;
+        }
+        ZipEntrySource source(image.archive, image.archiveEntry);
+        return AssembleState(source, image);
+    }
+    image.format.container = StateContainer::Plain;
+    PlainSource source(file);
+    return AssembleState(source, image);
+}
+
+// A plain state file, read through its descriptor, after the first bytes
+// that were read to tell what kind of file it is.
+class FileSource final : public StateSource {
+public:
+    FileSource(InputFile& file, std::span<const uint8_t> first) : m_file(file), m_first(first) {}
+
+    size_t Read(std::span<uint8_t> into) override {
+        const size_t head = std::min(into.size(), m_first.size());
+        std::copy_n(m_first.begin(), head, into.begin());
+        m_first = m_first.subspan(head);
+        size_t count = 0;
+        if (!m_file.Read(into.subspan(head), count)) {
+            m_failure = Error::CouldNotOpenFile;
+            return 0;
+        }
+        return head + count;
+    }
+
+private:
+    InputFile& m_file;
+    std::span<const uint8_t> m_first;
+};
+
+Error Refill(SaveStateImage& image, const std::filesystem::path& path) {
+    image.loaded = false;
+    InputFile file;
+    if (const Error opened = file.Open(path); opened != Error::None) {
+        return opened;
+    }
+    std::array<uint8_t, 4> start{};
+    size_t started = 0;
+    if (!file.Read(start, started)) {
+        return Error::CouldNotOpenFile;
+    }
+    const std::span<const uint8_t> first = std::span(start).first(started);
+    if (!IsGzip(first) && !IsZip(first)) {
+        if (file.size() > kMaxStateSize) {
+            return Error::StateTooLarge;
+        }
+        image.format.container = StateContainer::Plain;
+        FileSource source(file, first);
+        return AssembleState(source, image);
+    }
+    // A container is read whole first: libzip needs the whole archive, and a
+    // zipped state's archive is kept to be written back.
+    if (file.size() > kMaxInputFileSize) {
+        return Error::FileTooLarge;
+    }
+    image.archive.resize(static_cast<size_t>(file.size()) + 1);
+    std::copy(first.begin(), first.end(), image.archive.begin());
+    size_t count = 0;
+    if (!file.Read(std::span(image.archive).subspan(first.size()), count)) {
+        return Error::CouldNotOpenFile;
+    }
+    // One byte more than the file held means it grew while we read: read it
+    // as it was when opened.
+    image.archive.resize(std::min(first.size() + count, static_cast<size_t>(file.size())));
+    const Error assembled = AssembleFile(image, image.archive);
+    if (image.format.container != StateContainer::Zip) {
+        image.archive.clear();
+    }
+    return assembled;
 }
 
 }  // namespace
@@ -52,39 +218,29 @@ bool AllocateRdram(SaveStateImage& image) {
 Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
     // Built aside and moved in whole, so that a refusal leaves the image as it was.
     SaveStateImage loaded;
-    std::vector<uint8_t> unpacked;
-    std::span<const uint8_t> state = file;
-    if (IsGzip(file)) {
-        if (const Error error = GunzipState(file, unpacked); error != Error::None) {
-            return error;
-        }
-        loaded.format.container = StateContainer::Gzip;
-        state = unpacked;
-    } else if (IsZip(file)) {
-        const Error error =
-            ReadZipState(file, IsProject64StateStart, unpacked, loaded.archiveEntry);
-        if (error != Error::None) {
-            return error;
-        }
-        loaded.format.container = StateContainer::Zip;
-        loaded.archive.assign(file.begin(), file.end());
-        state = unpacked;
-    }
-    if (const Error error = LoadBlocks(loaded, state); error != Error::None) {
+    if (const Error error = AssembleFile(loaded, file); error != Error::None) {
         return error;
     }
-    loaded.loaded = true;
     image = std::move(loaded);
     return Error::None;
 }
 
 Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
-    std::vector<uint8_t> file;
-    const Error read = ReadFileBytes(path, file);
-    if (read != Error::None) {
-        return read;
+    SaveStateImage loaded;
+    if (const Error error = Refill(loaded, path); error != Error::None) {
+        return error;
     }
-    return LoadSaveState(image, file);
+    image = std::move(loaded);
+    return Error::None;
+}
+
+Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
+    try {
+        return Refill(image, path);
+    } catch (const std::bad_alloc&) {
+        image.loaded = false;
+        return Error::StateTooLarge;
+    }
 }
 
 bool RdramRangeFits(const SaveStateImage& image, uint32_t address, uint64_t length) {
@@ -126,7 +282,7 @@ std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
     const size_t blocks = image.header.size() + image.RdramImage.size() + image.tail.size();
     std::vector<uint8_t> file(blocks + image.trailing.size());
     uint8_t* out = file.data();
-    for (const std::vector<uint8_t>* block : {&image.header, &image.RdramImage, &image.tail}) {
+    for (const ByteBuffer* block : {&image.header, &image.RdramImage, &image.tail}) {
         ReverseWordBytes(block->data(), out, block->size() / 4);
         out += block->size();
     }

@@ -44,6 +44,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/byte_buffer.h"
 #include "common/error.h"
 
 namespace morvane {
@@ -84,14 +85,14 @@ struct StateFormat {
 };
 
 struct SaveStateImage {
-    std::vector<uint8_t> header;      // memory order
-    std::vector<uint8_t> RdramImage;  // memory order: the console's big-endian memory
-    std::vector<uint8_t> tail;        // memory order
-    std::vector<uint8_t> trailing;    // file order, everything after the tail block
-    StateFormat format;               // how the state came, and how it goes back
-    std::vector<uint8_t> archive;     // a zipped state's archive, as read
-    uint64_t archiveEntry = 0;        // the state's entry in `archive`
-    bool loaded = false;              // false until the first successful load
+    ByteBuffer header;          // memory order
+    ByteBuffer RdramImage;      // memory order: the console's big-endian memory
+    ByteBuffer tail;            // memory order
+    ByteBuffer trailing;        // file order, everything after the tail block
+    StateFormat format;         // how the state came, and how it goes back
+    ByteBuffer archive;         // a zipped state's archive, as read
+    uint64_t archiveEntry = 0;  // the state's entry in `archive`
+    bool loaded = false;        // false until the first successful load
 };
 
 // The two fields of the cartridge header that name the game and its release.
@@ -127,12 +128,19 @@ bool AllocateRdram(SaveStateImage& image);
 // Reads a save-state file's bytes into the image, unpacking a zip or gzip
 // container first. Every refusal leaves the image exactly as it was:
 // StateTooShort when the state cannot hold its blocks, DamagedArchive,
-// NoStateInArchive, StateTooLarge, UnsupportedRdramSize, UnsupportedStateVersion.
+// NoStateInArchive, StateTooLarge (past 64 MiB, whatever the kind),
+// UnsupportedRdramSize, UnsupportedStateVersion.
 Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file);
 
 // Reads the file at `path` and loads it. CouldNotOpenFile when it cannot be
 // read; otherwise as LoadSaveState.
 Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path);
+
+// The same, reusing the image's buffers: a plain state is read straight into
+// its blocks, a zipped or gzipped one inflated straight into them, and each
+// block's words are then turned in place. On a refusal the image holds no
+// state (`loaded` is false) but keeps its buffers for the next load.
+Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path);
 
 // Copies `length` bytes from RDRAM at (address AND 0xFFFFFF) into `dest`, in
 // memory order. Bytes that would lie past the end of the block are zero.

@@ -17,8 +17,7 @@ public:
     explicit ArchiveReader(std::span<const uint8_t> archive) {
         zip_error_t error;
         zip_error_init(&error);
-        zip_source_t* source =
-            zip_source_buffer_create(archive.data(), archive.size(), 0, &error);
+        zip_source_t* source = zip_source_buffer_create(archive.data(), archive.size(), 0, &error);
         if (source != nullptr) {
             m_archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
             if (m_archive == nullptr) {
@@ -58,45 +57,6 @@ zip_int64_t ReadEntry(zip_file_t* file, uint8_t* into, size_t length) {
     return static_cast<zip_int64_t>(done);
 }
 
-// The whole entry, refusing it as soon as it passes the limit.
-Error ReadWholeEntry(zip_t* archive, zip_uint64_t index, std::vector<uint8_t>& bytes) {
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(archive, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) != 0 &&
-        stat.size > kMaxStateSize) {
-        return Error::StateTooLarge;
-    }
-    zip_file_t* file = zip_fopen_index(archive, index, 0);
-    if (file == nullptr) {
-        return Error::DamagedArchive;
-    }
-    // The size in the directory may lie; the limit holds whatever it says.
-    bytes.clear();
-    Error result = Error::None;
-    for (;;) {
-        const size_t have = bytes.size();
-        const size_t room = std::min(kChunk, kMaxStateSize + 1 - have);
-        bytes.resize(have + room);
-        const zip_int64_t n = ReadEntry(file, bytes.data() + have, room);
-        if (n < 0) {
-            result = Error::DamagedArchive;
-            break;
-        }
-        bytes.resize(have + static_cast<size_t>(n));
-        if (bytes.size() > kMaxStateSize) {
-            result = Error::StateTooLarge;
-            break;
-        }
-        if (static_cast<size_t>(n) < room) {
-            break;  // the entry ended, and its CRC was checked on the way
-        }
-    }
-    if (zip_fclose(file) != 0 && result == Error::None) {
-        result = Error::DamagedArchive;
-    }
-    return result;
-}
-
 }  // namespace
 
 bool IsGzip(std::span<const uint8_t> file) {
@@ -108,36 +68,54 @@ bool IsZip(std::span<const uint8_t> file) {
            ((file[2] == 3 && file[3] == 4) || (file[2] == 5 && file[3] == 6));
 }
 
-Error GunzipState(std::span<const uint8_t> file, std::vector<uint8_t>& state) {
-    z_stream stream{};
-    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) {
-        return Error::DamagedArchive;
+size_t PlainSource::Read(std::span<uint8_t> into) {
+    const size_t count = std::min(into.size(), m_state.size());
+    std::copy_n(m_state.begin(), count, into.begin());
+    m_state = m_state.subspan(count);
+    return count;
+}
+
+struct GzipSource::Stream {
+    z_stream zlib{};
+    std::span<const uint8_t> file;
+    size_t fed = 0;  // bytes of `file` handed to zlib so far
+    bool ended = false;
+};
+
+GzipSource::GzipSource(std::span<const uint8_t> file) : m_stream(std::make_unique<Stream>()) {
+    m_stream->file = file;
+    if (inflateInit2(&m_stream->zlib, 16 + MAX_WBITS) != Z_OK) {
+        m_failure = Error::DamagedArchive;
+        m_stream->ended = true;
     }
-    std::vector<uint8_t> out;
-    size_t fed = 0;       // bytes of `file` handed to zlib so far
-    size_t produced = 0;  // bytes of `out` filled so far
-    Error result = Error::None;
-    for (;;) {
-        if (stream.avail_in == 0 && fed < file.size()) {
-            const size_t n = std::min(file.size() - fed, kChunk);
-            stream.next_in = file.data() + fed;
+}
+
+GzipSource::~GzipSource() {
+    inflateEnd(&m_stream->zlib);
+}
+
+size_t GzipSource::Read(std::span<uint8_t> into) {
+    Stream& s = *m_stream;
+    z_stream& stream = s.zlib;
+    size_t produced = 0;
+    while (produced < into.size() && !s.ended) {
+        if (stream.avail_in == 0 && s.fed < s.file.size()) {
+            const size_t n = std::min(s.file.size() - s.fed, kChunk);
+            stream.next_in = s.file.data() + s.fed;
             stream.avail_in = static_cast<uInt>(n);
-            fed += n;
+            s.fed += n;
         }
-        if (produced == out.size()) {
-            if (out.size() > kMaxStateSize) {
-                result = Error::StateTooLarge;
-                break;
-            }
-            out.resize(std::min(out.size() + kChunk, kMaxStateSize + 1));
-        }
-        stream.next_out = out.data() + produced;
-        stream.avail_out = static_cast<uInt>(out.size() - produced);
+        const size_t room = std::min(into.size() - produced, kChunk);
+        stream.next_out = into.data() + produced;
+        stream.avail_out = static_cast<uInt>(room);
         const int status = inflate(&stream, Z_NO_FLUSH);
-        produced = out.size() - stream.avail_out;
+        produced += room - stream.avail_out;
         if (status == Z_STREAM_END) {
-            const std::span<const uint8_t> rest = file.subspan(fed - stream.avail_in);
+            // Another member may follow; anything else after the last one is
+            // ignored.
+            const std::span<const uint8_t> rest = s.file.subspan(s.fed - stream.avail_in);
             if (!IsGzip(rest)) {
+                s.ended = true;
                 break;
             }
             inflateReset(&stream);
@@ -146,21 +124,38 @@ Error GunzipState(std::span<const uint8_t> file, std::vector<uint8_t>& state) {
         if (status == Z_OK) {
             continue;
         }
-        if (status == Z_BUF_ERROR && !(stream.avail_in == 0 && fed == file.size())) {
+        if (status == Z_BUF_ERROR && !(stream.avail_in == 0 && s.fed == s.file.size())) {
             continue;  // wants more room or more input, and both can still come
         }
-        result = Error::DamagedArchive;  // corrupt, a bad CRC, or cut short
-        break;
+        // Corrupt, a bad CRC, or cut short.
+        m_failure = Error::DamagedArchive;
+        s.ended = true;
+        return 0;
     }
-    inflateEnd(&stream);
-    if (result == Error::None && produced > kMaxStateSize) {
-        result = Error::StateTooLarge;
+    return produced;
+}
+
+Error GunzipState(std::span<const uint8_t> file, std::vector<uint8_t>& state) {
+    GzipSource source(file);
+    std::vector<uint8_t> out;
+    for (;;) {
+        const size_t have = out.size();
+        const size_t room = std::min(kChunk, kMaxStateSize + 1 - have);
+        out.resize(have + room);
+        const size_t n = source.Read(std::span<uint8_t>(out).subspan(have));
+        if (source.failure() != Error::None) {
+            return source.failure();
+        }
+        out.resize(have + n);
+        if (out.size() > kMaxStateSize) {
+            return Error::StateTooLarge;
+        }
+        if (n < room) {
+            break;
+        }
     }
-    if (result == Error::None) {
-        out.resize(produced);
-        state = std::move(out);
-    }
-    return result;
+    state = std::move(out);
+    return Error::None;
 }
 
 bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file) {
@@ -188,8 +183,7 @@ bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file) {
     return true;
 }
 
-Error ReadZipState(std::span<const uint8_t> archive, IsStateStart isState,
-                   std::vector<uint8_t>& state, uint64_t& entry) {
+Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry) {
     const ArchiveReader reader(archive);
     zip_t* zip = reader.get();
     if (zip == nullptr) {
@@ -200,6 +194,17 @@ Error ReadZipState(std::span<const uint8_t> archive, IsStateStart isState,
         return Error::DamagedArchive;
     }
     for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
+        // An encrypted entry cannot be read without its password, and the
+        // emulator never encrypts its state: it is carried, not looked into.
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(zip, index, 0, &stat) != 0) {
+            return Error::DamagedArchive;
+        }
+        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+            stat.encryption_method != ZIP_EM_NONE) {
+            continue;
+        }
         zip_file_t* file = zip_fopen_index(zip, index, 0);
         if (file == nullptr) {
             return Error::DamagedArchive;
@@ -210,18 +215,53 @@ Error ReadZipState(std::span<const uint8_t> archive, IsStateStart isState,
         if (n < 0) {
             return Error::DamagedArchive;
         }
-        if (!isState(std::span<const uint8_t>(start, static_cast<size_t>(n)))) {
-            continue;
+        if (isState(std::span<const uint8_t>(start, static_cast<size_t>(n)))) {
+            entry = index;
+            return Error::None;
         }
-        std::vector<uint8_t> bytes;
-        if (const Error read = ReadWholeEntry(zip, index, bytes); read != Error::None) {
-            return read;
-        }
-        state = std::move(bytes);
-        entry = index;
-        return Error::None;
     }
     return Error::NoStateInArchive;
+}
+
+struct ZipEntrySource::Entry {
+    explicit Entry(std::span<const uint8_t> archive) : reader(archive) {}
+    ArchiveReader reader;
+    zip_file_t* file = nullptr;
+};
+
+ZipEntrySource::ZipEntrySource(std::span<const uint8_t> archive, uint64_t entry)
+    : m_entry(std::make_unique<Entry>(archive)) {
+    if (m_entry->reader.get() != nullptr) {
+        m_entry->file = zip_fopen_index(m_entry->reader.get(), entry, 0);
+    }
+    if (m_entry->file == nullptr) {
+        m_failure = Error::DamagedArchive;
+    }
+}
+
+ZipEntrySource::~ZipEntrySource() {
+    if (m_entry->file != nullptr) {
+        zip_fclose(m_entry->file);
+    }
+}
+
+size_t ZipEntrySource::Read(std::span<uint8_t> into) {
+    if (m_entry->file == nullptr) {
+        return 0;
+    }
+    // The CRC is checked once the entry's end has been read.
+    const zip_int64_t n = ReadEntry(m_entry->file, into.data(), into.size());
+    if (n >= 0 && static_cast<size_t>(n) == into.size()) {
+        return into.size();
+    }
+    // The end of the entry, or a damaged one: either way it is done with.
+    const bool closed = zip_fclose(m_entry->file) == 0;
+    m_entry->file = nullptr;
+    if (n < 0 || !closed) {
+        m_failure = Error::DamagedArchive;
+        return 0;
+    }
+    return static_cast<size_t>(n);
 }
 
 bool ReplaceZipState(std::span<const uint8_t> archive, uint64_t entry,

@@ -11,11 +11,13 @@
 //       makes them. The mupen64plus family writes its states this way.
 //
 // Both are read from memory and written to memory; nothing here touches a
-// file. Decompressed states are limited to kMaxStateSize, whatever the
-// container claims.
+// file. A container is read through a StateSource, which hands out the
+// unpacked state in order, so that it can be inflated straight into the
+// image's blocks.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -23,18 +25,62 @@
 
 namespace morvane {
 
-// Far above any real state (the largest, mupen64plus's, is about 16 MiB), and
-// low enough that a hostile archive cannot make us allocate without bound.
+// The largest state read, plain or unpacked from any container. Far above any
+// real state (an 8 MiB state with its blocks is under 9 MiB, mupen64plus's
+// about 16 MiB), and low enough that a hostile file or archive cannot make us
+// allocate without bound.
 inline constexpr size_t kMaxStateSize = 64u * 1024 * 1024;
+
+// The unpacked bytes of a state, handed out in order.
+class StateSource {
+public:
+    virtual ~StateSource() = default;
+
+    // Fills `into` with the next bytes: the number given, fewer only at the
+    // end of the state. 0 with failure() set when the bytes cannot be had.
+    virtual size_t Read(std::span<uint8_t> into) = 0;
+
+    // None, or why the last Read failed (DamagedArchive for a container).
+    Error failure() const { return m_failure; }
+
+protected:
+    Error m_failure = Error::None;
+};
+
+// A state that lies in memory as it is.
+class PlainSource final : public StateSource {
+public:
+    explicit PlainSource(std::span<const uint8_t> state) : m_state(state) {}
+    size_t Read(std::span<uint8_t> into) override;
+
+private:
+    std::span<const uint8_t> m_state;
+};
 
 // state_containers.cpp
 
 bool IsGzip(std::span<const uint8_t> file);
 bool IsZip(std::span<const uint8_t> file);
 
-// Decompresses every gzip member in turn; bytes after the last member that do
-// not start another member are ignored, as zlib's own reader does.
-// DamagedArchive for a broken or cut stream, StateTooLarge past kMaxStateSize.
+// Inflates every gzip member of `file` in turn; bytes after the last member
+// that do not start another member are ignored, as zlib's own reader does. A
+// broken or cut stream fails with DamagedArchive. `file` must outlive it.
+class GzipSource final : public StateSource {
+public:
+    explicit GzipSource(std::span<const uint8_t> file);
+    ~GzipSource() override;
+    GzipSource(const GzipSource&) = delete;
+    GzipSource& operator=(const GzipSource&) = delete;
+
+    size_t Read(std::span<uint8_t> into) override;
+
+private:
+    struct Stream;
+    std::unique_ptr<Stream> m_stream;
+};
+
+// The whole of a gzip file unpacked: DamagedArchive, or StateTooLarge past
+// kMaxStateSize.
 Error GunzipState(std::span<const uint8_t> file, std::vector<uint8_t>& state);
 
 // One gzip member holding `state`. False when zlib fails.
@@ -44,11 +90,26 @@ bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file);
 // state's magic. ReadZipState takes the first entry for which this holds.
 using IsStateStart = bool (*)(std::span<const uint8_t> start);
 
-// Finds the state entry and decompresses it, checking its CRC. DamagedArchive
-// when the archive or the entry cannot be read, NoStateInArchive when no entry
-// starts with a state magic, StateTooLarge past kMaxStateSize.
-Error ReadZipState(std::span<const uint8_t> archive, IsStateStart isState,
-                   std::vector<uint8_t>& state, uint64_t& entry);
+// Finds the first entry that starts with a state magic. Encrypted entries
+// cannot be that entry and are passed over unread. DamagedArchive when the
+// archive cannot be read, NoStateInArchive when no entry is a state.
+Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry);
+
+// Inflates entry `entry` of the archive, checking its CRC at its end; a
+// damaged entry fails with DamagedArchive. `archive` must outlive it.
+class ZipEntrySource final : public StateSource {
+public:
+    ZipEntrySource(std::span<const uint8_t> archive, uint64_t entry);
+    ~ZipEntrySource() override;
+    ZipEntrySource(const ZipEntrySource&) = delete;
+    ZipEntrySource& operator=(const ZipEntrySource&) = delete;
+
+    size_t Read(std::span<uint8_t> into) override;
+
+private:
+    struct Entry;
+    std::unique_ptr<Entry> m_entry;
+};
 
 // The archive again with entry `entry` holding `state` (deflated) and every
 // other entry carried as it was. False when libzip fails.

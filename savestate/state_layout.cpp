@@ -134,8 +134,8 @@ Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks) {
         return Error::None;
     }
 
-    blocks = StateBlocks{StateLayout::Unmarked, 0, kHeaderBlockSize, kRdramBlockSize,
-                         kTailBlockSize};
+    blocks =
+        StateBlocks{StateLayout::Unmarked, 0, kHeaderBlockSize, kRdramBlockSize, kTailBlockSize};
     if (!IsProject64StateStart(state)) {
         return Error::None;
     }
@@ -172,7 +172,7 @@ CartridgeId CartridgeIdOf(const SaveStateImage& image) {
         return CartridgeFromMd5(image);
     }
     CartridgeId id;
-    const std::vector<uint8_t>& h = image.header;
+    const ByteBuffer& h = image.header;
     if (h.size() >= kCartridgeRegionOffset + 2) {
         std::copy_n(h.begin() + kCartridgeNameOffset, 4, id.name.begin());
         id.region = LoadLE16(&h[kCartridgeRegionOffset]);
@@ -183,9 +183,14 @@ CartridgeId CartridgeIdOf(const SaveStateImage& image) {
 OutputNameRule OutputNameRuleFor(const StateFormat& format) {
     OutputNameRule rule;
     switch (format.container) {
-        case StateContainer::Plain: break;
-        case StateContainer::Zip: rule.containerSuffix = ".zip"; break;
-        case StateContainer::Gzip: rule.containerSuffix = ".gz"; break;
+        case StateContainer::Plain:
+            break;
+        case StateContainer::Zip:
+            rule.containerSuffix = ".zip";
+            break;
+        case StateContainer::Gzip:
+            rule.containerSuffix = ".gz";
+            break;
     }
     rule.keepOwnExtension = format.layout == StateLayout::Mupen64Plus;
     return rule;

@@ -50,10 +50,10 @@ std::vector<uint8_t> RdramOfFile(const QString& path) {
     if (LoadSaveStateFile(image, app::PathFromDialog(path)) != Error::None) {
         return {};
     }
-    return image.RdramImage;
+    return {image.RdramImage.begin(), image.RdramImage.end()};
 }
 
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& rdram, uint32_t address, size_t length) {
+std::vector<uint8_t> Slice(std::span<const uint8_t> rdram, uint32_t address, size_t length) {
     const size_t offset = address & 0xFFFFFF;
     if (offset > rdram.size() || length > rdram.size() - offset) {
         return {};

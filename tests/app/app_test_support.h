@@ -33,7 +33,7 @@ std::vector<gen::GeneratedTexture> Faces(const gen::GeneratedState& state);
 std::vector<uint8_t> RdramOfFile(const QString& path);
 
 // The `length` bytes of an RDRAM block from (address AND 0xFFFFFF).
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& rdram, uint32_t address, size_t length);
+std::vector<uint8_t> Slice(std::span<const uint8_t> rdram, uint32_t address, size_t length);
 
 // Compares a picture of 32 x 64 texels, each drawn as scale x scale pixels,
 // with the texture as the gallery shows it: the texture's row 0 at the bottom,

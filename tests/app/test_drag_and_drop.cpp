@@ -126,11 +126,12 @@ void DragAndDropTest::aPictureDroppedOnAThumbnailReplacesThatTexture() {
 
 void DragAndDropTest::aRefusedPictureIsShownAndChangesNothing() {
     LoadByDrop();
-    const std::vector<uint8_t> rdram = m_dialog->session().image.RdramImage;
+    const auto rdram = m_dialog->session().image.RdramImage;
     const QString picture = Path(QStringLiteral("small.bmp"));
     apptest::WriteFile(picture, apptest::BlankBitmap(16, 16, 8));
     QVERIFY(DropFile(picture, OnThumbnail(2)));
-    QCOMPARE(m_prompts->MessageTexts(), QStringList{QStringLiteral("The file was not a 32x64 bitmap")});
+    QCOMPARE(m_prompts->MessageTexts(),
+             QStringList{QStringLiteral("The file was not a 32x64 bitmap")});
     QVERIFY(m_dialog->session().image.RdramImage == rdram);
     QVERIFY(!QFile::exists(Path(QStringLiteral("GOLDENEYE_new.pj"))));
 }
@@ -151,7 +152,7 @@ void DragAndDropTest::aPngDroppedOnAThumbnailIsAcceptedToo() {
 
 void DragAndDropTest::aDropWithoutOneLocalFileIsIgnored() {
     LoadByDrop();
-    const std::vector<uint8_t> rdram = m_dialog->session().image.RdramImage;
+    const auto rdram = m_dialog->session().image.RdramImage;
     QVERIFY(!Drop({}, QPoint(20, 20)));
     QVERIFY(!Drop({QUrl(QStringLiteral("https://example.invalid/face.bmp"))}, OnThumbnail(1)));
     QVERIFY(!Drop({QUrl::fromLocalFile(Path(QStringLiteral("a.bmp"))),

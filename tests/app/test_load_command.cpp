@@ -248,7 +248,7 @@ void LoadCommandTest::cancelChangesNothing() {
     prompts.paths.push_back(statePath);
     dialog.OnOK();
     const Snapshot before = Take(dialog);
-    const std::vector<uint8_t> rdram = dialog.session().image.RdramImage;
+    const auto rdram = dialog.session().image.RdramImage;
     prompts.paths.push_back(QString());
     dialog.OnOK();
     QCOMPARE(prompts.fileDialogs.size(), 3);
@@ -288,7 +288,7 @@ void LoadCommandTest::aShortStateIsRefusedAndChangesNothing() {
     prompts.paths.push_back(statePath);
     dialog.OnOK();
     const Snapshot before = Take(dialog);
-    const std::vector<uint8_t> rdram = dialog.session().image.RdramImage;
+    const auto rdram = dialog.session().image.RdramImage;
 
     prompts.paths.push_back(shortPath);
     dialog.OnOK();

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "app/main_dialog.h"
 #include "app/prompts.h"
@@ -200,7 +201,7 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     } else if (kind == QStringLiteral("16x16")) {
         apptest::WriteFile(picture, apptest::BlankBitmap(16, 16, 8));
     }
-    const std::vector<uint8_t> rdram = m_dialog->session().image.RdramImage;
+    const auto rdram = m_dialog->session().image.RdramImage;
     const QList<QImage> images = m_dialog->imageList();
     const QStringList files = QDir(m_folder->path()).entryList(QDir::Files);
 
@@ -217,7 +218,7 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
 
 void TextureCommandsTest::cancellingTheReplacementChangesNothing() {
     Load();
-    const std::vector<uint8_t> rdram = m_dialog->session().image.RdramImage;
+    const auto rdram = m_dialog->session().image.RdramImage;
     apptest::DoubleClickItem(*m_dialog, 5);
     QCOMPARE(m_prompts->fileDialogs.size(), 2);
     QVERIFY(m_prompts->messages.empty());
@@ -238,7 +239,7 @@ void TextureCommandsTest::twoReplacementsAccumulateInTheFile() {
     const std::vector<uint8_t> afterSecond = apptest::RdramOfFile(m_outputPath);
     QVERIFY(apptest::Slice(afterSecond, m_faces[0].address, 2560) == Bytes(gen::FaceTexture(30)));
     QVERIFY(apptest::Slice(afterSecond, m_faces[6].address, 2560) == Bytes(gen::FaceTexture(31)));
-    QVERIFY(afterSecond == m_dialog->session().image.RdramImage);
+    QVERIFY(std::ranges::equal(afterSecond, m_dialog->session().image.RdramImage));
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[0], gen::FaceTexture(30)).isEmpty());
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[6], gen::FaceTexture(31)).isEmpty());
 }

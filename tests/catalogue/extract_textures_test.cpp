@@ -154,7 +154,7 @@ TEST(OpenSaveState, EveryRefusalKeepsTheEarlierState) {
     Session session;
     RecordingUi ui;
     ASSERT_TRUE(OpenSaveState(session, good, ui).accepted);
-    const std::vector<uint8_t> rdram = session.image.RdramImage;
+    const auto rdram = session.image.RdramImage;
     const std::vector<int32_t> shown = Shown(session.catalogue);
     const auto faces = ui.rebuilds.back().bitmaps;
     for (const auto& [name, bytes] : refused) {
@@ -172,6 +172,25 @@ TEST(OpenSaveState, EveryRefusalKeepsTheEarlierState) {
     // interface, the read refusals returned.
     EXPECT_EQ(ui.messages, (std::vector<Error>{Error::NotGoldeneye, Error::UnsupportedRegion,
                                                Error::TextureTableNotValid}));
+}
+
+// Each open reads into the buffers of the state before the current one, so
+// that switching between states allocates nothing new.
+TEST(OpenSaveState, ReusesTheBuffersOfTheStateBefore) {
+    const test::TempDir dir;
+    for (const char* name : {"a.pj", "b.pj"}) {
+        test::WriteAll(dir / name, gen::GenerateSaveState({}).file);
+    }
+    Session session;
+    RecordingUi ui;
+    ASSERT_TRUE(OpenSaveState(session, dir / "a.pj", ui).accepted);
+    const uint8_t* first = session.image.RdramImage.data();
+    ASSERT_TRUE(OpenSaveState(session, dir / "b.pj", ui).accepted);
+    const uint8_t* second = session.image.RdramImage.data();
+    ASSERT_TRUE(OpenSaveState(session, dir / "a.pj", ui).accepted);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(session.image.RdramImage.data(), first);
+    EXPECT_EQ(session.spare.RdramImage.data(), second);
 }
 
 TEST(OutputPathFor, ReplacesTheLastExtensionOfTheFileName) {

@@ -133,7 +133,7 @@ TEST_F(TextureCommandsTest, EveryRefusalLeavesTheImageAndTheFilesAlone) {
     ASSERT_EQ(ReplaceTexture(*m_session, m_ui, face.record, Picture("ok.bmp", gen::FaceBitmap(9))),
               Error::None);
     const std::vector<uint8_t> earlierOutput = ReadAll(m_dir / "GOLDENEYE_new.pj");
-    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    const auto rdram = m_session->image.RdramImage;
     const size_t rebuilds = m_ui.rebuilds.size();
 
     struct Case {
@@ -172,7 +172,7 @@ TEST_F(TextureCommandsTest, EveryRefusalLeavesTheImageAndTheFilesAlone) {
 TEST_F(TextureCommandsTest, ATextureAtTheEndOfMemoryIsRefused) {
     const gen::GeneratedTexture& face = Face(1);
     m_session->catalogue.entries[static_cast<size_t>(face.record)].address = 0x803FFF00;
-    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    const auto rdram = m_session->image.RdramImage;
     EXPECT_EQ(ApplyReplacement(*m_session, face.record, Picture("p.bmp", gen::FaceBitmap(3))),
               Error::OutsideRdram);
     EXPECT_EQ(m_session->image.RdramImage, rdram);
@@ -218,7 +218,7 @@ TEST_F(TextureCommandsTest, SaveAsTextureWritesTheTextureFileAlone) {
 }
 
 TEST_F(TextureCommandsTest, SaveAsPngAndReplacingWithItChangesNothing) {
-    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    const auto rdram = m_session->image.RdramImage;
     for (const gen::GeneratedTexture& t : m_state.textures) {
         if (!t.face) {
             continue;
@@ -303,7 +303,7 @@ TEST_F(SixteenColourFaceTest, ABitmapWithinTheColoursIsTakenAsItIs) {
 
 TEST_F(SixteenColourFaceTest, ABitmapOfMoreColoursIsRefused) {
     const gen::GeneratedTexture& face = Face(2);
-    const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+    const auto rdram = m_session->image.RdramImage;
     // The test bitmap uses all 256 entries, each its own colour.
     const auto picture = Picture("many.bmp", test::BuildBitmap(test::FaceBitmapFields()));
     EXPECT_EQ(ApplyReplacement(*m_session, face.record, picture), Error::TooManyColours);
@@ -321,7 +321,7 @@ protected:
 TEST_F(ShortFaceTest, ATextureShorterThanAFaceCannotBeReplaced) {
     for (const gen::GeneratedTexture& t : m_state.textures) {
         if (t.face && t.size < 2560) {
-            const std::vector<uint8_t> rdram = m_session->image.RdramImage;
+            const auto rdram = m_session->image.RdramImage;
             EXPECT_EQ(ApplyReplacement(*m_session, t.record, Picture("p.bmp", gen::FaceBitmap(1))),
                       Error::TextureTooSmall);
             EXPECT_EQ(m_session->image.RdramImage, rdram);

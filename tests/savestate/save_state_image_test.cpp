@@ -47,8 +47,8 @@ TEST(LoadSaveState, RefusesAShortFileAndKeepsTheEarlierImage) {
     ASSERT_EQ(LoadSaveState(image, first), Error::None);
     const std::vector<uint8_t> before = SaveStateFileBytes(image);
 
-    for (size_t length : {size_t{0}, kHeaderBlockSize, kHeaderBlockSize + kRdramBlockSize,
-                          kSaveStateSize - 1}) {
+    for (size_t length :
+         {size_t{0}, kHeaderBlockSize, kHeaderBlockSize + kRdramBlockSize, kSaveStateSize - 1}) {
         std::vector<uint8_t> shorter(first.begin(), first.begin() + static_cast<long>(length));
         std::fill(shorter.begin(), shorter.end(), 0xEE);
         EXPECT_EQ(LoadSaveState(image, shorter), Error::StateTooShort) << length;
@@ -115,7 +115,7 @@ TEST_F(RdramTest, ReadingPastTheEndGivesZerosForTheRest) {
 }
 
 TEST_F(RdramTest, AWriteThatWouldRunPastTheEndIsRefusedWhole) {
-    const std::vector<uint8_t> before = m_image.RdramImage;
+    const auto before = m_image.RdramImage;
     const std::vector<uint8_t> bytes(16, 0x5A);
     EXPECT_FALSE(WriteRdram(m_image, 0x803FFFF8, bytes));
     EXPECT_FALSE(WriteRdram(m_image, 0x80500000, bytes));

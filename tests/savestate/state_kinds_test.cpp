@@ -47,8 +47,8 @@ const Kind kKinds[] = {
      StateLayout::Project64Classic, StateContainer::Zip, 1884, 8192},
     {"forkzip8", gen::Layout::Project64Fork, gen::Container::Zip, 8 * kMiB,
      StateLayout::Project64Fork, StateContainer::Zip, 2136, 8192 + 536},
-    {"mupen", gen::Layout::Mupen64Plus, gen::Container::Gzip, 8 * kMiB,
-     StateLayout::Mupen64Plus, StateContainer::Gzip, 444, 0},
+    {"mupen", gen::Layout::Mupen64Plus, gen::Container::Gzip, 8 * kMiB, StateLayout::Mupen64Plus,
+     StateContainer::Gzip, 444, 0},
 };
 
 void PrintTo(const Kind& kind, std::ostream* out) {
@@ -66,7 +66,7 @@ gen::StateOptions OptionsFor(const Kind& kind) {
 }
 
 // Compares two states without printing megabytes when they differ.
-::testing::AssertionResult Same(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+::testing::AssertionResult Same(std::span<const uint8_t> a, std::span<const uint8_t> b) {
     if (a.size() != b.size()) {
         return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size();
     }
@@ -269,8 +269,8 @@ TEST(ZippedStates, TheStateEntryIsFoundByItsMagicAndEveryEntryKeepsItsPlace) {
         "z.extractall(sys.argv[2])\n"
         "print('\\n'.join(z.namelist()))\n";
     ASSERT_EQ(RunShell("python3 -c \"" + script + "\" " + Quoted(dir / "out.zip") + " " +
-                      Quoted(dir / "x"),
-                  &listing),
+                           Quoted(dir / "x"),
+                       &listing),
               0);
     EXPECT_EQ(listing, "readme.txt\nGoldeneye 007 (U).dat\nrenamed.bin\nzz.txt\n");
     EXPECT_EQ(test::ReadAll(dir / "x" / "readme.txt"), notes);
@@ -288,7 +288,7 @@ TEST(ZippedStates, AChangedStateIsReadCleanlyByPythonsZipfile) {
     ASSERT_EQ(LoadSaveState(image, state.file), Error::None);
     const std::array<uint8_t, 2560> face = gen::FaceTexture(9);
     ASSERT_TRUE(WriteRdram(image, state.textures[0].address, face));
-    const std::vector<uint8_t> archiveBefore = image.archive;
+    const auto archiveBefore = image.archive;
     test::TempDir dir;
     // Written twice: the first write must leave the image able to write again.
     ASSERT_EQ(WriteSaveState(image, dir / "GoldenEye 007 (U)_new.pj.zip"), Error::None);
@@ -304,10 +304,10 @@ TEST(ZippedStates, AChangedStateIsReadCleanlyByPythonsZipfile) {
         "    d = z.read(i)\n"
         "    assert zlib.crc32(d) == i.CRC\n"
         "    print(i.filename, i.file_size, i.compress_type)\n";
-    ASSERT_EQ(RunShell("python3 -c \"" + script + "\" " +
-                      Quoted(dir / "GoldenEye 007 (U)_new.pj.zip"),
-                  &out),
-              0);
+    ASSERT_EQ(
+        RunShell("python3 -c \"" + script + "\" " + Quoted(dir / "GoldenEye 007 (U)_new.pj.zip"),
+                 &out),
+        0);
     EXPECT_EQ(out, "GoldenEye 007 (U).pj " + std::to_string(state.state.size()) +
                        " 8\nGoldenEye 007 (U).dat " +
                        std::to_string(gen::TimingData(options.seed).size()) + " 8\n");
@@ -337,7 +337,7 @@ TEST(GzippedStates, OurOutputPassesGzipTestAndUnpacksToTheState) {
     ASSERT_EQ(WriteSaveState(image, dir / "GoldenEye 007 (U)_new.st0"), Error::None);
     EXPECT_EQ(RunShell("gzip -t < " + Quoted(dir / "GoldenEye 007 (U)_new.st0")), 0);
     ASSERT_EQ(RunShell("gzip -dc < " + Quoted(dir / "GoldenEye 007 (U)_new.st0") + " > " +
-                  Quoted(dir / "plain")),
+                       Quoted(dir / "plain")),
               0);
     EXPECT_TRUE(Same(test::ReadAll(dir / "plain"), state.state));
 }
@@ -406,8 +406,7 @@ std::vector<Refusal> Refusals() {
     gen::StateOptions gzipped;
     gzipped.container = gen::Container::Gzip;
     const std::vector<uint8_t> gz = Generated(gzipped);
-    cases.push_back({"gzip cut short",
-                     std::vector<uint8_t>(gz.begin(), gz.begin() + gz.size() / 2),
+    cases.push_back({"gzip cut short", std::vector<uint8_t>(gz.begin(), gz.begin() + gz.size() / 2),
                      Error::DamagedArchive});
     std::vector<uint8_t> badCrc = gz;
     badCrc[gz.size() - 8] ^= 0xFF;  // the trailer's CRC-32
@@ -427,9 +426,10 @@ std::vector<Refusal> Refusals() {
     huge[1] = 0xA6;
     huge[2] = 0xD8;
     huge[3] = 0x23;
+    huge[6] = 0x40;  // 4 MiB of RDRAM, so that only the size is wrong
     cases.push_back({"gzip too large", gen::MakeGzip(huge), Error::StateTooLarge});
-    cases.push_back({"zip too large", gen::MakeZip({{"GOLDENEYE.pj", huge, true}}),
-                     Error::StateTooLarge});
+    cases.push_back(
+        {"zip too large", gen::MakeZip({{"GOLDENEYE.pj", huge, true}}), Error::StateTooLarge});
 
     // RDRAM neither 4 nor 8 MiB.
     for (uint32_t word : {0x200000u, 0x400001u, 0x600000u, 0x1000000u}) {
@@ -480,7 +480,7 @@ TEST(Refusals, EachHasItsCodeAndTouchesNeitherTheFileNorTheImage) {
     SaveStateImage image;
     ASSERT_EQ(LoadSaveState(image, Generated(earlier)), Error::None);
     const std::vector<uint8_t> stateBefore = SaveStateFileBytes(image);
-    const std::vector<uint8_t> archiveBefore = image.archive;
+    const auto archiveBefore = image.archive;
 
     for (const Refusal& refusal : Refusals()) {
         const auto path = dir / "refused";
@@ -510,13 +510,12 @@ TEST(CartridgeIdOf, NamesGoldeneyeByTheMd5OfEachRelease) {
         const char* name;
         uint16_t region;
     };
-    for (const Case& c :
-         {Case{gen::GoldeneyeMd5(gen::Region::Ntsc), "GOLD", 0x0045},
-          Case{gen::GoldeneyeMd5(gen::Region::Pal), "GOLD", 0x0050},
-          Case{gen::GoldeneyeMd5(gen::Region::Japan), "GOLD", 0x004A},
-          Case{"cff69b70a8ad674a0efe5558765855c9", "GOLD", 0x0050},  // lower case
-          Case{"CFF69B70A8AD674A0EFE5558765855C8", "\0\0\0\0", 0},
-          Case{"0123456789ABCDEF0123456789ABCDEF", "\0\0\0\0", 0}}) {
+    for (const Case& c : {Case{gen::GoldeneyeMd5(gen::Region::Ntsc), "GOLD", 0x0045},
+                          Case{gen::GoldeneyeMd5(gen::Region::Pal), "GOLD", 0x0050},
+                          Case{gen::GoldeneyeMd5(gen::Region::Japan), "GOLD", 0x004A},
+                          Case{"cff69b70a8ad674a0efe5558765855c9", "GOLD", 0x0050},  // lower case
+                          Case{"CFF69B70A8AD674A0EFE5558765855C8", "\0\0\0\0", 0},
+                          Case{"0123456789ABCDEF0123456789ABCDEF", "\0\0\0\0", 0}}) {
         gen::StateOptions options;
         options.layout = gen::Layout::Mupen64Plus;
         options.md5 = c.md5;
@@ -529,8 +528,8 @@ TEST(CartridgeIdOf, NamesGoldeneyeByTheMd5OfEachRelease) {
 }
 
 TEST(CartridgeIdOf, ReadsTheHeaderCopyOfEveryProject64Layout) {
-    for (gen::Layout layout : {gen::Layout::Project64Classic, gen::Layout::Project64Wide,
-                               gen::Layout::Project64Fork}) {
+    for (gen::Layout layout :
+         {gen::Layout::Project64Classic, gen::Layout::Project64Wide, gen::Layout::Project64Fork}) {
         gen::StateOptions options;
         options.layout = layout;
         options.region = gen::Region::Pal;
