@@ -120,18 +120,23 @@ private:
     bool m_started = false;
 };
 
-CoreEvents g_events;
+// Who speaks through the debug callback, and where what it says goes.
+struct Speaker {
+    const char* name;
+    CoreEvents* events;
+};
 
 void OnDebugMessage(void* context, int level, const char* message) {
-    g_events.Said(message);
+    const Speaker* speaker = static_cast<const Speaker*>(context);
+    speaker->events->Said(message);
     // Errors and warnings always; the rest only when asked, as they are many.
     if (level <= M64MSG_WARNING || std::getenv("MORVANE_EMULATOR_VERBOSE") != nullptr) {
-        std::fprintf(stderr, "[%s] %s\n", static_cast<const char*>(context), message);
+        std::fprintf(stderr, "[%s] %s\n", speaker->name, message);
     }
 }
 
-void OnStateChange(void*, m64p_core_param param, int value) {
-    g_events.Report(param, value);
+void OnStateChange(void* context, m64p_core_param param, int value) {
+    static_cast<CoreEvents*>(context)->Report(param, value);
 }
 
 template <typename F>
@@ -251,7 +256,7 @@ bool ParseCommands(int argc, char** argv, std::vector<Command>& commands) {
 // reports completion before it clears the request it has done, so a request
 // made on the report can be cleared unseen and never done: wait a little
 // after each one, and ask again if a request goes unanswered.
-int Request(const Core& core, const Command& command) {
+int Request(const Core& core, CoreEvents& events, const Command& command) {
     constexpr auto kAnswerTime = std::chrono::seconds(5);
     const m64p_command verb = command.load ? M64CMD_STATE_LOAD : M64CMD_STATE_SAVE;
     const m64p_core_param done =
@@ -261,22 +266,22 @@ int Request(const Core& core, const Command& command) {
         if (attempt > 0) {
             std::cerr << "no answer about " << command.path << "; asking again\n";
         }
-        g_events.ForgetCompletions();
+        events.ForgetCompletions();
         if (!core.Check(core.command(verb, command.kind, const_cast<char*>(command.path.c_str())),
                         command.path)) {
             return 0;
         }
-        value = g_events.WaitForCompletion(done, kAnswerTime);
+        value = events.WaitForCompletion(done, kAnswerTime);
     }
     return value;
 }
 
-bool RunCommand(const Core& core, const Command& command) {
+bool RunCommand(const Core& core, CoreEvents& events, const Command& command) {
     std::error_code ignored;
     if (!command.load) {
         fs::remove(command.path, ignored);
     }
-    const int result = Request(core, command);
+    const int result = Request(core, events, command);
     if (result != 1) {
         std::cerr << "the emulator did not " << (command.load ? "load " : "save ") << command.path
                   << "\n";
@@ -286,7 +291,7 @@ bool RunCommand(const Core& core, const Command& command) {
         // The core reports its own kind of save complete before a worker
         // thread has written the file, and says so only when it has.
         const std::string name = fs::path(command.path).filename().string();
-        if (!g_events.WaitForMessage("Saved state to: " + name)) {
+        if (!events.WaitForMessage("Saved state to: " + name)) {
             std::cerr << "the emulator did not finish writing " << command.path << "\n";
             return false;
         }
@@ -328,10 +333,12 @@ int main(int argc, char** argv) {
     if (!core.Load()) {
         return 1;
     }
-    char coreName[] = "core";
+    CoreEvents events;
+    Speaker coreSpeaker{"core", &events};
+    Speaker rspSpeaker{"rsp-hle", &events};
     if (!core.Check(
             core.startup(kFrontendApiVersion, (work / "config").c_str(), (work / "shared").c_str(),
-                         coreName, OnDebugMessage, nullptr, OnStateChange),
+                         &coreSpeaker, OnDebugMessage, &events, OnStateChange),
             "starting the core") ||
         !Configure(core, work) ||
         !core.Check(core.command(M64CMD_ROM_OPEN, static_cast<int>(rom.size()), rom.data()),
@@ -339,34 +346,32 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Without an RSP plugin the core crashes, and with its stand-in a save
-    // never completes.
+    // The RSP plugin a front end attaches; Debian packages the high-level one.
     Plugin rsp;
     rsp.library = dlopen(MORVANE_RSP_PLUGIN, RTLD_NOW);
-    char rspName[] = "rsp-hle";
     if (rsp.library == nullptr) {
         std::cerr << "cannot open the RSP plugin: " << dlerror() << "\n";
         return 1;
     }
     if (!Resolve(rsp.library, "PluginStartup", rsp.startup) ||
         !Resolve(rsp.library, "PluginShutdown", rsp.shutdown) ||
-        !core.Check(rsp.startup(core.library, rspName, OnDebugMessage), "starting the RSP") ||
+        !core.Check(rsp.startup(core.library, &rspSpeaker, OnDebugMessage), "starting the RSP") ||
         !core.Check(core.attach(M64PLUGIN_RSP, rsp.library), "attaching the RSP")) {
         return 1;
     }
 
-    g_events.Started();
+    events.Started();
     std::thread emulation([&] { core.command(M64CMD_EXECUTE, 0, nullptr); });
     // The boot program copies the cartridge's memory in and starts the video
     // interrupt within the first emulated frame; a quarter of a second is
     // many frames.
-    bool ok = g_events.WaitUntilRunning();
+    bool ok = events.WaitUntilRunning();
     if (!ok) {
         std::cerr << "the emulator did not start\n";
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
     for (size_t i = 0; ok && i < commands.size(); ++i) {
-        ok = RunCommand(core, commands[i]);
+        ok = RunCommand(core, events, commands[i]);
     }
     core.command(M64CMD_STOP, 0, nullptr);
     emulation.join();
