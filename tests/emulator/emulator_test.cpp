@@ -7,8 +7,12 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +21,15 @@
 #include "tools/state_generator.h"
 
 namespace morvane {
+namespace gen {
+
+// Names the release in the tests' names.
+void PrintTo(Region region, std::ostream* out) {
+    *out << (region == Region::Ntsc ? "NTSC" : region == Region::Pal ? "PAL" : "Japan");
+}
+
+}  // namespace gen
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -161,11 +174,9 @@ TEST_P(EmulatorSavesTest, MorvaneReadsTheFacesOfTheStatesTheEmulatorSaves) {
 
     // The boot program copied the cartridge's memory in, and nothing else
     // was written.
-    EXPECT_TRUE(ReadProject64(dir / "GOLDENEYE.pj").rdram == [&] {
-        std::vector<uint8_t> rdram = cartridge.memory;
-        rdram.resize(kEmulatorRdram, 0);
-        return rdram;
-    }());
+    std::vector<uint8_t> booted = cartridge.memory;
+    booted.resize(kEmulatorRdram, 0);
+    EXPECT_TRUE(ReadProject64(dir / "GOLDENEYE.pj").rdram == booted);
 
     const std::string release =
         GetParam() == gen::Region::Ntsc ? "Detected Goldeneye NTSC" : "Detected Goldeneye PAL";
