@@ -18,6 +18,9 @@ packages=(
     libbenchmark-dev time
     # the fuzz targets (clang's libFuzzer and sanitizer runtimes) and memcheck
     clang-14 libclang-rt-14-dev valgrind
+    # make test: a real N64 emulator core (test dependency only) that saves the
+    # states Morvane reads and loads the states Morvane writes; its RSP plugin
+    libmupen64plus2 libmupen64plus-dev mupen64plus-rsp-hle
 )
 
 missing=()

@@ -290,7 +290,147 @@ void AppendLE32(std::vector<uint8_t>& b, uint32_t v) {
     AppendLE16(b, v >> 16);
 }
 
+// Lays the texture table, its textures and the two words at the release's
+// table root into `rdram`, a picture of memory from address 0.
+void PlantTable(std::vector<uint8_t>& rdram, const StateOptions& options, uint32_t tableStart,
+                uint32_t textureTop, Random& random, GeneratedState& state) {
+    state.tableRoot = options.region == Region::Pal ? 0x80073B0C : 0x8008C72C;
+
+    // Record order: the others spread evenly among the faces.
+    const int real = std::max(0, options.faces) + std::max(0, options.others);
+    std::vector<bool> isFace;
+    for (int f = 0, o = 0; f + o < real;) {
+        const bool takeOther = o < options.others &&
+                               (f >= options.faces || (o + 1) * (options.faces + 1) <=
+                                                          (f + 1) * (options.others + 1));
+        isFace.push_back(!takeOther);
+        takeOther ? ++o : ++f;
+    }
+    int count = options.table == TableShape::Empty ? 0 : real;
+    if (options.table == TableShape::OverFull) {
+        while (count < 513) {
+            isFace.push_back(false);
+            ++count;
+        }
+    }
+
+    uint32_t address = textureTop;
+    int faceNumber = 0;
+    int otherNumber = 0;
+    int shortFaceAt = -1;
+    int aboveAt = -1;
+    for (int i = 0; i < count; ++i) {
+        GeneratedTexture t;
+        t.record = i;
+        t.identifier = static_cast<uint16_t>(0x0100 + i * 3);
+        t.face = isFace[static_cast<size_t>(i)];
+        uint32_t extent = 0;
+        if (t.face) {
+            t.width = 32;
+            t.height = 64;
+            t.format = 9;
+            t.byte10 = options.faceByte10;
+            t.faceNumber = faceNumber++;
+            extent = 2560 + 64;
+            // The short face and the misplaced one are the first faces after
+            // record 0, whose size is fixed whatever its extent.
+            if (options.shortFace && i > 0 && shortFaceAt < 0) {
+                extent = 2048;
+                shortFaceAt = i;
+            } else if (options.addressAbovePrevious && i > 0 && aboveAt < 0) {
+                aboveAt = i;
+            }
+        } else {
+            const Shape s = i >= real ? Shape{8, 8, 2} : OtherShape(otherNumber++);
+            t.width = s.width;
+            t.height = s.height;
+            t.format = s.format;
+            t.byte10 = static_cast<uint8_t>(random.Next() >> 24);
+            extent = i >= real ? 128 : ExtentOf(s);
+        }
+        // Each texture's extent runs up to the texture listed before it.
+        address -= extent;
+        t.address = address;
+        state.textures.push_back(t);
+    }
+    if (aboveAt >= 0) {
+        // Move this face into free memory above the first texture.
+        state.textures[static_cast<size_t>(aboveAt)].address = textureTop + 0x1000;
+    }
+    // Written from the last record to the first, so that where a short
+    // texture's bytes run into the texture listed before it, that one wins.
+    for (auto t = state.textures.rbegin(); t != state.textures.rend(); ++t) {
+        const size_t at = t->address & 0xFFFFFF;
+        if (t->face) {
+            WriteFace(rdram, at, t->faceNumber);
+        } else {
+            WriteOtherTexture(rdram, at, static_cast<size_t>(t->width) * t->height, random);
+        }
+    }
+    for (size_t i = 0; i < state.textures.size(); ++i) {
+        GeneratedTexture& t = state.textures[i];
+        t.size = i == 0 ? kFirstRecordSize : state.textures[i - 1].address - t.address;
+    }
+
+    // The table itself, and the two words at the table root.
+    state.tableStart = tableStart;
+    state.tableEnd = tableStart + static_cast<uint32_t>(count) * 16;
+    if (options.table == TableShape::Wrapped) {
+        state.tableEnd = tableStart - 16;
+    }
+    for (const GeneratedTexture& t : state.textures) {
+        const size_t at = (tableStart & 0xFFFFFF) + static_cast<size_t>(t.record) * 16;
+        PutBE16(rdram, at, t.identifier);
+        rdram[at + 2] = 0x12;  // fields the game keeps there; carried unread
+        rdram[at + 3] = 0x34;
+        PutBE32(rdram, at + 4, t.address);
+        rdram[at + 8] = t.width;
+        rdram[at + 9] = t.height;
+        rdram[at + 10] = t.byte10;
+        rdram[at + 11] = t.format;
+        PutBE32(rdram, at + 12, 0xA5A5A5A5);
+    }
+    PutBE32(rdram, state.tableRoot & 0xFFFFFF, state.tableStart);
+    PutBE32(rdram, (state.tableRoot - 8) & 0xFFFFFF, state.tableEnd);
+}
+
+// Where a classic Project 64 header keeps the registers that matter to a
+// machine that only idles, in memory order.
+constexpr size_t kNextViTimer = 0x48;
+constexpr size_t kProgramCounter = 0x4C;
+constexpr size_t kCop0 = 0x250;         // 32 words; Count is 9, Compare 11, Status 12
+constexpr size_t kSpStatus = 0x398;
+constexpr size_t kViRegisters = 0x3E8;  // V_INTR is word 3, V_SYNC word 6
+constexpr size_t kTlb = 0x49C;          // 32 entries of 5 words
+
+// Makes the header's machine one that an emulator can load and run: every
+// register zero but for the program counter at the idle loop (which goes into
+// RDRAM), the coprocessors usable with interrupts off, the RSP halted and the
+// video interrupt running, so that the emulator keeps reaching the points
+// where it saves. The random bytes elsewhere stay: they stand for the rest
+// of a real state, which the emulator only copies.
+void QuietMachine(std::vector<uint8_t>& header, std::vector<uint8_t>& rdram) {
+    std::fill(header.begin() + kNextViTimer, header.begin() + kTlb + 32 * 20, 0);
+    PutBE32(header, kNextViTimer, 5000);
+    PutBE32(header, kProgramCounter, kEntryPoint);
+    PutBE32(header, kCop0 + 4 * 12, 0x34000000);
+    PutBE32(header, kSpStatus, 1);
+    PutBE32(header, kViRegisters + 4 * 3, 2);
+    PutBE32(header, kViRegisters + 4 * 6, 525);
+    const std::array<uint32_t, 2> idle = IdleLoop();
+    PutBE32(rdram, kEntryPoint & 0xFFFFFF, idle[0]);
+    PutBE32(rdram, (kEntryPoint & 0xFFFFFF) + 4, idle[1]);
+}
+
 }  // namespace
+
+GeneratedState PlantTextureTable(std::vector<uint8_t>& memory, const StateOptions& options,
+                                 uint32_t tableStart, uint32_t textureTop) {
+    Random random(options.seed);
+    GeneratedState state;
+    PlantTable(memory, options, tableStart, textureTop, random, state);
+    return state;
+}
 
 std::string GoldeneyeMd5(Region region) {
     switch (region) {
@@ -409,117 +549,29 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
         PutBE32(header, 0, project.magic);
         PutBE32(header, 4, options.rdramSizeWord != 0 ? options.rdramSizeWord
                                                       : static_cast<uint32_t>(rdramSize));
-        PutBE32(header, 8, 0x80371240);
-        std::string name = options.gameName;
-        name.resize(20, ' ');
-        std::copy(name.begin(), name.end(), header.begin() + 40);
-        header[67] = 'N';
-        header[68] = 'G';
-        header[69] = 'E';
-        header[70] =
-            options.region == Region::Ntsc ? 'E' : options.region == Region::Pal ? 'P' : 'J';
-        header[71] = 0;
+        if (options.cartridgeHeader.size() == kCartridgeHeader) {
+            std::copy(options.cartridgeHeader.begin(), options.cartridgeHeader.end(),
+                      header.begin() + 8);
+        } else {
+            PutBE32(header, 8, 0x80371240);
+            std::string name = options.gameName;
+            name.resize(20, ' ');
+            std::copy(name.begin(), name.end(), header.begin() + 40);
+            header[67] = 'N';
+            header[68] = 'G';
+            header[69] = 'E';
+            header[70] =
+                options.region == Region::Ntsc ? 'E' : options.region == Region::Pal ? 'P' : 'J';
+            header[71] = 0;
+        }
     }
 
     GeneratedState state;
-    state.tableRoot = options.region == Region::Pal ? 0x80073B0C : 0x8008C72C;
-
-    // Record order: the others spread evenly among the faces.
-    const int real = std::max(0, options.faces) + std::max(0, options.others);
-    std::vector<bool> isFace;
-    for (int f = 0, o = 0; f + o < real;) {
-        const bool takeOther = o < options.others &&
-                               (f >= options.faces || (o + 1) * (options.faces + 1) <=
-                                                          (f + 1) * (options.others + 1));
-        isFace.push_back(!takeOther);
-        takeOther ? ++o : ++f;
+    PlantTable(rdram, options, tableStart, textureTop, random, state);
+    if (options.cartridgeHeader.size() == kCartridgeHeader &&
+        options.layout == Layout::Project64Classic) {
+        QuietMachine(header, rdram);
     }
-    int count = options.table == TableShape::Empty ? 0 : real;
-    if (options.table == TableShape::OverFull) {
-        while (count < 513) {
-            isFace.push_back(false);
-            ++count;
-        }
-    }
-
-    uint32_t address = textureTop;
-    int faceNumber = 0;
-    int otherNumber = 0;
-    int shortFaceAt = -1;
-    int aboveAt = -1;
-    for (int i = 0; i < count; ++i) {
-        GeneratedTexture t;
-        t.record = i;
-        t.identifier = static_cast<uint16_t>(0x0100 + i * 3);
-        t.face = isFace[static_cast<size_t>(i)];
-        uint32_t extent = 0;
-        if (t.face) {
-            t.width = 32;
-            t.height = 64;
-            t.format = 9;
-            t.byte10 = options.faceByte10;
-            t.faceNumber = faceNumber++;
-            extent = 2560 + 64;
-            // The short face and the misplaced one are the first faces after
-            // record 0, whose size is fixed whatever its extent.
-            if (options.shortFace && i > 0 && shortFaceAt < 0) {
-                extent = 2048;
-                shortFaceAt = i;
-            } else if (options.addressAbovePrevious && i > 0 && aboveAt < 0) {
-                aboveAt = i;
-            }
-        } else {
-            const Shape s = i >= real ? Shape{8, 8, 2} : OtherShape(otherNumber++);
-            t.width = s.width;
-            t.height = s.height;
-            t.format = s.format;
-            t.byte10 = static_cast<uint8_t>(random.Next() >> 24);
-            extent = i >= real ? 128 : ExtentOf(s);
-        }
-        // Each texture's extent runs up to the texture listed before it.
-        address -= extent;
-        t.address = address;
-        state.textures.push_back(t);
-    }
-    if (aboveAt >= 0) {
-        // Move this face into free memory above the first texture.
-        state.textures[static_cast<size_t>(aboveAt)].address = textureTop + 0x1000;
-    }
-    // Written from the last record to the first, so that where a short
-    // texture's bytes run into the texture listed before it, that one wins.
-    for (auto t = state.textures.rbegin(); t != state.textures.rend(); ++t) {
-        const size_t at = t->address & 0xFFFFFF;
-        if (t->face) {
-            WriteFace(rdram, at, t->faceNumber);
-        } else {
-            WriteOtherTexture(rdram, at, static_cast<size_t>(t->width) * t->height, random);
-        }
-    }
-    for (size_t i = 0; i < state.textures.size(); ++i) {
-        GeneratedTexture& t = state.textures[i];
-        t.size = i == 0 ? kFirstRecordSize : state.textures[i - 1].address - t.address;
-    }
-
-    // The table itself, and the two words at the table root.
-    state.tableStart = tableStart;
-    state.tableEnd = tableStart + static_cast<uint32_t>(count) * 16;
-    if (options.table == TableShape::Wrapped) {
-        state.tableEnd = tableStart - 16;
-    }
-    for (const GeneratedTexture& t : state.textures) {
-        const size_t at = (tableStart & 0xFFFFFF) + static_cast<size_t>(t.record) * 16;
-        PutBE16(rdram, at, t.identifier);
-        rdram[at + 2] = 0x12;  // fields the game keeps there; carried unread
-        rdram[at + 3] = 0x34;
-        PutBE32(rdram, at + 4, t.address);
-        rdram[at + 8] = t.width;
-        rdram[at + 9] = t.height;
-        rdram[at + 10] = t.byte10;
-        rdram[at + 11] = t.format;
-        PutBE32(rdram, at + 12, 0xA5A5A5A5);
-    }
-    PutBE32(rdram, state.tableRoot & 0xFFFFFF, state.tableStart);
-    PutBE32(rdram, (state.tableRoot - 8) & 0xFFFFFF, state.tableEnd);
 
     // The state: every block with the bytes of each word reversed, but for
     // mupen64plus's header, which was made in file order.

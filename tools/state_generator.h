@@ -25,6 +25,8 @@ namespace morvane::gen {
 
 enum class Region { Ntsc, Pal, Japan };
 
+constexpr size_t kCartridgeHeader = 64;
+
 enum class TableShape {
     Normal,
     Empty,     // start == end
@@ -54,6 +56,11 @@ struct StateOptions {
     bool shortFace = false;             // one face texture whose extent is 2048 bytes
     uint8_t faceByte10 = 255;           // byte 10 of every face entry: its colours less one
     std::string gameName = "GOLDENEYE";
+    // Project 64: the 64-byte header of a cartridge (.z64, in its own byte
+    // order) to copy into the state instead of a made-up one. The classic
+    // layout then also holds a quiet machine that runs the cartridge's idle
+    // loop (below), so that an emulator running that cartridge loads the state.
+    std::vector<uint8_t> cartridgeHeader;
     size_t truncateTo = 0;              // cut the state to this many bytes; 0 keeps it whole
     size_t trailingBytes = 0;           // bytes after the tail block, inside any container
     uint32_t seed = 1;
@@ -82,6 +89,39 @@ struct GeneratedState {
 };
 
 GeneratedState GenerateSaveState(const StateOptions& options);
+
+// Lays what GenerateSaveState lays into RDRAM, into `memory`, a picture of
+// RDRAM from address 0: the texture table at tableStart, the textures below
+// textureTop and the two words at the release's table root. The result has no
+// file and no state.
+GeneratedState PlantTextureTable(std::vector<uint8_t>& memory, const StateOptions& options,
+                                 uint32_t tableStart, uint32_t textureTop);
+
+// cartridge.cpp
+
+// A tiny cartridge of the project's own that a real emulator boots, so that
+// the tests can have it save states and load ours: a header naming the game
+// and its release, a boot program that copies the cartridge's first megabyte
+// after it into RDRAM at the entry point and then idles there, and in that
+// megabyte the texture table and textures that GenerateSaveState lays, at the
+// release's table root.
+struct GeneratedCartridge {
+    std::vector<uint8_t> rom;     // the cartridge, .z64 byte order
+    std::vector<uint8_t> memory;  // RDRAM from address 0 once the boot program has run
+    std::vector<GeneratedTexture> textures;
+    uint32_t tableStart = 0;
+    uint32_t tableEnd = 0;
+    uint32_t tableRoot = 0;
+};
+
+// Takes the region, the faces, the others, byte 10 of the faces, the name
+// and the seed from `options`.
+GeneratedCartridge GenerateCartridge(const StateOptions& options);
+
+// Where the cartridge's program runs from (its header's entry point), and the
+// two words there that idle: "j kEntryPoint; nop".
+constexpr uint32_t kEntryPoint = 0x80000400;
+std::array<uint32_t, 2> IdleLoop();
 
 // state_options.cpp
 

@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <fstream>
 
 #include "tools/state_generator.h"
 
@@ -21,6 +22,22 @@ bool Pick(const std::string& value, std::initializer_list<std::pair<const char*,
         }
     }
     return false;
+}
+
+// The first 64 bytes of the cartridge file at `path`, which must be in .z64
+// byte order; the release follows from its country code.
+bool ReadCartridgeHeader(const std::string& path, StateOptions& options) {
+    std::vector<uint8_t> header(kCartridgeHeader);
+    std::ifstream file(path, std::ios::binary);
+    file.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    if (!file || header[0] != 0x80 || header[1] != 0x37 || header[2] != 0x12 || header[3] != 0x40) {
+        return false;
+    }
+    options.cartridgeHeader = header;
+    options.region = header[0x3E] == 'P'   ? Region::Pal
+                     : header[0x3E] == 'J' ? Region::Japan
+                                           : Region::Ntsc;
+    return true;
 }
 
 // One option and its value, if it takes one; false when the value is bad.
@@ -111,6 +128,9 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
         options.zipEntryName = v;
         return true;
     }
+    if (arg == "--cartridge-header") {
+        return ReadCartridgeHeader(v, options);
+    }
     if (arg == "--game") {
         options.gameName = v;
         return true;
@@ -122,7 +142,8 @@ bool TakesValue(const std::string& arg) {
     return arg == "--layout" || arg == "--container" || arg == "--region" || arg == "--table" ||
            arg == "--rdram" || arg == "--rdram-word" || arg == "--mupen-version" ||
            arg == "--seed" || arg == "--faces" || arg == "--others" || arg == "--truncate" ||
-           arg == "--trailing" || arg == "--md5" || arg == "--entry" || arg == "--game";
+           arg == "--trailing" || arg == "--md5" || arg == "--entry" || arg == "--game" ||
+           arg == "--cartridge-header";
 }
 
 bool IsFlag(const std::string& arg) {
