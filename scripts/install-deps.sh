@@ -18,6 +18,9 @@ packages=(
     libbenchmark-dev time
     # the fuzz targets (clang's libFuzzer and sanitizer runtimes) and memcheck
     clang-14 libclang-rt-14-dev valgrind
+    # the desktop entry, MIME type and AppStream metainfo, checked by their
+    # own validators; the Debian package and its dependencies (dpkg-shlibdeps)
+    desktop-file-utils shared-mime-info appstream dpkg-dev file
 )
 
 missing=()
