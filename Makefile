@@ -21,7 +21,7 @@ SANITIZE_BUILD ?= build-sanitize
 # packager makes one, leaves them warnings.
 WERROR := -DMORVANE_WERROR=ON
 
-.PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize
+.PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize package
 
 all: build
 
@@ -68,6 +68,10 @@ screenshot: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# `make package`: the Debian package, morvane_VERSION_ARCH.deb in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_BENCH=ON
