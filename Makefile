@@ -17,7 +17,11 @@ FUZZ_SECONDS ?= 60
 FUZZ_CXX ?= clang++-14
 SANITIZE_BUILD ?= build-sanitize
 
-.PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize
+# Warnings are errors in every build that CI runs; a plain CMake build, as a
+# packager makes one, leaves them warnings.
+WERROR := -DMORVANE_WERROR=ON
+
+.PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize package
 
 all: build
 
@@ -25,7 +29,7 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
@@ -65,6 +69,10 @@ screenshot: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# `make package`: the Debian package, morvane_VERSION_ARCH.deb in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morvane-bench morvane-bench-gallery \
@@ -82,7 +90,7 @@ bench: deps
 
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DMORVANE_FUZZ=ON -DMORVANE_BUILD_APP=OFF
+		-DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DMORVANE_FUZZ=ON -DMORVANE_BUILD_APP=OFF $(WERROR)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 fuzz: fuzz-build
@@ -90,7 +98,7 @@ fuzz: fuzz-build
 
 sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DMORVANE_SANITIZE=ON -DMORVANE_BUILD_APP=OFF
+		-DMORVANE_SANITIZE=ON -DMORVANE_BUILD_APP=OFF $(WERROR)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 

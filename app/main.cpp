@@ -7,9 +7,17 @@
 
 namespace {
 
-bool AsksForVersion(int argc, char** argv) {
+const char kUsage[] =
+    "usage: morvane [STATE]\n"
+    "       morvane --help | --version\n"
+    "Opens the window, and the save state STATE in it when one is given.\n";
+
+bool Asks(int argc, char** argv, const char* option) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
+        if (std::strcmp(argv[i], "--") == 0) {
+            return false;
+        }
+        if (std::strcmp(argv[i], option) == 0) {
             return true;
         }
     }
@@ -19,8 +27,8 @@ bool AsksForVersion(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Answered without a window, so that it works where there is no display.
-    if (AsksForVersion(argc, argv)) {
+    // Answered without a window, so that they work where there is no display.
+    if (Asks(argc, argv, "--version")) {
         const QCoreApplication core(argc, argv);
         const QByteArray line = (QCoreApplication::applicationName() + QLatin1Char(' ') +
                                  morvane::app::ReadVersionInfo().fileVersion)
@@ -28,6 +36,17 @@ int main(int argc, char** argv) {
         std::printf("%s\n", line.constData());
         return 0;
     }
+    if (Asks(argc, argv, "--help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     morvane::app::CMorvaneApp app(argc, argv);
-    return app.InitInstance();
+    // The toolkit has taken its own options (-platform and the like) by now.
+    QString state;
+    QString problem;
+    if (!morvane::app::StateToOpen(app.arguments(), state, problem)) {
+        std::fprintf(stderr, "morvane: %s\n%s", problem.toLocal8Bit().constData(), kUsage);
+        return 2;
+    }
+    return app.InitInstance(state);
 }

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 
 #include "app/about_dialog.h"
 #include "app/dialog_units.h"
@@ -79,9 +80,14 @@ void CMainDialog::DoDataExchange() {
     setAcceptDrops(true);
 }
 
-int CMainDialog::DoModal() {
+int CMainDialog::DoModal(const QString& state) {
     if (!OnInitDialog()) {
         return -1;
+    }
+    // Queued, so that it runs in the window's own loop: the window is on the
+    // screen and owns any message box that the load shows.
+    if (!state.isEmpty()) {
+        QTimer::singleShot(0, this, [this, state] { LoadSaveStateFrom(state); });
     }
     return exec();
 }

@@ -41,7 +41,8 @@ public:
 
     // Initialises the window (the About box included) and runs it modally.
     // QDialog::Rejected when it has been closed; -1 when it could not start.
-    int DoModal();
+    // A `state` is loaded as Browse would load it, once the window is shown.
+    int DoModal(const QString& state = QString());
 
     // main_dialog.cpp
 

@@ -21,6 +21,7 @@ namespace {
 
 const char kUsage[] =
     "usage: morvane-cli COMMAND ...\n"
+    "       morvane-cli --help | --version\n"
     "\n"
     "Commands:\n"
     "  info STATE [--json]\n"
@@ -77,9 +78,19 @@ private:
     bool m_refused = false;
 };
 
-int Usage(std::ostream& err) {
-    err << kUsage;
+// A usage error: what could not be taken, then the usage.
+int Usage(std::ostream& err, const std::string& problem) {
+    err << "morvane-cli: " << problem << "\n" << kUsage;
     return 2;
+}
+
+// Names the argument a command had too many of, or what it lacks.
+int CountUsage(std::ostream& err, const std::vector<std::string>& positional, size_t wanted,
+               const std::string& command, const char* needs) {
+    if (positional.size() > wanted) {
+        return Usage(err, "unexpected argument '" + positional[wanted] + "'");
+    }
+    return Usage(err, command + " needs " + needs);
 }
 
 int Refuse(std::ostream& err, Error error) {
@@ -97,6 +108,7 @@ struct Arguments {
     bool json = false;
     bool dither = false;
     bool ok = true;
+    std::string problem;  // the first argument that could not be taken, and why
 };
 
 enum Option : unsigned {
@@ -108,21 +120,33 @@ enum Option : unsigned {
 
 Arguments ParseArguments(const std::vector<std::string>& args, unsigned options) {
     Arguments parsed;
+    const auto refuse = [&parsed](const std::string& problem) {
+        if (parsed.ok) {
+            parsed.problem = problem;
+        }
+        parsed.ok = false;
+    };
+    const auto takeValue = [&](size_t& i, std::string& value) {
+        const std::string& arg = args[i];
+        if (i + 1 >= args.size()) {
+            refuse("option '" + arg + "' needs a value");
+        } else if (!value.empty()) {
+            refuse("option '" + arg + "' given twice");
+        }
+        value = i + 1 < args.size() ? args[++i] : "";
+    };
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
         if ((options & kOutputOption) && (arg == "-o" || arg == "--output")) {
-            parsed.ok = parsed.ok && hasValue && parsed.output.empty();
-            parsed.output = hasValue ? args[++i] : "";
+            takeValue(i, parsed.output);
         } else if ((options & kFormatOption) && arg == "--format") {
-            parsed.ok = parsed.ok && hasValue && parsed.format.empty();
-            parsed.format = hasValue ? args[++i] : "";
+            takeValue(i, parsed.format);
         } else if ((options & kJsonOption) && arg == "--json") {
             parsed.json = true;
         } else if ((options & kDitherOption) && arg == "--dither") {
             parsed.dither = true;
         } else if (arg.starts_with("--")) {
-            parsed.ok = false;
+            refuse("unknown option '" + arg + "' for " + args[0]);
         } else {
             parsed.positional.push_back(arg);
         }
@@ -248,8 +272,14 @@ std::string PictureName(int32_t record, const char* extension) {
 int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const Arguments parsed = ParseArguments(args, kFormatOption);
     const std::string format = parsed.format.empty() ? "bmp" : parsed.format;
-    if (!parsed.ok || parsed.positional.size() != 2 || (format != "bmp" && format != "png")) {
-        return Usage(err);
+    if (!parsed.ok) {
+        return Usage(err, parsed.problem);
+    }
+    if (parsed.positional.size() != 2) {
+        return CountUsage(err, parsed.positional, 2, "export", "STATE and DIR");
+    }
+    if (format != "bmp" && format != "png") {
+        return Usage(err, "--format takes bmp or png, not '" + format + "'");
     }
     const std::string& statePath = parsed.positional[0];
     const std::filesystem::path dir = parsed.positional[1];
@@ -321,15 +351,20 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     // replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither]
     const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption);
     const std::vector<std::string>& positional = parsed.positional;
-    if (!parsed.ok || positional.size() < 3 || positional.size() % 2 != 1) {
-        return Usage(err);
+    if (!parsed.ok) {
+        return Usage(err, parsed.problem);
+    }
+    if (positional.size() < 3 || positional.size() % 2 != 1) {
+        return positional.size() < 3
+                   ? Usage(err, "replace needs STATE, RECORD and PICTURE")
+                   : Usage(err, "no PICTURE after RECORD '" + positional.back() + "'");
     }
     const std::string& statePath = positional[0];
     std::vector<std::pair<int32_t, std::string>> replacements;
     for (size_t i = 1; i < positional.size(); i += 2) {
         int32_t record = 0;
         if (!ParseRecord(positional[i], record)) {
-            return Usage(err);
+            return Usage(err, "'" + positional[i] + "' is not a record index");
         }
         replacements.emplace_back(record, positional[i + 1]);
     }
@@ -376,8 +411,11 @@ bool PictureRecord(const std::string& name, int32_t& record) {
 int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     // import STATE DIR [-o OUT] [--dither]
     const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption);
-    if (!parsed.ok || parsed.positional.size() != 2) {
-        return Usage(err);
+    if (!parsed.ok) {
+        return Usage(err, parsed.problem);
+    }
+    if (parsed.positional.size() != 2) {
+        return CountUsage(err, parsed.positional, 2, "import", "STATE and DIR");
     }
     const std::string& statePath = parsed.positional[0];
     const std::filesystem::path dir = parsed.positional[1];
@@ -448,17 +486,24 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        return Usage(err);
+        return Usage(err, "no command given");
     }
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
         return 0;
     }
+    if (command == "--version") {
+        out << "morvane-cli " << MORVANE_VERSION << "\n";
+        return 0;
+    }
     if (command == "info" || command == "list") {
         const Arguments parsed = ParseArguments(args, kJsonOption);
-        if (!parsed.ok || parsed.positional.size() != 1) {
-            return Usage(err);
+        if (!parsed.ok) {
+            return Usage(err, parsed.problem);
+        }
+        if (parsed.positional.size() != 1) {
+            return CountUsage(err, parsed.positional, 1, command, "STATE");
         }
         return command == "info" ? Info(parsed.positional[0], parsed.json, out, err)
                                  : List(parsed.positional[0], parsed.json, out, err);
@@ -472,7 +517,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "import") {
         return Import(args, out, err);
     }
-    return Usage(err);
+    return Usage(err, "unknown command '" + command + "'");
 }
 
 }  // namespace morvane::cli

@@ -21,6 +21,9 @@ packages=(
     # make test: a real N64 emulator core (test dependency only) that saves the
     # states Morvane reads and loads the states Morvane writes; its RSP plugin
     libmupen64plus2 libmupen64plus-dev mupen64plus-rsp-hle
+    # the desktop entry, MIME type and AppStream metainfo, checked by their
+    # own validators; the Debian package and its dependencies (dpkg-shlibdeps)
+    desktop-file-utils shared-mime-info appstream dpkg-dev file
 )
 
 missing=()

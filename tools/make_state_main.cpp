@@ -12,6 +12,7 @@ namespace {
 
 const char kUsage[] =
     "usage: morvane-make-state [options] OUT\n"
+    "       morvane-make-state --help | --version\n"
     "  --layout classic|wide|fork|mupen64plus\n"
     "                            Project 64's classic, 64-bit or fork layout, or\n"
     "                            mupen64plus (default classic)\n"
@@ -40,15 +41,21 @@ const char kUsage[] =
     "  --bitmap N                write drawn face N as a 32x64, 256-colour bitmap\n"
     "                            instead of a save state\n";
 
+int Usage(const std::string& problem) {
+    std::cerr << "morvane-make-state: " << problem << "\n" << kUsage;
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace morvane::gen;
     StateOptions options;
     std::vector<std::string> rest;
-    if (!ParseStateOptions(std::vector<std::string>(argv + 1, argv + argc), options, rest)) {
-        std::cerr << kUsage;
-        return 2;
+    std::string refused;
+    if (!ParseStateOptions(std::vector<std::string>(argv + 1, argv + argc), options, rest,
+                           &refused)) {
+        return Usage("cannot take '" + refused + "'");
     }
     std::string out;
     int bitmapFace = -1;
@@ -58,24 +65,25 @@ int main(int argc, char** argv) {
             std::cout << kUsage;
             return 0;
         }
+        if (arg == "--version") {
+            std::cout << "morvane-make-state " << MORVANE_VERSION << "\n";
+            return 0;
+        }
         if (arg == "--bitmap" && i + 1 < rest.size()) {
             char* end = nullptr;
             const long n = std::strtol(rest[++i].c_str(), &end, 10);
             if (*end != '\0' || n < 0 || n > 1000) {
-                std::cerr << kUsage;
-                return 2;
+                return Usage("cannot take '--bitmap " + rest[i] + "'");
             }
             bitmapFace = static_cast<int>(n);
         } else if (!arg.empty() && arg[0] != '-' && out.empty()) {
             out = arg;
         } else {
-            std::cerr << kUsage;
-            return 2;
+            return Usage("cannot take '" + arg + "'");
         }
     }
     if (out.empty()) {
-        std::cerr << kUsage;
-        return 2;
+        return Usage("no OUT given");
     }
     const std::vector<uint8_t> bytes =
         bitmapFace >= 0 ? FaceBitmap(bitmapFace) : GenerateSaveState(options).file;

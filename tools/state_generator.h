@@ -127,9 +127,10 @@ std::array<uint32_t, 2> IdleLoop();
 
 // Reads morvane-make-state's state options (--layout, --faces and the rest, as
 // its usage lists them) into `options`. Every other argument goes to `rest`,
-// in order. False when an option's value is missing or bad.
+// in order. False when an option's value is missing or bad; `refused` then
+// names the option.
 bool ParseStateOptions(const std::vector<std::string>& args, StateOptions& options,
-                       std::vector<std::string>& rest);
+                       std::vector<std::string>& rest, std::string* refused = nullptr);
 
 // The MD5 that mupen64plus's ROM database gives each release's good dump.
 std::string GoldeneyeMd5(Region region);

@@ -154,13 +154,16 @@ bool IsFlag(const std::string& arg) {
 }  // namespace
 
 bool ParseStateOptions(const std::vector<std::string>& args, StateOptions& options,
-                       std::vector<std::string>& rest) {
+                       std::vector<std::string>& rest, std::string* refused) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (IsFlag(arg)) {
             ParseOne(arg, nullptr, options);
         } else if (TakesValue(arg)) {
             if (i + 1 >= args.size() || !ParseOne(arg, &args[i + 1], options)) {
+                if (refused != nullptr) {
+                    *refused = i + 1 < args.size() ? arg + " " + args[i + 1] : arg;
+                }
                 return false;
             }
             ++i;

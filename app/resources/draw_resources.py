@@ -5,6 +5,9 @@ The pictures are drawn from a few ellipses so that they can be changed here
 and drawn again: run this script, then commit the files it writes.
 
   morvane-32.png, morvane-16.png  the program icon, 16 colours each
+  icons/morvane-N.png             the icon for the desktop at 48, 64, 128 and
+                                  256 pixels, smoothed, with an alpha channel
+  icons/morvane.svg               the same face as a scalable drawing
   about.bmp                       the About picture, 124 x 78, 256 colours
 """
 
@@ -86,6 +89,109 @@ def draw_icon(size):
                optimize=False)
 
 
+# Outside the head, this far from it (in face units), is the dark outline of
+# the desktop icons.
+OUTLINE_WIDTH = 0.035
+
+
+def head_outline(x, y):
+    """Whether (x, y) lies in the outline band round the head."""
+    w = OUTLINE_WIDTH
+    return (inside(x, y, 0.5, 0.55, 0.30 + w, 0.38 + w) or
+            (inside(x, y, 0.5, 0.42, 0.36 + w, 0.32 + w) and y < 0.62 + w * 0.5))
+
+
+def draw_large_icon(size):
+    """The face for the desktop: each pixel the mean of 4 x 4 samples, with alpha."""
+    samples = 4
+    colours = dict(enumerate(ICON_PALETTE))
+    image = Image.new("RGBA", (size, size))
+    pixels = []
+    for py in range(size):
+        for px in range(size):
+            total = [0, 0, 0, 0]
+            for sy in range(samples):
+                for sx in range(samples):
+                    x = (px + (sx + 0.5) / samples) / size
+                    y = (py + (sy + 0.5) / samples) / size
+                    part = face_part(x, y)
+                    if part == TRANSPARENT and head_outline(x, y):
+                        part = OUTLINE
+                    if part == TRANSPARENT:
+                        continue
+                    colour = colours[part]
+                    for i in range(3):
+                        total[i] += colour[i]
+                    total[3] += 1
+            covered = total[3]
+            if covered == 0:
+                pixels.append((0, 0, 0, 0))
+                continue
+            pixels.append(tuple(round(total[i] / covered) for i in range(3)) +
+                          (round(255 * covered / (samples * samples)),))
+    image.putdata(pixels)
+    os.makedirs(os.path.join(HERE, "icons"), exist_ok=True)
+    image.save(os.path.join(HERE, "icons", "morvane-%d.png" % size), optimize=True)
+
+
+def svg_colour(part):
+    return "#%02x%02x%02x" % ICON_PALETTE[part]
+
+
+def svg_ellipse(cx, cy, rx, ry, fill, extra=""):
+    return ('<ellipse cx="%.2f" cy="%.2f" rx="%.2f" ry="%.2f" fill="%s"%s/>' %
+            (cx * 256, cy * 256, rx * 256, ry * 256, svg_colour(fill), extra))
+
+
+def svg_points(points):
+    return " ".join("%.2f,%.2f" % (x * 256, y * 256) for x, y in points)
+
+
+def draw_svg():
+    """The same face from the same ellipses, painted from the back to the front."""
+    w = OUTLINE_WIDTH
+    fringe = [(i / 64.0, 0.30 + 0.04 * math.sin(i / 64.0 * 18.0)) for i in range(65)]
+    stripes = []
+    for k in range(-1, 11):
+        stripes.append('<polygon points="%s" fill="%s"/>' % (
+            svg_points([(k / 7.0, 0.0), ((k + 0.25) / 7.0, 0.0),
+                        ((k + 0.25 - 3) / 7.0, 1.0), ((k - 3) / 7.0, 1.0)]),
+            svg_colour(HAIR_LIGHT)))
+    eyes = []
+    for cx in (0.37, 0.63):
+        eyes.append('<rect x="%.2f" y="%.2f" width="%.2f" height="%.2f" fill="%s"/>' % (
+            (cx - 0.09) * 256, 0.43 * 256, 0.18 * 256, 0.03 * 256, svg_colour(BROW)))
+        eyes.append(svg_ellipse(cx, 0.53, 0.085, 0.055, EYE_WHITE))
+        eyes.append(svg_ellipse(cx, 0.53, 0.035, 0.045, IRIS))
+    lines = [
+        '<?xml version="1.0" encoding="UTF-8"?>',
+        '<!-- Drawn by draw_resources.py; change it there and draw again. -->',
+        '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">',
+        '<defs>',
+        '<clipPath id="aboveChin"><rect x="0" y="0" width="256" height="%.2f"/></clipPath>' %
+        (0.62 * 256),
+        '<clipPath id="outlineAboveChin"><rect x="0" y="0" width="256" height="%.2f"/>'
+        '</clipPath>' % ((0.62 + w * 0.5) * 256),
+        '<clipPath id="face">%s</clipPath>' % svg_ellipse(0.5, 0.55, 0.30, 0.38, SKIN),
+        '<clipPath id="fringe"><polygon points="%s"/></clipPath>' %
+        svg_points([(1.0, 0.0), (0.0, 0.0)] + fringe),
+        '</defs>',
+        svg_ellipse(0.5, 0.42, 0.36 + w, 0.32 + w, OUTLINE, ' clip-path="url(#outlineAboveChin)"'),
+        svg_ellipse(0.5, 0.55, 0.30 + w, 0.38 + w, OUTLINE),
+        svg_ellipse(0.5, 0.42, 0.36, 0.32, HAIR, ' clip-path="url(#aboveChin)"'),
+        svg_ellipse(0.5, 0.55, 0.30, 0.38, SKIN),
+        '<g clip-path="url(#face)"><g clip-path="url(#fringe)">',
+        '<rect x="0" y="0" width="256" height="256" fill="%s"/>' % svg_colour(HAIR),
+    ] + stripes + [
+        '</g></g>',
+        svg_ellipse(0.5, 0.64, 0.035, 0.06, SHADOW),
+        svg_ellipse(0.5, 0.77, 0.12, 0.04, MOUTH),
+    ] + eyes + ['</svg>']
+    os.makedirs(os.path.join(HERE, "icons"), exist_ok=True)
+    with open(os.path.join(HERE, "icons", "morvane.svg"), "w") as svg:
+        svg.write("\n".join(lines) + "\n")
+
+
 def mix(a, b, t):
     return tuple(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
 
@@ -159,4 +265,7 @@ def draw_about():
 if __name__ == "__main__":
     draw_icon(32)
     draw_icon(16)
+    for large in (48, 64, 128, 256):
+        draw_large_icon(large)
+    draw_svg()
     draw_about()

@@ -13,6 +13,8 @@
 
 #include "app/dialog_units.h"
 #include "app/main_dialog.h"
+#include "app/morvane_app.h"
+#include "app/prompts.h"
 #include "app/strings.h"
 #include "app_test_support.h"
 #include "catalogue/session.h"
@@ -69,6 +71,7 @@ private slots:
     void withoutTheBufferTheProgramSaysSoAndStops();
     void messageBoxesBearTheApplicationsName();
     void versionOptionPrintsTheVersionBlock();
+    void aStateOnTheCommandLineOpensOnceTheWindowIsUp();
 };
 
 void MainDialogTest::startUpShowsTheAboutBoxFirstThenTheWindow() {
@@ -371,6 +374,75 @@ void MainDialogTest::versionOptionPrintsTheVersionBlock() {
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()),
              QStringLiteral("morvane 1.0.0.1\n"));
+}
+
+// `morvane STATE`, as a file manager starts it: the About box first, then the
+// window, and the state loads in the window's loop as Browse loads it.
+void MainDialogTest::aStateOnTheCommandLineOpensOnceTheWindowIsUp() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    morvane::gen::StateOptions options;
+    options.faces = 3;
+    const QString good = folder.filePath(QStringLiteral("GOLDENEYE.pj"));
+    morvane::apptest::WriteState(good, options);
+    options.gameName = "PERFECTDARK";
+    const QString otherGame = folder.filePath(QStringLiteral("other.pj"));
+    morvane::apptest::WriteState(otherGame, options);
+
+    struct Seen {
+        int itemsBeforeTheLoop = -1;
+        bool visible = false;
+        QString status;
+        int items = -1;
+    };
+    const auto open = [](const QString& path, ScriptedPrompts& prompts) {
+        CMainDialog dialog(prompts);
+        Seen seen;
+        // Posted while the About box runs, so ahead of the load; the check it
+        // posts in turn comes after it.
+        prompts.onModal = [&](QDialog&) {
+            QTimer::singleShot(0, &dialog, [&] {
+                seen.itemsBeforeTheLoop = morvane::apptest::TextureList(dialog)->count();
+                QTimer::singleShot(0, &dialog, [&] {
+                    seen.visible = dialog.isVisible();
+                    seen.status = morvane::apptest::StatusLine(dialog)->text();
+                    seen.items = morvane::apptest::TextureList(dialog)->count();
+                    dialog.reject();
+                });
+            });
+        };
+        dialog.DoModal(path);
+        return seen;
+    };
+
+    ScriptedPrompts prompts;
+    const Seen loaded = open(good, prompts);
+    QCOMPARE(prompts.modals.size(), size_t{1});
+    QVERIFY(!prompts.modals[0].ownerVisible);
+    QCOMPARE(loaded.itemsBeforeTheLoop, 0);
+    QVERIFY(loaded.visible);
+    QCOMPARE(loaded.status, QStringLiteral("Extracted 3 textures"));
+    QCOMPARE(loaded.items, 3);
+    QVERIFY(prompts.fileDialogs.isEmpty());
+    QVERIFY(prompts.messages.empty());
+
+    ScriptedPrompts refusedPrompts;
+    const Seen refused = open(otherGame, refusedPrompts);
+    QCOMPARE(refusedPrompts.MessageTexts(),
+             QStringList{QStringLiteral("Not a valid Goldeneye PJ64 file")});
+    QCOMPARE(refused.items, 0);
+
+    QString state;
+    QString problem;
+    const QString program = QStringLiteral("morvane");
+    QVERIFY(morvane::app::StateToOpen({program, QStringLiteral("--"), QStringLiteral("-a.pj")},
+                                      state, problem));
+    QCOMPARE(state, QStringLiteral("-a.pj"));
+    QVERIFY(!morvane::app::StateToOpen({program, QStringLiteral("a.pj"), QStringLiteral("b.pj")},
+                                       state, problem));
+    QCOMPARE(problem, QStringLiteral("unexpected argument 'b.pj': one state at a time"));
+    QVERIFY(!morvane::app::StateToOpen({program, QStringLiteral("--frob")}, state, problem));
+    QCOMPARE(problem, QStringLiteral("unknown option '--frob'"));
 }
 
 QTEST_MAIN(MainDialogTest)

@@ -160,16 +160,35 @@ TEST_F(CliTest, AMissingStateCannotBeOpened) {
     EXPECT_EQ(run.err, "Could not open file.\n");
 }
 
-TEST_F(CliTest, UsageErrorsAndHelp) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"info"}, {"list", "a", "b"}, {"frobnicate", "x"}}) {
-        const ToolRun run = RunTool(args);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_NE(run.err.find("usage: morvane-cli"), std::string::npos);
+TEST_F(CliTest, UsageErrorsNameWhatTheyCouldNotTake) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string firstLine;
+    };
+    for (const Case& c : {
+             Case{{}, "no command given"},
+             Case{{"info"}, "info needs STATE"},
+             Case{{"list", "a", "b"}, "unexpected argument 'b'"},
+             Case{{"frobnicate", "x"}, "unknown command 'frobnicate'"},
+             Case{{"info", "a", "--jsn"}, "unknown option '--jsn' for info"},
+             Case{{"export", "a", "d", "--format", "gif"}, "--format takes bmp or png, not 'gif'"},
+             Case{{"import", "a", "d", "-o"}, "option '-o' needs a value"},
+             Case{{"replace", "a", "-o", "x", "--output", "y", "1", "p"},
+                  "option '--output' given twice"},
+             Case{{"replace", "a", "one", "p"}, "'one' is not a record index"},
+             Case{{"replace", "a", "1", "p", "2"}, "no PICTURE after RECORD '2'"},
+         }) {
+        const ToolRun run = RunTool(c.args);
+        EXPECT_EQ(run.status, 2) << c.firstLine;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "morvane-cli: " + c.firstLine);
+        EXPECT_NE(run.err.find("usage: morvane-cli"), std::string::npos) << c.firstLine;
     }
     const ToolRun help = RunTool({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: morvane-cli"), std::string::npos);
+    const ToolRun version = RunTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "morvane-cli " MORVANE_VERSION "\n");
 }
 
 }  // namespace

@@ -51,7 +51,10 @@ bool RunPillow(const std::string& script, const std::vector<std::filesystem::pat
     }
     std::string command = python + " -c " + Quote(script);
     for (const std::filesystem::path& argument : arguments) {
-        command += " " + Quote(argument);
+        // Two appends rather than " " + Quote(...): GCC 12 at -O3 mistakes the
+        // temporary's insert at its front for an overlapping copy (-Wrestrict).
+        command += ' ';
+        command += Quote(argument);
     }
     return RunCommand(command);
 }
