@@ -4,6 +4,7 @@
 
 #include "app/morvane_app.h"
 #include "app/version_info.h"
+#include "common/partial_files.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", line.constData());
         return 0;
     }
+    // A window closed by a signal (a logout's SIGHUP) leaves no partial save.
+    morvane::InstallPartialFileCleanup();
     morvane::app::CMorvaneApp app(argc, argv);
     return app.InitInstance();
 }
