@@ -199,7 +199,21 @@ Error ReadZipState(std::span<const uint8_t> archive, IsStateStart isState,
     if (count < 0) {
         return Error::DamagedArchive;
     }
+    // An encrypted entry cannot be opened without its password, which we do
+    // not have: it is passed over (and carried through unchanged on write).
+    // Only when no other entry holds a state does it count against the file.
+    bool passedOverEncrypted = false;
     for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(zip, index, 0, &stat) != 0) {
+            return Error::DamagedArchive;
+        }
+        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+            stat.encryption_method != ZIP_EM_NONE) {
+            passedOverEncrypted = true;
+            continue;
+        }
         zip_file_t* file = zip_fopen_index(zip, index, 0);
         if (file == nullptr) {
             return Error::DamagedArchive;
@@ -221,7 +235,7 @@ Error ReadZipState(std::span<const uint8_t> archive, IsStateStart isState,
         entry = index;
         return Error::None;
     }
-    return Error::NoStateInArchive;
+    return passedOverEncrypted ? Error::DamagedArchive : Error::NoStateInArchive;
 }
 
 bool ReplaceZipState(std::span<const uint8_t> archive, uint64_t entry,

@@ -44,9 +44,11 @@ bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file);
 // state's magic. ReadZipState takes the first entry for which this holds.
 using IsStateStart = bool (*)(std::span<const uint8_t> start);
 
-// Finds the state entry and decompresses it, checking its CRC. DamagedArchive
-// when the archive or the entry cannot be read, NoStateInArchive when no entry
-// starts with a state magic, StateTooLarge past kMaxStateSize.
+// Finds the state entry and decompresses it, checking its CRC. Encrypted
+// entries are passed over unread. DamagedArchive when the archive or the entry
+// cannot be read, or when no other entry holds a state but an encrypted one
+// might; NoStateInArchive when no entry starts with a state magic,
+// StateTooLarge past kMaxStateSize.
 Error ReadZipState(std::span<const uint8_t> archive, IsStateStart isState,
                    std::vector<uint8_t>& state, uint64_t& entry);
 
