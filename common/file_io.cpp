@@ -221,8 +221,10 @@ bool WriteFileAtomically(const std::filesystem::path& path,
     for (const std::span<const uint8_t>& piece : pieces) {
         ok = ok && WriteAll(fd, piece);
     }
-    if (std::getenv("MORVANE_TEST_HOLD_PARTIAL") != nullptr) {
-        // Tests stop here to send a signal while the partial file exists.
+    if (const char* hold = std::getenv("MORVANE_TEST_HOLD_PARTIAL");
+        hold != nullptr && path == hold) {
+        // Tests stop a write to this path here, to send a signal while the
+        // partial file exists.
         for (;;) {
             ::pause();
         }
