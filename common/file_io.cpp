@@ -58,7 +58,7 @@ std::string RandomSuffix(int attempt) {
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     uint8_t bytes[kPartialSuffixLength] = {};
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-        timespec now {};
+        timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
         uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^
                        (static_cast<uint64_t>(::getpid()) << 32) ^
@@ -192,8 +192,7 @@ bool WriteFileAtomically(const std::filesystem::path& path,
     }
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const std::string prefix =
-        (directory / PartialFilePrefix(target.filename().string())).string();
+    const std::string prefix = (directory / PartialFilePrefix(target.filename().string())).string();
     PartialFileEntry entry;
     std::string temporary;
     int fd = -1;

@@ -57,8 +57,8 @@ struct OutputCheck {
 
 // What a write to `path` would be refused for before it starts: cheap, for
 // front ends to check an output before they read anything else. A missing
-// file, or a folder that is missing or closed, is left for the write itself
-// to find.
+// file or folder, or a folder that takes no new files, is left for the write
+// itself to find.
 OutputCheck CheckOutputPath(const std::filesystem::path& path);
 
 // Writes the pieces, in order, as the whole content of `path` (its target,

@@ -241,8 +241,8 @@ TEST_F(WriteFaults, AnOutputThatIsNotAFileIsRefusedBeforeTheStateIsRead) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto link = m_dir / "link.pj";
     std::filesystem::create_symlink("fifo.pj", link);
-    for (const auto& [out, kind] : {std::pair{folder, "a folder"}, std::pair{fifo, "a FIFO"},
-                                    std::pair{link, "a FIFO"}}) {
+    for (const auto& [out, kind] :
+         {std::pair{folder, "a folder"}, std::pair{fifo, "a FIFO"}, std::pair{link, "a FIFO"}}) {
         SCOPED_TRACE(out.string());
         const ProcessResult run = RunCli(
             {"replace", missingState.string(), "0", m_pictureB.string(), "-o", out.string()});

@@ -131,9 +131,9 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments, const Proces
             if (!signalled && options.killAfter) {
                 until = std::min(until, start + *options.killAfter);
             }
-            auto left = std::max(std::chrono::nanoseconds(0),
-                                 std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     until - Clock::now()));
+            auto left = std::max(
+                std::chrono::nanoseconds(0),
+                std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now()));
             if (!signalled && options.killWhen) {
                 left = std::min<std::chrono::nanoseconds>(left, std::chrono::microseconds(100));
             }
