@@ -4,6 +4,7 @@
 
 #include "app/morvane_app.h"
 #include "app/version_info.h"
+#include "common/partial_files.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // A window closed by a signal (a logout's SIGHUP) leaves no partial save.
+    morvane::InstallPartialFileCleanup();
     morvane::app::CMorvaneApp app(argc, argv);
     // The toolkit has taken its own options (-platform and the like) by now.
     QString state;

@@ -326,6 +326,18 @@ bool ParseRecord(const std::string& text, int32_t& record) {
     return true;
 }
 
+// Refuses an output that exists and cannot be replaced, with the reason on a
+// line of its own; 0 when there is nothing against it.
+int RefuseOutput(const std::filesystem::path& output, std::ostream& err) {
+    const OutputCheck check = CheckOutputPath(output);
+    if (check.ok()) {
+        return 0;
+    }
+    err << MessageText(Error::CouldNotWriteSaveState) << "\n"
+        << OutputRefusalText(output.string(), check) << "\n";
+    return 1;
+}
+
 bool OutputIsInput(const std::string& output, const std::string& statePath) {
     return !output.empty() &&
            (std::filesystem::path(output) == statePath || SameFile(output, statePath));
@@ -339,6 +351,9 @@ int WriteOutput(const Session& session, const std::string& statePath, const std:
     const std::filesystem::path outPath = output.empty()
                                               ? OutputPathFor(statePath, session.image.format)
                                               : std::filesystem::path(output);
+    if (output.empty() && RefuseOutput(outPath, err) != 0) {
+        return 1;
+    }
     const Error written = WriteSaveState(session.image, outPath);
     if (written != Error::None) {
         return Refuse(err, written);
@@ -370,6 +385,9 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     if (OutputIsInput(parsed.output, statePath)) {
         return Refuse(err, Error::OutputOverwritesInput);
+    }
+    if (!parsed.output.empty() && RefuseOutput(parsed.output, err) != 0) {
+        return 1;
     }
 
     CliUi ui(err);
@@ -421,6 +439,9 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::filesystem::path dir = parsed.positional[1];
     if (OutputIsInput(parsed.output, statePath)) {
         return Refuse(err, Error::OutputOverwritesInput);
+    }
+    if (!parsed.output.empty() && RefuseOutput(parsed.output, err) != 0) {
+        return 1;
     }
     CliUi ui(err);
     const std::unique_ptr<Session> session = Extract(statePath, ui, err);

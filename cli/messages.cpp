@@ -1,6 +1,9 @@
 #include "cli/messages.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstring>
 
 namespace morvane::cli {
 
@@ -44,6 +47,22 @@ std::string FormatText(const SaveStateImage& image) {
             break;
     }
     return text;
+}
+
+std::string OutputRefusalText(const std::string& path, const OutputCheck& check) {
+    if (check.refusal == OutputRefusal::NotARegularFile) {
+        const char* kind = "not a regular file";
+        switch (check.fileType) {
+            case S_IFDIR: kind = "a folder"; break;
+            case S_IFIFO: kind = "a FIFO"; break;
+            case S_IFCHR: kind = "a character device"; break;
+            case S_IFBLK: kind = "a block device"; break;
+            case S_IFSOCK: kind = "a socket"; break;
+            default: break;
+        }
+        return path + " is " + kind + ", not a regular file: it is left as it is";
+    }
+    return path + ": " + std::strerror(check.error);
 }
 
 }  // namespace morvane::cli

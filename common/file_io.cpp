@@ -1,13 +1,19 @@
 #include "common/file_io.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+
+#include "common/partial_files.h"
 
 namespace morvane {
 namespace {
@@ -37,6 +43,73 @@ void SyncDirectory(const std::filesystem::path& directory) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// The longest file name that Linux's file systems take.
+constexpr size_t kNameMax = 255;
+constexpr std::string_view kPartialTag = ".morvane-partial-";
+constexpr size_t kPartialSuffixLength = 6;
+// Symbolic links followed before a chain counts as a loop, as the kernel does.
+constexpr int kMaxLinks = 40;
+
+// Six letters or digits, different at each attempt and in each process.
+std::string RandomSuffix(int attempt) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    uint8_t bytes[kPartialSuffixLength] = {};
+    if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^
+                       (static_cast<uint64_t>(::getpid()) << 32) ^
+                       (static_cast<uint64_t>(attempt) * 0x9E3779B97F4A7C15u);
+        for (uint8_t& byte : bytes) {
+            mix = mix * 6364136223846793005u + 1442695040888963407u;
+            byte = static_cast<uint8_t>(mix >> 56);
+        }
+    }
+    std::string suffix(kPartialSuffixLength, 'X');
+    for (size_t k = 0; k < kPartialSuffixLength; ++k) {
+        suffix[k] = kLetters[bytes[k] % (sizeof kLetters - 1)];
+    }
+    return suffix;
+}
+
+// Follows `path` through its chain of symbolic links to the name a write
+// replaces or creates, and says what would refuse it. A link's target is
+// taken relative to the folder of the link.
+OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::path& target) {
+    OutputCheck check;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) {
+            check.refusal = OutputRefusal::NotARegularFile;
+            check.error = S_ISDIR(info.st_mode) ? EISDIR : 0;
+            check.fileType = info.st_mode & S_IFMT;
+            return check;
+        }
+    } else if (errno != ENOENT) {
+        check.refusal = OutputRefusal::CannotResolve;
+        check.error = errno;
+        return check;
+    }
+    std::filesystem::path current = path;
+    for (int links = 0;; ++links) {
+        struct stat link {};
+        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            break;  // the file itself, or a name to create
+        }
+        std::error_code error;
+        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
+        if (error || links == kMaxLinks) {
+            check.refusal = OutputRefusal::CannotResolve;
+            check.error = error ? error.value() : ELOOP;
+            return check;
+        }
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    target = current;
+    return check;
 }
 
 }  // namespace
@@ -94,42 +167,81 @@ Error ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& byt
 }
 
 std::string PartialFilePrefix(const std::string& targetName) {
-    return "." + targetName + ".morvane-partial-";
+    // A name of up to 255 bytes is valid, and the prefix and suffix add 24:
+    // keep as much of the name as fits, without splitting a UTF-8 character.
+    constexpr size_t kRoom = kNameMax - 1 - kPartialTag.size() - kPartialSuffixLength;
+    size_t kept = std::min(targetName.size(), kRoom);
+    while (kept > 0 && kept < targetName.size() &&
+           (static_cast<unsigned char>(targetName[kept]) & 0xC0) == 0x80) {
+        --kept;
+    }
+    return "." + targetName.substr(0, kept) + std::string(kPartialTag);
+}
+
+OutputCheck CheckOutputPath(const std::filesystem::path& path) {
+    std::filesystem::path target;
+    return ResolveOutput(path, target);
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability) {
+    std::filesystem::path target;
+    if (!ResolveOutput(path, target).ok()) {
+        return false;
+    }
     const std::filesystem::path directory =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string temporary =
-        (directory / PartialFilePrefix(path.filename().string())).string() + "XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::string prefix = (directory / PartialFilePrefix(target.filename().string())).string();
+    PartialFileEntry entry;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = prefix + RandomSuffix(attempt);
+        fd = CreatePartialFile(temporary.c_str(), entry);
+        if (fd < 0 && errno != EEXIST) {
+            return false;
+        }
+    }
     if (fd < 0) {
         return false;
     }
 
-    // Keep the permissions of the file we replace; a new file gets the usual
-    // rw-r--r--.
-    mode_t mode = 0644;
+    // A replaced file keeps its permissions, but not setuid or setgid: the
+    // new content is not what they were granted for. A new file has the
+    // umask's say, as open gave it. A file system without Unix permissions
+    // refuses the change, which is no reason to refuse the write.
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
+    if (::stat(target.c_str(), &existing) == 0) {
+        ::fchmod(fd, existing.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID));
     }
 
-    bool ok = ::fchmod(fd, mode) == 0;
+    bool ok = true;
     for (const std::span<const uint8_t>& piece : pieces) {
         ok = ok && WriteAll(fd, piece);
+    }
+    if (const char* hold = std::getenv("MORVANE_TEST_HOLD_PARTIAL");
+        hold != nullptr && path == hold) {
+        // Tests stop a write to this path here, to send a signal while the
+        // partial file exists.
+        for (;;) {
+            ::pause();
+        }
     }
     if (durability == Durability::Flush) {
         ok = ok && ::fsync(fd) == 0;
     }
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    // Something other than a regular file may have taken the target's place
+    // while we wrote; it is still never replaced.
+    struct stat now {};
+    ok = ok && (::lstat(target.c_str(), &now) != 0 || S_ISREG(now.st_mode));
+    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
         ::unlink(temporary.c_str());
         return false;
     }
+    entry.Release();
     if (durability == Durability::Flush) {
         SyncDirectory(directory);
     }

@@ -5,7 +5,16 @@
 // is then renamed over the target, so that a crash or a full disk leaves
 // either the old file or the new one, never a mixture. Temporary files are
 // named ".<target name>.morvane-partial-XXXXXX" so that a leftover from a
-// killed process is plainly what it is.
+// killed process is plainly what it is; SIGINT, SIGTERM and SIGHUP remove
+// them (see partial_files.h).
+//
+// The target is what the path names once every symbolic link is followed:
+// a write through a link replaces the file the link points to (creating it
+// when the link dangles) and leaves the link as it is, as editors do. Only a
+// regular file is ever replaced: a folder, FIFO, device or socket in the
+// target's place is refused and left alone.
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -32,15 +41,39 @@ enum class Durability {
     NoFlush,  // still all-or-nothing, but left to the page cache: for exports
 };
 
-// Writes the pieces, in order, as the whole content of `path`, atomically.
-// Returns false when any step fails; the file at `path`, if any, is then
-// untouched and no temporary file is left behind.
+// Why a file cannot be written at an output path, found without writing.
+enum class OutputRefusal : uint8_t {
+    None,
+    NotARegularFile,  // something other than a regular file is there; `fileType` says what
+    CannotResolve,    // the path cannot be looked at; `error` says why (ELOOP for a link loop)
+};
+
+struct OutputCheck {
+    OutputRefusal refusal = OutputRefusal::None;
+    int error = 0;        // an errno value, when the system gave one (EISDIR for a folder)
+    mode_t fileType = 0;  // the S_IFMT bits of what is there, for NotARegularFile
+    bool ok() const { return refusal == OutputRefusal::None; }
+};
+
+// What a write to `path` would be refused for before it starts: cheap, for
+// front ends to check an output before they read anything else. A missing
+// file or folder, or a folder that takes no new files, is left for the write
+// itself to find.
+OutputCheck CheckOutputPath(const std::filesystem::path& path);
+
+// Writes the pieces, in order, as the whole content of `path` (its target,
+// through any symbolic links), atomically. A new file is made with mode 0666
+// narrowed by the umask; a replaced file keeps its mode, without setuid and
+// setgid. Returns false when any step fails, or when CheckOutputPath refuses
+// the path; the file at `path`, if any, is then untouched and no temporary
+// file is left behind.
 bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability = Durability::Flush);
 
 // The prefix of every temporary file name that WriteFileAtomically uses for a
-// target named `targetName`.
+// target named `targetName`. A name too long to take the prefix and suffix
+// within the file system's 255 bytes keeps its first bytes only.
 std::string PartialFilePrefix(const std::string& targetName);
 
 // True when both paths name the same existing file (same device and inode).

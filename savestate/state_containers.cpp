@@ -193,9 +193,11 @@ Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint6
     if (count < 0) {
         return Error::DamagedArchive;
     }
+    // An encrypted entry cannot be opened without its password, which we do
+    // not have: it is passed over (and carried through unchanged on write).
+    // Only when no other entry holds a state does it count against the file.
+    bool passedOverEncrypted = false;
     for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
-        // An encrypted entry cannot be read without its password, and the
-        // emulator never encrypts its state: it is carried, not looked into.
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(zip, index, 0, &stat) != 0) {
@@ -203,6 +205,7 @@ Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint6
         }
         if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
             stat.encryption_method != ZIP_EM_NONE) {
+            passedOverEncrypted = true;
             continue;
         }
         zip_file_t* file = zip_fopen_index(zip, index, 0);
@@ -220,7 +223,7 @@ Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint6
             return Error::None;
         }
     }
-    return Error::NoStateInArchive;
+    return passedOverEncrypted ? Error::DamagedArchive : Error::NoStateInArchive;
 }
 
 struct ZipEntrySource::Entry {

@@ -90,9 +90,10 @@ bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file);
 // state's magic. ReadZipState takes the first entry for which this holds.
 using IsStateStart = bool (*)(std::span<const uint8_t> start);
 
-// Finds the first entry that starts with a state magic. Encrypted entries
-// cannot be that entry and are passed over unread. DamagedArchive when the
-// archive cannot be read, NoStateInArchive when no entry is a state.
+// Finds the first entry that starts with a state magic. Encrypted entries are
+// passed over unread. DamagedArchive when the archive cannot be read, or when
+// no other entry holds a state but an encrypted one might; NoStateInArchive
+// when no entry starts with a state magic.
 Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry);
 
 // Inflates entry `entry` of the archive, checking its CRC at its end; a

@@ -53,6 +53,28 @@ void WriteToVector(png_structp png, png_bytep data, size_t length) {
 
 void FlushNothing(png_structp) {}
 
+// libpng sizes a chunk's buffer from the chunk's length field before it reads
+// the data, so a 200-byte file whose text chunk claims 2 GiB would have it
+// allocate and clear 2 GiB before it finds the file ends. Every chunk up to
+// IEND must lie whole within the file before libpng sees any of it.
+bool ChunksFitTheFile(std::span<const uint8_t> file) {
+    constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
+    constexpr size_t kCrcSize = 4;
+    ByteCursor cursor(file);
+    cursor.Skip(kPngSignature.size());
+    for (;;) {
+        const uint32_t length = cursor.BE32();
+        const std::span<const uint8_t> type = cursor.Bytes(4);
+        if (!cursor.ok() || length > kMaxChunkLength || !cursor.Skip(length) ||
+            !cursor.Skip(kCrcSize)) {
+            return false;
+        }
+        if (std::equal(type.begin(), type.end(), "IEND")) {
+            return true;
+        }
+    }
+}
+
 // Owns libpng's read structures for one decode.
 class PngReadHandle {
 public:
@@ -213,7 +235,7 @@ bool ReadPngSize(std::span<const uint8_t> file, uint32_t& width, uint32_t& heigh
 }
 
 bool DecodePng(std::span<const uint8_t> file, PngPicture& picture) {
-    if (!IsPng(file)) {
+    if (!IsPng(file) || !ChunksFitTheFile(file)) {
         return false;
     }
     PngReadHandle handle;

@@ -1,11 +1,15 @@
-// Real write failures and kills, no mocks: the built morvane-cli replaces a
-// face while the system refuses its write part way, while its folder refuses
-// new files, into a folder that does not exist, and while it is killed at
-// random moments. The earlier output must survive each of them whole.
+// Real write failures, kills and signals, no mocks: the built morvane-cli
+// replaces a face while the system refuses its write part way, while its
+// folder refuses new files, into a folder that does not exist, over things
+// that are not files, while it is killed at random moments, and when SIGINT,
+// SIGTERM or SIGHUP come while it writes. The earlier output must survive
+// each of them whole, and a signal must take the partial file with it.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <csignal>
 #include <optional>
@@ -136,30 +140,86 @@ TEST_F(WriteFaults, AFileSizeLimitFailsTheWriteAndKeepsTheEarlierOutput) {
     EXPECT_TRUE(ReadAll(out) == m_outputB);
 }
 
+// A folder of its own that every user can enter, under the first of the
+// candidates where "nobody" can run a copy of morvane-cli; empty when none.
+// The checkout may lie in a folder closed to others (a fresh mktemp -d,
+// /root), so nothing the tool runs or reads as nobody can stay in it.
+std::filesystem::path FolderNobodyCanUse(std::string& why) {
+    std::vector<std::filesystem::path> candidates;
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (!error) {
+        candidates.push_back(temporary);
+    }
+    candidates.insert(candidates.end(), {"/tmp", "/var/tmp"});
+    for (const std::filesystem::path& base : candidates) {
+        std::string pattern = (base / "morvane-nobody-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            why += base.string() + ": cannot make a folder; ";
+            continue;
+        }
+        const std::filesystem::path folder = pattern;
+        ::chmod(folder.c_str(), 0755);
+        const std::filesystem::path tool = folder / "morvane-cli";
+        std::filesystem::copy_file(CliPath(), tool, error);
+        ProcessOptions options;
+        options.dropRoot = true;
+        const ProcessResult run = RunProcess({tool.string()}, options);
+        if (!error && run.exited && run.status == 2) {
+            return folder;
+        }
+        why += base.string() + ": nobody cannot run the tool there (status " +
+               std::to_string(run.status) + "); ";
+        std::filesystem::remove_all(folder, error);
+    }
+    return {};
+}
+
 TEST_F(WriteFaults, AReadOnlyFolderKeepsTheEarlierOutput) {
     // Root writes wherever it likes, so as root the tool runs as nobody.
     if (::geteuid() == 0 && !NobodyIds()) {
         GTEST_SKIP() << "running as root, and there is no user nobody to run the tool as";
     }
-    const auto locked = m_dir / "locked";
+    std::string why;
+    const std::filesystem::path open = FolderNobodyCanUse(why);
+    if (open.empty()) {
+        GTEST_SKIP() << "no folder where nobody can run a copy of morvane-cli: " << why;
+    }
+    // Everything the tool reads is copied beside it; only the output folder
+    // is closed.
+    const auto state = open / "GOLDENEYE.pj";
+    const auto picture = open / "b.bmp";
+    const auto temporary = open / "tmp";
+    const auto locked = open / "locked";
     const auto out = locked / "out.pj";
+    std::filesystem::copy_file(m_state, state);
+    std::filesystem::copy_file(m_pictureB, picture);
+    std::filesystem::create_directory(temporary);
     std::filesystem::create_directory(locked);
     WriteAll(out, m_outputA);
-    // Everything the tool reads must be readable by nobody; only the output
-    // folder is closed.
-    ::chmod(m_dir.path().c_str(), 0755);
-    ::chmod(m_temporary.c_str(), 01777);
+    ::chmod(state.c_str(), 0644);
+    ::chmod(picture.c_str(), 0644);
+    ::chmod(temporary.c_str(), 01777);
     ::chmod(locked.c_str(), 0555);
     ProcessOptions options;
     options.dropRoot = true;
-    const ProcessResult run = Replace(m_pictureB, out, options);
+    options.environment.emplace_back("TMPDIR", temporary.string());
+    const ProcessResult run =
+        RunProcess({(open / "morvane-cli").string(), "replace", state.string(), "0",
+                    picture.string(), "-o", out.string()},
+                   options);
     ::chmod(locked.c_str(), 0755);
+    const std::vector<uint8_t> after = ReadAll(out);
+    const std::vector<std::string> strays = Strays(locked, {"out.pj"}, "out.pj");
+    const int leftovers = Leftovers(locked, "out.pj");
+    std::error_code ignored;
+    std::filesystem::remove_all(open, ignored);
     ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, kCouldNotWrite);
-    EXPECT_TRUE(ReadAll(out) == m_outputA);
-    EXPECT_EQ(Strays(locked, {"out.pj"}, "out.pj"), std::vector<std::string>{});
-    EXPECT_EQ(Leftovers(locked, "out.pj"), 0);
+    EXPECT_TRUE(after == m_outputA);
+    EXPECT_EQ(strays, std::vector<std::string>{});
+    EXPECT_EQ(leftovers, 0);
 }
 
 TEST_F(WriteFaults, AFolderThatDoesNotExistIsNotMade) {
@@ -171,17 +231,78 @@ TEST_F(WriteFaults, AFolderThatDoesNotExistIsNotMade) {
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
-TEST_F(WriteFaults, AFolderInTheOutputsPlaceIsLeftAlone) {
+TEST_F(WriteFaults, AnOutputThatIsNotAFileIsRefusedBeforeTheStateIsRead) {
+    // The state does not exist: the output's refusal must come first.
+    const auto missingState = m_dir / "missing.pj";
     const auto folder = m_dir / "out.pj";
     std::filesystem::create_directory(folder);
     WriteAll(folder / "inside", {1, 2, 3});
-    const ProcessResult run = Replace(m_pictureB, folder);
-    ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, kCouldNotWrite);
+    const auto fifo = m_dir / "fifo.pj";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto link = m_dir / "link.pj";
+    std::filesystem::create_symlink("fifo.pj", link);
+    for (const auto& [out, kind] :
+         {std::pair{folder, "a folder"}, std::pair{fifo, "a FIFO"}, std::pair{link, "a FIFO"}}) {
+        SCOPED_TRACE(out.string());
+        const ProcessResult run = RunCli(
+            {"replace", missingState.string(), "0", m_pictureB.string(), "-o", out.string()});
+        ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, kCouldNotWrite + out.string() + " is " + kind +
+                               ", not a regular file: it is left as it is\n");
+    }
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     EXPECT_EQ(ReadAll(folder / "inside"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(Leftovers(m_dir.path(), "out.pj"), 0);
+    EXPECT_EQ(Leftovers(m_dir.path(), "fifo.pj"), 0);
+}
+
+TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
+    // MORVANE_TEST_HOLD_PARTIAL stops the write to that path once its partial
+    // file is written, until a signal comes: each lands while the file exists.
+    const auto out = m_dir / "out.pj";
+    WriteAll(out, m_outputA);
+    const auto pictures = m_dir / "pictures";
+    std::filesystem::create_directory(pictures);
+    std::filesystem::copy_file(m_pictureB, pictures / "tex_000.bmp");
+    const auto exported = m_dir / "exported";
+    const std::string state = m_state.string();
+    const struct {
+        std::vector<std::string> arguments;
+        int signal;
+        std::filesystem::path held;  // the write that waits for the signal
+    } runs[] = {
+        {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGINT, out},
+        {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGTERM, out},
+        {{"import", state, pictures.string(), "-o", out.string()}, SIGHUP, out},
+        {{"export", state, exported.string()}, SIGTERM, exported / "tex_000.bmp"},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.arguments[0] + ", signal " + std::to_string(run.signal));
+        auto partialFiles = [&] {
+            int count = 0;
+            std::error_code error;
+            for (std::filesystem::directory_iterator entry(run.held.parent_path(), error), end;
+                 !error && entry != end; entry.increment(error)) {
+                count += entry->path().filename().string().find(".morvane-partial-") !=
+                         std::string::npos;
+            }
+            return count;
+        };
+        ProcessOptions options;
+        options.environment = {{"TMPDIR", m_temporary.string()},
+                               {"MORVANE_TEST_HOLD_PARTIAL", run.held.string()}};
+        options.killWhen = [&] { return partialFiles() > 0; };
+        options.killSignal = run.signal;
+        options.deadline = std::chrono::seconds(60);
+        const ProcessResult result = RunCli(run.arguments, options);
+        EXPECT_FALSE(result.exited) << "exited with " << result.status << ": " << result.err;
+        EXPECT_EQ(result.signal, run.signal);
+        EXPECT_EQ(partialFiles(), 0);
+        EXPECT_TRUE(ReadAll(out) == m_outputA);
+    }
 }
 
 TEST_F(WriteFaults, KillsAtRandomMomentsLeaveTheOldOrTheNewOutputWhole) {

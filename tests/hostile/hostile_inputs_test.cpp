@@ -20,6 +20,8 @@ namespace morvane::test {
 namespace {
 
 const std::filesystem::path kHostile = MORVANE_HOSTILE_DIR;
+// Several times what the largest accepted state needs unpacked and packed.
+constexpr long kMaxPeakMemoryKiB = 512 * 1024;
 
 struct Case {
     std::string input;      // a file of tests/hostile/, a recipe, or @directory, @missing, @fifo
@@ -198,6 +200,12 @@ TEST_P(HostileInput, GivesItsOutcome) {
     for (const auto& [path, bytes] : before) {
         EXPECT_TRUE(ReadAll(path) == bytes) << path << " changed";
     }
+#ifndef MORVANE_SANITIZE
+    // Nothing a file claims may make the tool hold memory out of proportion
+    // to the largest state it accepts (the sanitizers' own memory would
+    // blur the figure).
+    EXPECT_LT(run.peakMemoryKiB, kMaxPeakMemoryKiB);
+#endif
     // A replacement writes its output exactly when it succeeds; nothing else
     // is ever left behind, in the input's folder or the temporary one.
     if (arguments[0] == "replace" || arguments[0] == "import") {

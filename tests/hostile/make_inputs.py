@@ -203,6 +203,13 @@ def pngs():
     write("pngs", "idat-bomb.png", PNG_SIGNATURE + ihdr() + PLTE16 + idat(bytes(16 << 20)) + IEND)
     write("pngs", "many-text-chunks.png",
           indexed_png(extra=b"".join(chunk(b"tEXt", b"Note\0%d" % i) for i in range(200))))
+    # An ancillary chunk whose length says 2 GiB - 1 in a file of a few hundred
+    # bytes: the rest of a good picture follows as the chunk's "data".
+    for kind, start in ((b"tEXt", b"Comment\0"), (b"zTXt", b"Comment\0\0"),
+                        (b"iTXt", b"Comment\0\0\0\0\0"), (b"sPLT", b"Palette\0\x08")):
+        claimed = struct.pack(">I", 0x7FFFFFFF) + kind + start
+        write("pngs", "%s-length-2-31.png" % kind.decode().lower(),
+              PNG_SIGNATURE + ihdr() + claimed + good[len(PNG_SIGNATURE) + 25:])
 
 
 # --- archives and tiny states ----------------------------------------------------------

@@ -324,6 +324,45 @@ TEST(ZippedStates, AStoredStateEntryIsReadAndWrittenBack) {
     EXPECT_TRUE(Same(SaveStateFileBytes(again), state));
 }
 
+TEST(ZippedStates, AnEncryptedEntryIsPassedOverAndCarriedThroughUnchanged) {
+    // The first entry is marked encrypted (traditional PKWARE) in its local
+    // header and in the directory; its bytes stand for the cipher text.
+    const std::vector<uint8_t> secret = {'c', 'i', 'p', 'h', 'e', 'r', 't', 'e', 'x', 't', 0, 1,
+                                         2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    const std::vector<uint8_t> state = ClassicState();
+    std::vector<uint8_t> archive =
+        gen::MakeZip({{"notes.txt", secret, false}, {"GOLDENEYE.pj", state, true}});
+    constexpr size_t kLocalFlags = 6;
+    constexpr size_t kCentralFlags = 8;
+    archive[kLocalFlags] |= 1;
+    const auto central = std::search(archive.begin(), archive.end(), "PK\1\2", "PK\1\2" + 4);
+    ASSERT_NE(central, archive.end());
+    central[kCentralFlags] |= 1;
+
+    SaveStateImage image;
+    ASSERT_EQ(LoadSaveState(image, archive), Error::None);
+    EXPECT_EQ(image.archiveEntry, 1u);
+    EXPECT_TRUE(Same(SaveStateFileBytes(image), state));
+
+    // Written back, the first entry is again at the start, still marked
+    // encrypted, with the same stored bytes.
+    std::vector<uint8_t> packed;
+    ASSERT_EQ(PackSaveStateFile(image, packed), Error::None);
+    ASSERT_GT(packed.size(), 30u);
+    EXPECT_EQ(packed[kLocalFlags] & 1, 1);
+    const size_t nameLength = LoadLE16(packed.data() + 26);
+    const size_t extraLength = LoadLE16(packed.data() + 28);
+    const size_t start = 30 + nameLength + extraLength;
+    ASSERT_EQ(LoadLE32(packed.data() + 18), secret.size());
+    ASSERT_LE(start + secret.size(), packed.size());
+    EXPECT_EQ(std::vector<uint8_t>(packed.begin() + static_cast<ptrdiff_t>(start),
+                                   packed.begin() + static_cast<ptrdiff_t>(start + secret.size())),
+              secret);
+    SaveStateImage again;
+    ASSERT_EQ(LoadSaveState(again, packed), Error::None);
+    EXPECT_TRUE(Same(SaveStateFileBytes(again), state));
+}
+
 // Gzip.
 
 TEST(GzippedStates, OurOutputPassesGzipTestAndUnpacksToTheState) {

@@ -29,6 +29,11 @@ using Clock = std::chrono::steady_clock;
     if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) {
         ::_exit(125);
     }
+    // A shell starts background jobs with SIGINT ignored, and the child
+    // would inherit that.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::signal(signal, SIG_DFL);
+    }
     if (options.fileSizeLimit) {
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
@@ -101,28 +106,40 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments, const Proces
     ProcessResult result;
     bool outOpen = true;
     bool errOpen = true;
-    bool killed = false;
-    const Clock::time_point killAt =
-        start + (options.killAfter
-                     ? *options.killAfter
-                     : std::chrono::duration_cast<std::chrono::microseconds>(options.deadline));
+    bool signalled = false;  // killSignal sent
+    bool killed = false;     // SIGKILL sent
+    const Clock::time_point deadline = start + options.deadline;
     while (outOpen || errOpen) {
-        // Wait for output, or until the moment of the kill.
+        // Wait for output, or until the moment of the signal or the deadline.
         timespec wait{};
         timespec* timeout = nullptr;
         if (!killed) {
-            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(killAt - Clock::now());
-            if (left.count() <= 0 || (options.killWhen && options.killWhen())) {
+            const Clock::time_point now = Clock::now();
+            if (!signalled && ((options.killAfter && now >= start + *options.killAfter) ||
+                               (options.killWhen && options.killWhen()))) {
+                ::kill(pid, options.killSignal);
+                signalled = true;
+                killed = options.killSignal == SIGKILL;
+            }
+            if (!killed && now >= deadline) {
                 ::kill(pid, SIGKILL);
                 killed = true;
-            } else {
-                if (options.killWhen) {
-                    left = std::min<std::chrono::nanoseconds>(left, std::chrono::microseconds(100));
-                }
-                wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
-                wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
-                timeout = &wait;
             }
+        }
+        if (!killed) {
+            Clock::time_point until = deadline;
+            if (!signalled && options.killAfter) {
+                until = std::min(until, start + *options.killAfter);
+            }
+            auto left = std::max(
+                std::chrono::nanoseconds(0),
+                std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now()));
+            if (!signalled && options.killWhen) {
+                left = std::min<std::chrono::nanoseconds>(left, std::chrono::microseconds(100));
+            }
+            wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+            wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
+            timeout = &wait;
         }
         pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
                          {errOpen ? errPipe[0] : -1, POLLIN, 0}};
@@ -139,8 +156,10 @@ ProcessResult RunProcess(const std::vector<std::string>& arguments, const Proces
     ::close(outPipe[0]);
     ::close(errPipe[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    result.peakMemoryKiB = usage.ru_maxrss;
     result.duration = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
     if (WIFEXITED(status)) {
         result.exited = true;

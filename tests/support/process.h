@@ -4,6 +4,7 @@
 // morvane-cli binary.
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,12 +24,13 @@ struct ProcessOptions {
     bool dropRoot = false;
     // Set in the child's environment, over what the test has.
     std::vector<std::pair<std::string, std::string>> environment;
-    // Sent SIGKILL once this long has passed, when set.
+    // Sent `killSignal` once this long has passed, when set.
     std::optional<std::chrono::microseconds> killAfter;
-    // Sent SIGKILL as soon as this returns true; asked every 100 microseconds
-    // while the child runs.
+    // Sent `killSignal` as soon as this returns true; asked every 100
+    // microseconds while the child runs.
     std::function<bool()> killWhen;
-    // Otherwise sent SIGKILL after this long, so that a hang fails the test
+    int killSignal = SIGKILL;
+    // Sent SIGKILL after this long in any case, so that a hang fails the test
     // instead of stalling the suite.
     std::chrono::seconds deadline{300};
 };
@@ -40,10 +42,12 @@ struct ProcessResult {
     std::string out;
     std::string err;
     std::chrono::microseconds duration{};
+    long peakMemoryKiB = 0;  // the child's largest resident set
 };
 
 // Runs `arguments` (arguments[0] is the program's path) to its end, standard
-// input empty, both outputs captured.
+// input empty, both outputs captured, with SIGINT, SIGTERM and SIGHUP at
+// their default actions whatever the test inherited.
 ProcessResult RunProcess(const std::vector<std::string>& arguments,
                          const ProcessOptions& options = {});
 
