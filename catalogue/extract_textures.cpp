@@ -70,6 +70,7 @@ OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, Us
         return result;
     }
     std::swap(session.image, session.spare);
+    session.statePath = path;
     session.OutputStatePath = OutputPathFor(path, session.image.format);
     result.accepted = true;
     result.shown = ExtractTextures(session, ui);

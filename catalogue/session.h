@@ -15,7 +15,8 @@ struct Session {
     SaveStateImage image;
     SaveStateImage spare;  // the state opened before, its buffers kept for the next
     TextureCatalogue catalogue;
-    std::vector<ShownFace> faces;  // ShownList's records with their bitmaps
+    std::vector<ShownFace> faces;     // ShownList's records with their bitmaps
+    std::filesystem::path statePath;  // the file the image was opened from
     std::filesystem::path OutputStatePath;
 };
 

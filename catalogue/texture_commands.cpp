@@ -64,6 +64,11 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
 
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options) {
+    // The output's name comes from the input's; through a link it can be the
+    // input itself, which is never written.
+    if (SameFile(session.OutputStatePath, session.statePath)) {
+        return Error::OutputOverwritesInput;
+    }
     const Error applied = ApplyReplacement(session, record, picture, options);
     if (applied != Error::None) {
         return applied;
@@ -85,8 +90,13 @@ Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem
         converted != Error::None) {
         return converted;
     }
-    if (!WriteFileAtomically(WithSuffix(path, ".tex"), {texture}, Durability::NoFlush) ||
-        !WriteFileAtomically(path, {bitmap}, Durability::NoFlush)) {
+    // Both are written in full before either is put in place, so that a full
+    // disk leaves neither, and any earlier pair as it was.
+    AtomicFile textureFile;
+    AtomicFile bitmapFile;
+    if (!textureFile.Prepare(WithSuffix(path, ".tex"), {texture}, Durability::NoFlush) ||
+        !bitmapFile.Prepare(path, {bitmap}, Durability::NoFlush) || !textureFile.Commit() ||
+        !bitmapFile.Commit()) {
         return Error::CouldNotWriteFile;
     }
     return Error::None;

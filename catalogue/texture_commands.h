@@ -21,7 +21,9 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
 
 // The replace flow: ApplyReplacement, then the whole state written to the
 // session's OutputStatePath, then the extraction pass again. A texture that
-// reaches past the end of RDRAM is OutsideRdram. Returns the first
+// reaches past the end of RDRAM is OutsideRdram. An output path that names
+// the opened state itself (through a link) is OutputOverwritesInput, and
+// nothing changes. Returns the first
 // refusal or CouldNotWriteSaveState; the pass runs even when the write failed.
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options = {});

@@ -351,6 +351,10 @@ int WriteOutput(const Session& session, const std::string& statePath, const std:
     const std::filesystem::path outPath = output.empty()
                                               ? OutputPathFor(statePath, session.image.format)
                                               : std::filesystem::path(output);
+    // The default name can lead back to the input too, through a link.
+    if (OutputIsInput(outPath.string(), statePath)) {
+        return Refuse(err, Error::OutputOverwritesInput);
+    }
     if (output.empty() && RefuseOutput(outPath, err) != 0) {
         return 1;
     }

@@ -183,22 +183,28 @@ OutputCheck CheckOutputPath(const std::filesystem::path& path) {
     return ResolveOutput(path, target);
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path,
+AtomicFile::~AtomicFile() {
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+    }
+}
+
+bool AtomicFile::Prepare(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability) {
-    std::filesystem::path target;
-    if (!ResolveOutput(path, target).ok()) {
+    if (!m_temporary.empty() || !ResolveOutput(path, m_target).ok()) {
         return false;
     }
+    m_durability = durability;
     const std::filesystem::path directory =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const std::string prefix = (directory / PartialFilePrefix(target.filename().string())).string();
-    PartialFileEntry entry;
+        m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
+    const std::string prefix =
+        (directory / PartialFilePrefix(m_target.filename().string())).string();
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         temporary = prefix + RandomSuffix(attempt);
-        fd = CreatePartialFile(temporary.c_str(), entry);
+        fd = CreatePartialFile(temporary.c_str(), m_entry);
         if (fd < 0 && errno != EEXIST) {
             return false;
         }
@@ -206,13 +212,14 @@ bool WriteFileAtomically(const std::filesystem::path& path,
     if (fd < 0) {
         return false;
     }
+    m_temporary = temporary;
 
     // A replaced file keeps its permissions, but not setuid or setgid: the
     // new content is not what they were granted for. A new file has the
     // umask's say, as open gave it. A file system without Unix permissions
     // refuses the change, which is no reason to refuse the write.
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0) {
+    if (::stat(m_target.c_str(), &existing) == 0) {
         ::fchmod(fd, existing.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID));
     }
 
@@ -232,20 +239,46 @@ bool WriteFileAtomically(const std::filesystem::path& path,
         ok = ok && ::fsync(fd) == 0;
     }
     ok = (::close(fd) == 0) && ok;
+    if (!ok) {
+        Abandon();
+    }
+    return ok;
+}
+
+bool AtomicFile::Commit() {
+    if (m_temporary.empty()) {
+        return false;
+    }
     // Something other than a regular file may have taken the target's place
     // while we wrote; it is still never replaced.
     struct stat now {};
-    ok = ok && (::lstat(target.c_str(), &now) != 0 || S_ISREG(now.st_mode));
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    if ((::lstat(m_target.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) ||
+        ::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        Abandon();
         return false;
     }
-    entry.Release();
-    if (durability == Durability::Flush) {
-        SyncDirectory(directory);
+    m_temporary.clear();
+    m_entry.Release();
+    if (m_durability == Durability::Flush) {
+        SyncDirectory(m_target.has_parent_path() ? m_target.parent_path()
+                                                 : std::filesystem::path("."));
     }
     return true;
+}
+
+void AtomicFile::Abandon() {
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+        m_temporary.clear();
+    }
+    m_entry.Release();
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path,
+                         std::initializer_list<std::span<const uint8_t>> pieces,
+                         Durability durability) {
+    AtomicFile file;
+    return file.Prepare(path, pieces, durability) && file.Commit();
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

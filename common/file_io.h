@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/partial_files.h"
 
 namespace morvane {
 
@@ -70,6 +71,32 @@ OutputCheck CheckOutputPath(const std::filesystem::path& path);
 bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability = Durability::Flush);
+
+// The same write in two steps, for files that must appear together or not at
+// all: Prepare writes the whole content to a partial file beside the target;
+// Commit renames it over the target. A prepared file that is not committed is
+// removed when the object goes away, so a caller prepares every file first and
+// commits them only once all are prepared.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool Prepare(const std::filesystem::path& path,
+                 std::initializer_list<std::span<const uint8_t>> pieces,
+                 Durability durability = Durability::Flush);
+    bool Commit();
+    // Removes the partial file, if any.
+    void Abandon();
+
+private:
+    std::filesystem::path m_target;
+    std::string m_temporary;
+    Durability m_durability = Durability::Flush;
+    PartialFileEntry m_entry;
+};
 
 // The prefix of every temporary file name that WriteFileAtomically uses for a
 // target named `targetName`. A name too long to take the prefix and suffix

@@ -31,6 +31,7 @@ protected:
         WriteAll(m_statePath, m_state.file);
         m_session = std::make_unique<Session>();
         ASSERT_EQ(LoadSaveStateFile(m_session->image, m_statePath), Error::None);
+        m_session->statePath = m_statePath;
         m_session->OutputStatePath = OutputPathFor(m_statePath);
         ASSERT_GT(ExtractTextures(*m_session, m_ui), 0);
     }
@@ -163,6 +164,14 @@ TEST_F(TextureCommandsTest, EveryRefusalLeavesTheImageAndTheFilesAlone) {
                       Error::NoFaceTexture);
         }
     }
+    // An output path that leads back to the opened state.
+    const std::filesystem::path output = m_session->OutputStatePath;
+    m_session->OutputStatePath = m_dir / "link.pj";
+    std::filesystem::create_symlink(m_statePath, m_session->OutputStatePath);
+    EXPECT_EQ(ReplaceTexture(*m_session, m_ui, face.record, m_dir / "ok.bmp"),
+              Error::OutputOverwritesInput);
+    m_session->OutputStatePath = output;
+
     EXPECT_EQ(m_session->image.RdramImage, rdram);
     EXPECT_EQ(ReadAll(m_dir / "GOLDENEYE_new.pj"), earlierOutput);
     EXPECT_EQ(ReadAll(m_statePath), m_state.file);

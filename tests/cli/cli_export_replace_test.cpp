@@ -62,7 +62,8 @@ TEST_F(CliCommandsTest, ExportWritesWhatSaveAsBitmapWrites) {
         std::snprintf(name, sizeof name, "tex_%3.3d.bmp", record);
         ASSERT_EQ(SaveAsBitmap(session, record, m_dir / "reference.bmp"), Error::None);
         EXPECT_EQ(ReadAll(out / name), ReadAll(m_dir / "reference.bmp")) << name;
-        EXPECT_EQ(ReadAll(out / (std::string(name) + ".tex")), ReadAll(m_dir / "reference.bmp.tex"));
+        EXPECT_EQ(ReadAll(out / (std::string(name) + ".tex")),
+                  ReadAll(m_dir / "reference.bmp.tex"));
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 8);
     EXPECT_EQ(ReadAll(m_statePath), m_state.file);
@@ -88,8 +89,8 @@ TEST_F(CliCommandsTest, ExportOfARefusedStateWritesNothing) {
 
 TEST_F(CliCommandsTest, ReplaceWritesToTheOutputPathRuleByDefault) {
     const int32_t record = Faces()[1];
-    const ToolRun run =
-        RunTool({"replace", m_statePath, std::to_string(record), Picture("new.bmp", gen::FaceBitmap(30))});
+    const ToolRun run = RunTool(
+        {"replace", m_statePath, std::to_string(record), Picture("new.bmp", gen::FaceBitmap(30))});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto expected = m_dir / "GOLDENEYE_new.pj";
     EXPECT_EQ(run.out, "Wrote " + expected.string() + "\n");
@@ -97,7 +98,8 @@ TEST_F(CliCommandsTest, ReplaceWritesToTheOutputPathRuleByDefault) {
     ASSERT_EQ(LoadSaveStateFile(session.image, expected), Error::None);
     const std::array<uint8_t, 2560> face = gen::FaceTexture(30);
     const uint32_t address = m_state.textures[static_cast<size_t>(record)].address;
-    EXPECT_TRUE(std::equal(face.begin(), face.end(), session.image.RdramImage.begin() + (address & 0xFFFFFF)));
+    EXPECT_TRUE(std::equal(face.begin(), face.end(),
+                           session.image.RdramImage.begin() + (address & 0xFFFFFF)));
     EXPECT_EQ(ReadAll(m_statePath), m_state.file);
 }
 
@@ -166,6 +168,26 @@ TEST_F(CliCommandsTest, ReplaceNeverWritesOverTheInput) {
         EXPECT_EQ(run.err, "The output would overwrite the input\n");
     }
     EXPECT_EQ(ReadAll(m_statePath), m_state.file);
+
+    // The default name leads back to the input when the input is a link to
+    // the file that name gives: real.pj -> real_new.pj.
+    const auto target = m_dir / "real_new.pj";
+    WriteAll(target, m_state.file);
+    std::filesystem::create_symlink("real_new.pj", m_dir / "real.pj");
+    char name[32];
+    std::snprintf(name, sizeof name, "tex_%03d.bmp", Faces()[0]);
+    std::filesystem::create_directory(m_dir / "pictures");
+    WriteAll(m_dir / "pictures" / name, gen::FaceBitmap(2));
+    for (const char* command : {"replace", "import"}) {
+        const ToolRun run =
+            std::string(command) == "replace"
+                ? RunTool({"replace", (m_dir / "real.pj").string(), face, good})
+                : RunTool({"import", (m_dir / "real.pj").string(), (m_dir / "pictures").string()});
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find("The output would overwrite the input\n"), std::string::npos)
+            << command << ": " << run.err;
+    }
+    EXPECT_EQ(ReadAll(target), m_state.file);
 }
 
 TEST_F(CliCommandsTest, ReplaceReportsAFailedWrite) {
@@ -178,10 +200,11 @@ TEST_F(CliCommandsTest, ReplaceReportsAFailedWrite) {
 }
 
 TEST_F(CliCommandsTest, ReplaceUsageErrors) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"replace", m_statePath}, {"replace", m_statePath, "3"},
-          {"replace", m_statePath, "x", "p.bmp"}, {"replace", m_statePath, "3", "p.bmp", "-o"},
-          {"replace", m_statePath, "-4", "p.bmp"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"replace", m_statePath},
+                                                 {"replace", m_statePath, "3"},
+                                                 {"replace", m_statePath, "x", "p.bmp"},
+                                                 {"replace", m_statePath, "3", "p.bmp", "-o"},
+                                                 {"replace", m_statePath, "-4", "p.bmp"}}) {
         EXPECT_EQ(RunTool(args).status, 2);
     }
 }

@@ -140,6 +140,27 @@ TEST_F(WriteFaults, AFileSizeLimitFailsTheWriteAndKeepsTheEarlierOutput) {
     EXPECT_TRUE(ReadAll(out) == m_outputB);
 }
 
+// A bitmap export is a pair, the texture file and its picture; a disk that
+// fills between the two must leave neither, not a texture file alone.
+TEST_F(WriteFaults, AFullDiskLeavesNoTextureFileWithoutItsPicture) {
+    const auto faces = m_dir / "faces";
+    ProcessOptions options;
+    // Room for a face's texture file (16 + 2560 to 4104 bytes) but not for
+    // its 4150-byte bitmap.
+    options.fileSizeLimit = 4130;
+    const ProcessResult run =
+        RunCli({"export", m_state.string(), faces.string(), "--format", "bmp"}, options);
+    ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
+    EXPECT_EQ(run.status, 1);
+    for (const auto& entry : std::filesystem::directory_iterator(faces)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find(".morvane-partial-"), std::string::npos) << name;
+        if (name.ends_with(".tex")) {
+            EXPECT_TRUE(std::filesystem::exists(faces / name.substr(0, name.size() - 4))) << name;
+        }
+    }
+}
+
 // A folder of its own that every user can enter, under the first of the
 // candidates where "nobody" can run a copy of morvane-cli; empty when none.
 // The checkout may lie in a folder closed to others (a fresh mktemp -d,
