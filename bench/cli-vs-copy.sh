@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Whole processes against the plain copies they cannot beat, on the same demo
-# state of 60 faces:
-#   morvane-cli replace   against   dd if=STATE of=OUT bs=4M conv=fsync
-#   morvane-cli export    against   cp STATE OUT
-# The four commands take turns, RUNS times (at least 10), and each line gives
-# the medians and their ratio. Then the peak memory of one replace, by
+# state of 60 faces and 20 other textures:
+#   morvane-cli info                against   cat STATE > /dev/null
+#   morvane-cli replace             against   dd if=STATE of=OUT bs=4M conv=fsync
+#   morvane-cli export (png, bmp)   against   cp STATE OUT
+# The commands take turns, RUNS times (at least 10), and each line gives the
+# medians and their ratio. Then the peak memory of one replace, by
 # /usr/bin/time -v, against the state's size.
 #
 # usage: bench/cli-vs-copy.sh [BUILD_DIR]   (default build-bench; RUNS=15)
@@ -44,11 +45,14 @@ timed() {
 }
 
 for ((i = 0; i < runs; ++i)); do
-    rm -rf "$work/out.pj" "$work/dd.pj" "$work/faces" "$work/cp.pj"
+    rm -rf "$work/out.pj" "$work/dd.pj" "$work/faces" "$work/faces-bmp" "$work/cp.pj"
     sync
+    timed "$work/t.info" "$cli" info "$state"
+    timed "$work/t.cat" cat "$state"
     timed "$work/t.replace" "$cli" replace "$state" "$record" "$work/face.bmp" -o "$work/out.pj"
     timed "$work/t.dd" dd if="$state" of="$work/dd.pj" bs=4M conv=fsync status=none
-    timed "$work/t.export" "$cli" export "$state" "$work/faces"
+    timed "$work/t.export_png" "$cli" export "$state" "$work/faces" --format png
+    timed "$work/t.export_bmp" "$cli" export "$state" "$work/faces-bmp" --format bmp
     timed "$work/t.cp" cp "$state" "$work/cp.pj"
 done
 
@@ -64,21 +68,28 @@ line() {
     b=$(median "$work/t.$floor")
     awk -v n="$name" -v f="$floor" -v a="$a" -v b="$b" -v t="$target" 'BEGIN {
         r = a / b
-        printf "%-8s %9.2f ms   %-4s %9.2f ms   %5.2fx   target <= %sx: %s\n",
+        printf "%-10s %9.2f ms   %-4s %9.2f ms   %5.2fx   target <= %sx: %s\n",
                n, a, f, b, r, t, (r <= t) ? "met" : "missed"
     }'
 }
 
 size=$(stat -c %s "$state")
 echo "Whole processes, medians of $runs interleaved runs (60-face state, $size bytes):"
+line info cat 1.5
 line replace dd 1.5
-line export cp 3
+line export_png cp 3
+line export_bmp cp 3
 
 rm -f "$work/out.pj"
-peak=$(/usr/bin/time -v "$cli" replace "$state" "$record" "$work/face.bmp" -o "$work/out.pj" \
-           2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }')
-awk -v p="$peak" -v s="$size" 'BEGIN {
-    r = p * 1024 / s
-    printf "Peak memory of replace: %d KiB, %.2fx the state'"'"'s size   target < 3x: %s\n",
-           p, r, (r < 3) ? "met" : "missed"
+peak_of() {
+    /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ { print $2 }'
+}
+# The process's own baseline (libraries, the C++ runtime) is what any command
+# of it costs; the state's buffers come on top.
+baseline=$(peak_of "$cli" --help)
+peak=$(peak_of "$cli" replace "$state" "$record" "$work/face.bmp" -o "$work/out.pj")
+awk -v p="$peak" -v b="$baseline" -v s="$size" 'BEGIN {
+    r = (p - b) * 1024 / s
+    printf "Peak memory of replace: %d KiB, baseline (--help) %d KiB + %.2fx the state'"'"'s size   target <= 2.5x: %s\n",
+           p, b, r, (r <= 2.5) ? "met" : "missed"
 }'

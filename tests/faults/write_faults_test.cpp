@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include <csignal>
+#include <map>
 #include <optional>
 #include <random>
 #include <string>
@@ -138,6 +139,43 @@ TEST_F(WriteFaults, AFileSizeLimitFailsTheWriteAndKeepsTheEarlierOutput) {
     const ProcessResult run = Replace(m_pictureB, out, options);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(ReadAll(out) == m_outputB);
+}
+
+// Nothing but the outputs is written, so no temporary folder is needed: with
+// TMPDIR unusable every command still works, and the files in the folder it
+// runs in, named as the faces would be, are left alone.
+TEST_F(WriteFaults, AnUnusableTmpdirChangesNothingAnywhere) {
+    const auto here = m_dir / "faces";
+    std::filesystem::create_directory(here);
+    WriteAll(here / "tex_000.bmp", ReadAll(m_pictureB));
+    WriteAll(here / "tex_004.tex", {'m', 'i', 'n', 'e'});
+    WriteAll(here / "tex_001.bmp.tex", {'m', 'i', 'n', 'e'});
+    const auto snapshot = [&here] {
+        std::map<std::string, std::vector<uint8_t>> files;
+        for (const auto& entry : std::filesystem::directory_iterator(here)) {
+            files[entry.path().filename().string()] = ReadAll(entry.path());
+        }
+        return files;
+    };
+    const auto before = snapshot();
+    const std::string state = m_state.string();
+    const std::vector<std::vector<std::string>> commands = {
+        {"info", state},
+        {"replace", state, "0", "tex_000.bmp", "-o", (m_dir / "out.pj").string()},
+        {"import", state, ".", "-o", (m_dir / "imported.pj").string()},
+        {"export", state, (m_dir / "exported").string()},
+    };
+    for (const char* tmpdir : {"/nonexistent", "/dev/null", "tex_004.tex"}) {
+        for (const std::vector<std::string>& command : commands) {
+            ProcessOptions options;
+            options.workingDirectory = here;
+            options.environment.emplace_back("TMPDIR", tmpdir);
+            const ProcessResult run = RunCli(command, options);
+            EXPECT_TRUE(run.exited && run.status == 0)
+                << command[0] << " with TMPDIR=" << tmpdir << ": " << run.err;
+            EXPECT_EQ(snapshot(), before) << command[0] << " with TMPDIR=" << tmpdir;
+        }
+    }
 }
 
 // A bitmap export is a pair, the texture file and its picture; a disk that

@@ -47,6 +47,9 @@ using Clock = std::chrono::steady_clock;
             ::_exit(125);
         }
     }
+    if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
+        ::_exit(125);
+    }
     ::execv(argv[0], argv.data());
     ::_exit(127);
 }

@@ -22,6 +22,8 @@ struct ProcessOptions {
     // Run as the unprivileged user "nobody" when the test runs as root, so
     // that file permissions apply. Ignored when not root.
     bool dropRoot = false;
+    // The child's working folder, when not empty.
+    std::filesystem::path workingDirectory;
     // Set in the child's environment, over what the test has.
     std::vector<std::pair<std::string, std::string>> environment;
     // Sent `killSignal` once this long has passed, when set.
