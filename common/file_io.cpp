@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/input_file.h"
 #include "common/partial_files.h"
 
 namespace morvane {
@@ -116,48 +117,29 @@ OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::pa
 
 Error ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes,
                     uintmax_t maxSize) {
-    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
-    // come; it is refused below as not a regular file. Reads of a regular
-    // file ignore the flag.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return Error::CouldNotOpenFile;
+    InputFile file;
+    if (const Error opened = file.Open(path); opened != Error::None) {
+        return opened;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return Error::CouldNotOpenFile;
-    }
-    if (static_cast<uintmax_t>(info.st_size) > maxSize) {
-        ::close(fd);
+    if (file.size() > maxSize) {
         return Error::FileTooLarge;
     }
     // One byte more than the file holds, so that the read which finds its end
-    // needs no larger buffer: growing it would copy the whole file.
-    std::vector<uint8_t> content(static_cast<size_t>(info.st_size) + 1);
+    // needs no larger buffer: growing it would copy the whole file. The file
+    // may change length under us; read what is there, up to the limit.
+    std::vector<uint8_t> content(static_cast<size_t>(file.size()) + 1);
     size_t done = 0;
-    // The file may change length under us; read what is there, up to the limit.
     for (;;) {
-        if (done == content.size()) {
-            if (content.size() >= maxSize) {
-                break;
-            }
-            content.resize(content.size() + 4096);
-        }
-        const ssize_t n = ::read(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ::close(fd);
+        size_t count = 0;
+        if (!file.Read(std::span(content).subspan(done), count)) {
             return Error::CouldNotOpenFile;
         }
-        if (n == 0) {
+        done += count;
+        if (done < content.size() || content.size() > maxSize) {
             break;
         }
-        done += static_cast<size_t>(n);
+        content.resize(content.size() + 4096);
     }
-    ::close(fd);
     if (done > maxSize) {
         return Error::FileTooLarge;
     }
@@ -175,7 +157,12 @@ std::string PartialFilePrefix(const std::string& targetName) {
            (static_cast<unsigned char>(targetName[kept]) & 0xC0) == 0x80) {
         --kept;
     }
-    return "." + targetName.substr(0, kept) + std::string(kPartialTag);
+    // Built by appends: GCC 12 takes "." + substr for an overlapping copy
+    // (a -Wrestrict false positive) in optimised builds.
+    std::string prefix(".");
+    prefix.append(targetName, 0, kept);
+    prefix.append(kPartialTag);
+    return prefix;
 }
 
 OutputCheck CheckOutputPath(const std::filesystem::path& path) {

@@ -278,39 +278,72 @@ bool WriteRdram(SaveStateImage& image, uint32_t address, std::span<const uint8_t
     return true;
 }
 
-std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
+namespace {
+
+// The state's own bytes in file order, replacing `out`'s contents.
+void StateBytes(const SaveStateImage& image, ByteBuffer& out) {
     const size_t blocks = image.header.size() + image.RdramImage.size() + image.tail.size();
-    std::vector<uint8_t> file(blocks + image.trailing.size());
-    uint8_t* out = file.data();
+    out.resize(blocks + image.trailing.size());
+    uint8_t* at = out.data();
     for (const ByteBuffer* block : {&image.header, &image.RdramImage, &image.tail}) {
-        ReverseWordBytes(block->data(), out, block->size() / 4);
-        out += block->size();
+        ReverseWordBytes(block->data(), at, block->size() / 4);
+        at += block->size();
     }
-    std::copy(image.trailing.begin(), image.trailing.end(), out);
-    return file;
+    std::copy(image.trailing.begin(), image.trailing.end(), at);
 }
 
-Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file) {
-    std::vector<uint8_t> state = SaveStateFileBytes(image);
+// The whole file in the container the state came in. A plain state is its
+// own bytes (`file` then views `state`); a packed one goes into `packed`.
+Error PackInto(const SaveStateImage& image, ByteBuffer& state, std::vector<uint8_t>& packed,
+               std::span<const uint8_t>& file) {
+    StateBytes(image, state);
     switch (image.format.container) {
         case StateContainer::Plain:
-            file = std::move(state);
+            file = state;
             return Error::None;
         case StateContainer::Gzip:
-            return GzipState(state, file) ? Error::None : Error::CouldNotWriteSaveState;
+            if (!GzipState(state, packed)) {
+                return Error::CouldNotWriteSaveState;
+            }
+            file = packed;
+            return Error::None;
         case StateContainer::Zip:
-            return ReplaceZipState(image.archive, image.archiveEntry, state, file)
-                       ? Error::None
-                       : Error::CouldNotWriteSaveState;
+            if (!ReplaceZipState(image.archive, image.archiveEntry, state, packed)) {
+                return Error::CouldNotWriteSaveState;
+            }
+            file = packed;
+            return Error::None;
     }
     return Error::CouldNotWriteSaveState;
 }
 
+}  // namespace
+
+std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
+    ByteBuffer state;
+    StateBytes(image, state);
+    return {state.begin(), state.end()};
+}
+
+Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file) {
+    ByteBuffer state;
+    std::vector<uint8_t> packed;
+    std::span<const uint8_t> bytes;
+    if (const Error error = PackInto(image, state, packed, bytes); error != Error::None) {
+        return error;
+    }
+    file.assign(bytes.begin(), bytes.end());
+    return Error::None;
+}
+
 Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path) {
-    std::vector<uint8_t> file;
+    // A plain state is written from the one buffer its words are turned into.
+    ByteBuffer state;
+    std::vector<uint8_t> packed;
+    std::span<const uint8_t> file;
     try {
-        if (const Error packed = PackSaveStateFile(image, file); packed != Error::None) {
-            return packed;
+        if (const Error error = PackInto(image, state, packed, file); error != Error::None) {
+            return error;
         }
     } catch (const std::bad_alloc&) {
         return Error::CouldNotWriteSaveState;
