@@ -19,17 +19,15 @@ void* AllocateBlock(size_t bytes) {
     if (bytes < kHugePage) {
         return ::operator new(bytes);
     }
-    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    if (rounded < bytes) {
-        throw std::bad_alloc();
-    }
-    void* block = std::aligned_alloc(kHugePage, rounded);
-    if (block == nullptr) {
+    // Aligned so that every whole 2 MiB of the block can be one huge page; the
+    // rest of it gets ordinary pages, so no memory is taken for rounding.
+    void* block = nullptr;
+    if (::posix_memalign(&block, kHugePage, bytes) != 0) {
         throw std::bad_alloc();
     }
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     // Only a hint: where the kernel has no transparent huge pages it ignores it.
-    ::madvise(block, rounded, MADV_HUGEPAGE);
+    ::madvise(block, bytes / kHugePage * kHugePage, MADV_HUGEPAGE);
 #endif
     return block;
 }
