@@ -20,6 +20,9 @@ SANITIZE_BUILD ?= build-sanitize
 # Warnings are errors in every build that CI runs; a plain CMake build, as a
 # packager makes one, leaves them warnings.
 WERROR := -DMORVANE_WERROR=ON
+# The builds that CI runs must run the emulator tests: missing packages fail
+# the configuration instead of leaving the tests out.
+EMULATOR := -DMORVANE_REQUIRE_EMULATOR_TESTS=ON
 
 .PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize package
 
@@ -29,7 +32,7 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(EMULATOR)
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
@@ -98,7 +101,7 @@ fuzz: fuzz-build
 
 sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DMORVANE_SANITIZE=ON -DMORVANE_BUILD_APP=OFF $(WERROR)
+		-DMORVANE_SANITIZE=ON -DMORVANE_BUILD_APP=OFF $(WERROR) $(EMULATOR)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 
