@@ -467,6 +467,8 @@ std::vector<Refusal> Refusals() {
     huge[3] = 0x23;
     huge[6] = 0x40;  // 4 MiB of RDRAM, so that only the size is wrong
     cases.push_back({"gzip too large", gen::MakeGzip(huge), Error::StateTooLarge});
+    // The same limit holds for a plain state, whatever trails its blocks.
+    cases.push_back({"plain too large", huge, Error::StateTooLarge});
     cases.push_back(
         {"zip too large", gen::MakeZip({{"GOLDENEYE.pj", huge, true}}), Error::StateTooLarge});
 
