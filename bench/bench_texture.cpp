@@ -13,66 +13,49 @@ namespace {
 
 constexpr size_t kBitmap16Size = 54 + 2 * kFaceTexelBytes;
 
-// A face's texture file, written as the extraction pass writes it.
-struct FaceTextureFile {
-    ScratchFolder folder;
-    std::filesystem::path texturePath;
-    std::filesystem::path bitmapPath;
-
-    explicit FaceTextureFile(benchmark::State& state)
-        : texturePath(folder.path() / "tex_000.tex"), bitmapPath(folder.path() / "tex_000.bmp") {
-        TextureRecord record;
-        record.size = kFaceTextureBytes;
-        record.entry.width = kFaceWidth;
-        record.entry.height = kFaceHeight;
-        record.entry.format = kFaceFormat;
-        const std::array<uint8_t, kFaceTextureBytes> face = gen::FaceTexture(3);
-        if (CTextureConverter().WriteTextureFile(record, face, texturePath) != 0 ||
-            !CTextureConverter().ConvertTextureToBitmap(texturePath, bitmapPath)) {
-            state.SkipWithError("cannot write the texture file");
-        }
+// A face's texture file, made as the extraction pass makes it.
+std::vector<uint8_t> FaceTextureFile(benchmark::State& state) {
+    TextureRecord record;
+    record.size = kFaceTextureBytes;
+    record.entry.width = kFaceWidth;
+    record.entry.height = kFaceHeight;
+    record.entry.format = kFaceFormat;
+    std::vector<uint8_t> file;
+    if (CTextureConverter().BuildTextureFile(record, gen::FaceTexture(3), file) != Error::None) {
+        state.SkipWithError("cannot make the texture file");
     }
-};
-
-// --- Texture to bitmap: a texture file in, a 16-bit bitmap file out ---
-
-// The extraction pass writes each bitmap as a new file. Writing over the last
-// iteration's file instead would time the file system's flush of a replaced
-// file (ext4 starts one on a truncate or a rename over an old file).
-void RemoveUntimed(benchmark::State& state, const std::filesystem::path& path) {
-    state.PauseTiming();
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    state.ResumeTiming();
+    return file;
 }
 
+// --- Texture to bitmap: a texture file in memory to a 16-bit bitmap ---
+
 void TextureToBitmap(benchmark::State& state) {
-    const FaceTextureFile files(state);
+    const std::vector<uint8_t> texture = FaceTextureFile(state);
     const CTextureConverter converter;
+    std::vector<uint8_t> bitmap;
     for (auto _ : state) {
-        RemoveUntimed(state, files.bitmapPath);
-        if (!converter.ConvertTextureToBitmap(files.texturePath, files.bitmapPath)) {
+        if (converter.ConvertTextureFileToBitmap(texture, bitmap) != Error::None) {
             state.SkipWithError("conversion failed");
             break;
         }
+        benchmark::DoNotOptimize(bitmap.data());
     }
 }
 BENCHMARK(TextureToBitmap)->Name("texture_to_bitmap")->Apply(Defaults);
 
 void TextureToBitmapFloor(benchmark::State& state) {
-    const FaceTextureFile files(state);
-    const std::vector<uint8_t> bitmap(kBitmap16Size);
-    const std::filesystem::path out = files.folder.path() / "floor.bmp";
+    const std::vector<uint8_t> texture = FaceTextureFile(state);
+    std::vector<uint8_t> bitmap(kBitmap16Size);
     for (auto _ : state) {
-        RemoveUntimed(state, out);
-        std::vector<uint8_t> texture = ReadWithRead(files.texturePath);
-        benchmark::DoNotOptimize(texture.data());
-        if (!WriteWithFwrite(out, bitmap, false)) {
-            state.SkipWithError("write failed");
-            break;
+        // Every texel looked up in the palette: the least a conversion does.
+        for (size_t i = 0; i < kFaceTexelBytes; ++i) {
+            const size_t entry = 16 + kFaceTexelBytes + 2 * size_t{texture[16 + i]};
+            bitmap[54 + 2 * i] = texture[entry + 1];
+            bitmap[54 + 2 * i + 1] = texture[entry];
         }
+        benchmark::DoNotOptimize(bitmap.data());
     }
-    state.SetLabel("read() 2576 B, fwrite 4150 B new");
+    state.SetLabel("palette look-up of 2048 texels");
 }
 BENCHMARK(TextureToBitmapFloor)->Name("texture_to_bitmap.floor")->Apply(Defaults);
 
@@ -107,10 +90,12 @@ BENCHMARK(BitmapToTextureFloor)->Name("bitmap_to_texture.floor")->Apply(Defaults
 // --- One 32x64 thumbnail of a 16-bit face bitmap ---
 
 void RenderOneThumbnail(benchmark::State& state) {
-    const FaceTextureFile files(state);
+    std::vector<uint8_t> bitmap;
     CDib dib;
-    if (dib.Read(files.bitmapPath) == 0) {
-        state.SkipWithError("cannot read the bitmap");
+    if (CTextureConverter().ConvertTextureFileToBitmap(FaceTextureFile(state), bitmap) !=
+            Error::None ||
+        dib.Read(std::span<const uint8_t>(bitmap)) == 0) {
+        state.SkipWithError("cannot make the bitmap");
     }
     for (auto _ : state) {
         Thumbnail thumbnail = RenderThumbnail(dib);
