@@ -277,7 +277,7 @@ TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
         {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGINT, out},
         {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGTERM, out},
         {{"import", state, pictures.string(), "-o", out.string()}, SIGHUP, out},
-        {{"export", state, exported.string()}, SIGTERM, exported / "tex_000.bmp"},
+        {{"export", state, exported.string()}, SIGTERM, exported / "tex_000.png"},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.arguments[0] + ", signal " + std::to_string(run.signal));
