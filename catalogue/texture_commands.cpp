@@ -54,8 +54,13 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
     if (session.catalogue.records[static_cast<size_t>(record)].size < kFaceTextureBytes) {
         return Error::TextureTooSmall;
     }
+    // The texture as it stands lends a PNG's colours their alpha bits.
+    const std::span<const uint8_t> current =
+        RdramBytes(session.image, entry.address, kFaceTextureBytes);
+    const std::span<const uint8_t> palette =
+        current.size() == kFaceTextureBytes ? current.subspan(kFaceTexelBytes) : current;
     ReplacementBytes bytes;
-    const Error prepared = PrepareReplacement(picture, entry, options, bytes);
+    const Error prepared = PrepareReplacement(picture, entry, options, bytes, palette);
     if (prepared != Error::None) {
         return prepared;
     }
@@ -79,16 +84,12 @@ Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
 }
 
 Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem::path& path) {
+    // A texture file without its picture is no export: both or neither.
     std::vector<uint8_t> texture;
     std::vector<uint8_t> bitmap;
-    const CTextureConverter converter;
-    if (const Error built = BuildRecordTexture(session, record, texture); built != Error::None) {
+    if (const Error built = BuildBitmapExport(session, record, texture, bitmap);
+        built != Error::None) {
         return built;
-    }
-    // A texture file without its picture is no export: both or neither.
-    if (const Error converted = converter.ConvertTextureFileToBitmap(texture, bitmap);
-        converted != Error::None) {
-        return converted;
     }
     // Both are written in full before either is put in place, so that a full
     // disk leaves neither, and any earlier pair as it was.
@@ -102,7 +103,15 @@ Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem
     return Error::None;
 }
 
-Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::path& path) {
+Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint8_t>& texture,
+                        std::vector<uint8_t>& bitmap) {
+    if (const Error built = BuildRecordTexture(session, record, texture); built != Error::None) {
+        return built;
+    }
+    return CTextureConverter().ConvertTextureFileToBitmap(texture, bitmap);
+}
+
+Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t>& png) {
     if (!IsShown(session.catalogue, record)) {
         return Error::NoFaceTexture;
     }
@@ -115,9 +124,18 @@ Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::p
     if (bytes.empty()) {
         return Error::OutsideRdram;
     }
+    if (!ConvertTextureToPng(bytes, texture.entry.width, texture.entry.height, png)) {
+        return Error::CouldNotWriteFile;
+    }
+    return Error::None;
+}
+
+Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::path& path) {
     std::vector<uint8_t> png;
-    if (!ConvertTextureToPng(bytes, texture.entry.width, texture.entry.height, png) ||
-        !WriteFileAtomically(path, {png}, Durability::NoFlush)) {
+    if (const Error built = BuildPngExport(session, record, png); built != Error::None) {
+        return built;
+    }
+    if (!WriteFileAtomically(path, {png}, Durability::NoFlush)) {
         return Error::CouldNotWriteFile;
     }
     return Error::None;

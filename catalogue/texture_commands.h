@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "common/error.h"
 #include "texture/texture_converter.h"
@@ -14,7 +15,8 @@ struct Session;
 class UserInterface;
 
 // Prepares the picture (a bitmap or a PNG, PrepareReplacement) for the
-// record's texture and copies its 2560 bytes over the texture in RDRAM.
+// record's texture and copies its 2560 bytes over the texture in RDRAM. A
+// PNG's colours keep the alpha bits the texture gives them (KeepAlphaBits).
 // Nothing is written to disk. Every refusal leaves the image unchanged.
 Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture,
                        const ReplacementOptions& options = {});
@@ -34,9 +36,15 @@ Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem
 
 // Writes the face texture as an indexed PNG at `path`: its own 256 palette
 // entries, each channel widened to 8 bits, rows the way the bitmap shows
-// them. Replacing the texture with this file gives back its 2560 bytes, but
-// for the palette's alpha bits, which come back clear.
+// them. Replacing the texture with this file gives back its 2560 bytes, the
+// palette's alpha bits too (ApplyReplacement keeps them).
 Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::path& path);
+
+// The files that SaveAsBitmap and SaveAsPng write, built in memory, so that a
+// front end can compare them with files already there. The same refusals.
+Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint8_t>& texture,
+                        std::vector<uint8_t>& bitmap);
+Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t>& png);
 
 // Writes the texture file alone at `path`.
 Error SaveAsTexture(const Session& session, int32_t record, const std::filesystem::path& path);

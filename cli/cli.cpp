@@ -1,9 +1,13 @@
 #include "cli/cli.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -29,11 +33,14 @@ const char kUsage[] =
     "                 of face textures\n"
     "  list STATE [--json]\n"
     "                 one line per face texture: record, identifier, address, size\n"
-    "  export STATE DIR [--format bmp|png]\n"
+    "  export STATE DIR [--format png|bmp] [--force]\n"
     "                 writes every face texture to DIR, named after its record\n"
-    "                 index NNN: bmp (the default) writes DIR/tex_NNN.bmp, a\n"
-    "                 16-bit bitmap, and DIR/tex_NNN.bmp.tex; png writes\n"
-    "                 DIR/tex_NNN.png, an indexed PNG with the texture's palette\n"
+    "                 index NNN: png (the default) writes DIR/tex_NNN.png, an\n"
+    "                 indexed PNG with the texture's palette, which import takes\n"
+    "                 back; bmp writes DIR/tex_NNN.bmp, a 16-bit bitmap, and\n"
+    "                 DIR/tex_NNN.bmp.tex, the texture file. If a file there\n"
+    "                 differs from what export would write (an edited picture),\n"
+    "                 nothing is written unless --force is given.\n"
     "  replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither]\n"
     "                 replaces the face textures of those records with the\n"
     "                 pictures and writes the whole state once to OUT (default:\n"
@@ -43,14 +50,16 @@ const char kUsage[] =
     "                 replaces every face texture for which DIR holds tex_NNN.png\n"
     "                 or tex_NNN.bmp, as export names them, and writes the state\n"
     "                 once, as replace does. If any picture is refused, nothing\n"
-    "                 is written.\n"
+    "                 is written. Other files that look like pictures are\n"
+    "                 passed over, each with a line that says why.\n"
     "\n"
     "STATE is a save state of Goldeneye, saved in a level: Project64's, plain or\n"
     "zipped (.pj, .pj.zip), or one of the mupen64plus family's (.st0 ...).\n"
     "A PICTURE is 32x64: an 8-bit Windows bitmap, or a PNG. An indexed PNG is\n"
     "taken as it is; any other PNG is reduced to the texture's colours, exactly\n"
     "when it has few enough, otherwise by a quantiser (--dither: with error\n"
-    "diffusion). The file's bytes, not its name, tell which kind it is.\n"
+    "diffusion). The file's bytes, not its name, tell which kind it is. A PNG's\n"
+    "colours keep the alpha bits the texture gives them; a bitmap's have none.\n"
     "Messages go to standard error; the exit status is 1 when the tool refused\n"
     "its input and 2 for a usage error.\n";
 
@@ -78,9 +87,33 @@ private:
     bool m_refused = false;
 };
 
-// A usage error: what could not be taken, then the usage.
-int Usage(std::ostream& err, const std::string& problem) {
-    err << "morvane-cli: " << problem << "\n" << kUsage;
+// Each command's line of the usage, for a usage error about that command.
+const char* Synopsis(const std::string& command) {
+    if (command == "info" || command == "list") {
+        return command == "info" ? "info STATE [--json]" : "list STATE [--json]";
+    }
+    if (command == "export") {
+        return "export STATE DIR [--format png|bmp] [--force]";
+    }
+    if (command == "replace") {
+        return "replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither]";
+    }
+    if (command == "import") {
+        return "import STATE DIR [-o OUT] [--dither]";
+    }
+    return nullptr;
+}
+
+// A usage error: what could not be taken, then the command's own usage line,
+// or the whole usage when there is no command to speak of.
+int Usage(std::ostream& err, const std::string& problem, const std::string& command = "") {
+    err << "morvane-cli: " << problem << "\n";
+    if (const char* synopsis = Synopsis(command)) {
+        err << "usage: morvane-cli " << synopsis << "\n"
+            << "Try 'morvane-cli --help' for more information.\n";
+    } else {
+        err << kUsage;
+    }
     return 2;
 }
 
@@ -88,13 +121,46 @@ int Usage(std::ostream& err, const std::string& problem) {
 int CountUsage(std::ostream& err, const std::vector<std::string>& positional, size_t wanted,
                const std::string& command, const char* needs) {
     if (positional.size() > wanted) {
-        return Usage(err, "unexpected argument '" + positional[wanted] + "'");
+        return Usage(err, "unexpected argument '" + positional[wanted] + "'", command);
     }
-    return Usage(err, command + " needs " + needs);
+    return Usage(err, command + " needs " + needs, command);
 }
 
 int Refuse(std::ostream& err, Error error) {
     err << MessageText(error) << "\n";
+    return 1;
+}
+
+// A refusal of a file as a whole names the file; one of what a state holds
+// need not, as there is only the one state.
+int RefuseFile(std::ostream& err, const std::string& path, Error error) {
+    if (error == Error::CouldNotOpenFile || error == Error::FileTooLarge) {
+        err << path << ": ";
+    }
+    return Refuse(err, error);
+}
+
+// A refused picture: its name and the refusal's text, then, when its bytes
+// say more, one line on what would be accepted instead.
+void RefusePicture(std::ostream& err, const std::string& name, const std::filesystem::path& path,
+                   Error error) {
+    err << name << ": " << MessageText(error) << "\n";
+    std::vector<uint8_t> file;
+    if (error != Error::CouldNotOpenFile && error != Error::FileTooLarge &&
+        ReadFileBytes(path, file) == Error::None) {
+        if (const std::string hint = PictureHintText(error, file); !hint.empty()) {
+            err << hint << "\n";
+        }
+    }
+}
+
+// A write that failed: the refusal's text, then the file and the system's
+// reason, when the system gave one.
+int RefuseWrite(std::ostream& err, Error error, const std::filesystem::path& path, int reason) {
+    err << MessageText(error) << "\n";
+    if (reason != 0) {
+        err << path.string() << ": " << std::strerror(reason) << "\n";
+    }
     return 1;
 }
 
@@ -107,6 +173,7 @@ struct Arguments {
     std::string format;  // --format
     bool json = false;
     bool dither = false;
+    bool force = false;  // --force
     bool ok = true;
     std::string problem;  // the first argument that could not be taken, and why
 };
@@ -116,6 +183,7 @@ enum Option : unsigned {
     kFormatOption = 2,
     kJsonOption = 4,
     kDitherOption = 8,
+    kForceOption = 16,
 };
 
 Arguments ParseArguments(const std::vector<std::string>& args, unsigned options) {
@@ -145,6 +213,8 @@ Arguments ParseArguments(const std::vector<std::string>& args, unsigned options)
             parsed.json = true;
         } else if ((options & kDitherOption) && arg == "--dither") {
             parsed.dither = true;
+        } else if ((options & kForceOption) && arg == "--force") {
+            parsed.force = true;
         } else if (arg.starts_with("--")) {
             refuse("unknown option '" + arg + "' for " + args[0]);
         } else {
@@ -160,7 +230,7 @@ std::unique_ptr<Session> Load(const std::string& path, std::ostream& err) {
     auto session = std::make_unique<Session>();
     const Error loaded = LoadSaveStateFile(session->image, path);
     if (loaded != Error::None) {
-        Refuse(err, loaded);
+        RefuseFile(err, path, loaded);
         return nullptr;
     }
     return session;
@@ -253,7 +323,7 @@ std::unique_ptr<Session> Extract(const std::string& path, CliUi& ui, std::ostrea
     auto session = std::make_unique<Session>();
     const OpenResult opened = OpenSaveState(*session, path, ui);
     if (opened.read != Error::None) {
-        Refuse(err, opened.read);
+        RefuseFile(err, path, opened.read);
         return nullptr;
     }
     if (!opened.accepted || ui.refused()) {
@@ -269,17 +339,44 @@ std::string PictureName(int32_t record, const char* extension) {
     return name;
 }
 
+// What export writes for one face: the picture, and for a bitmap the
+// texture file beside it.
+struct ExportedFace {
+    int32_t record = 0;
+    std::string name;  // tex_NNN.png or tex_NNN.bmp
+    std::vector<uint8_t> picture;
+    std::vector<uint8_t> texture;  // bmp only: what goes at name + ".tex"
+};
+
+// How a file already in the folder stands against what export would write
+// there.
+enum class Existing { Absent, Same, Different, NotAFile };
+
+Existing Compare(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        // A dangling link is written through; anything else the write will tell.
+        return Existing::Absent;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Existing::NotAFile;
+    }
+    std::vector<uint8_t> existing;
+    const Error read = ReadFileBytes(path, existing, bytes.size());
+    return read == Error::None && existing == bytes ? Existing::Same : Existing::Different;
+}
+
 int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const Arguments parsed = ParseArguments(args, kFormatOption);
-    const std::string format = parsed.format.empty() ? "bmp" : parsed.format;
+    const Arguments parsed = ParseArguments(args, kFormatOption | kForceOption);
+    const std::string format = parsed.format.empty() ? "png" : parsed.format;
     if (!parsed.ok) {
-        return Usage(err, parsed.problem);
+        return Usage(err, parsed.problem, "export");
     }
     if (parsed.positional.size() != 2) {
         return CountUsage(err, parsed.positional, 2, "export", "STATE and DIR");
     }
     if (format != "bmp" && format != "png") {
-        return Usage(err, "--format takes bmp or png, not '" + format + "'");
+        return Usage(err, "--format takes png or bmp, not '" + format + "'", "export");
     }
     const std::string& statePath = parsed.positional[0];
     const std::filesystem::path dir = parsed.positional[1];
@@ -288,22 +385,83 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!session) {
         return 1;
     }
+    int failed = 0;
+    const TextureCatalogue& catalogue = session->catalogue;
+    std::vector<ExportedFace> faces;
+    for (int32_t j = 0; j < catalogue.shownCount; ++j) {
+        ExportedFace face;
+        face.record = catalogue.ShownList[static_cast<size_t>(j)];
+        face.name = PictureName(face.record, format.c_str());
+        const Error built =
+            format == "png" ? BuildPngExport(*session, face.record, face.picture)
+                            : BuildBitmapExport(*session, face.record, face.texture, face.picture);
+        if (built != Error::None) {
+            err << face.name << ": " << MessageText(built) << "\n";
+            // A face too short for a picture is the game's, not a failure.
+            failed += built == Error::TooSmallForPicture ? 0 : 1;
+            continue;
+        }
+        faces.push_back(std::move(face));
+    }
+
+    // A picture that differs from what export would write may hold the
+    // user's edits: nothing is written over one without --force. Files that
+    // are already what export writes are left alone.
+    int edited = 0;
+    int blocked = 0;
+    std::vector<const ExportedFace*> toWrite;
+    for (const ExportedFace& face : faces) {
+        bool same = true;
+        for (const auto& [name, bytes] :
+             {std::pair{face.name, &face.picture}, std::pair{face.name + ".tex", &face.texture}}) {
+            if (name != face.name && format != "bmp") {
+                continue;
+            }
+            const Existing existing = Compare(dir / name, *bytes);
+            same = same && existing == Existing::Same;
+            if (existing == Existing::NotAFile) {
+                err << MessageText(Error::CouldNotWriteFile) << "\n"
+                    << OutputRefusalText((dir / name).string(), CheckOutputPath(dir / name))
+                    << "\n";
+                ++blocked;
+            } else if (existing == Existing::Different && !parsed.force) {
+                err << (dir / name).string()
+                    << ": differs from what export would write (edited?); not overwritten\n";
+                ++edited;
+            }
+        }
+        if (!same) {
+            toWrite.push_back(&face);
+        }
+    }
+    if (blocked > 0) {
+        err << "Nothing was written.\n";
+        return 1;
+    }
+    if (edited > 0) {
+        err << "Nothing was written. To overwrite " << (edited == 1 ? "that file" : "those files")
+            << ", export again with --force.\n";
+        return 1;
+    }
+
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error || !std::filesystem::is_directory(dir)) {
-        return Refuse(err, Error::CouldNotWriteFile);
+        return RefuseWrite(err, Error::CouldNotWriteFile, dir, error ? error.value() : ENOTDIR);
     }
-    int failed = 0;
-    const TextureCatalogue& catalogue = session->catalogue;
-    for (int32_t j = 0; j < catalogue.shownCount; ++j) {
-        const int32_t record = catalogue.ShownList[static_cast<size_t>(j)];
-        const std::string name = PictureName(record, format.c_str());
-        const Error saved = format == "png" ? SaveAsPng(*session, record, dir / name)
-                                            : SaveAsBitmap(*session, record, dir / name);
+    for (const ExportedFace* face : toWrite) {
+        errno = 0;
+        const Error saved =
+            format == "png"
+                ? (WriteFileAtomically(dir / face->name, {face->picture}, Durability::NoFlush)
+                       ? Error::None
+                       : Error::CouldNotWriteFile)
+                : SaveAsBitmap(*session, face->record, dir / face->name);
         if (saved != Error::None) {
-            err << name << ": " << MessageText(saved) << "\n";
-            // A face too short for a picture is the game's, not a failure.
-            failed += saved == Error::TooSmallForPicture ? 0 : 1;
+            const int reason = errno;
+            err << face->name << ": ";
+            RefuseWrite(err, saved, dir / face->name, reason);
+            ++failed;
         }
     }
     // The count is the extraction pass's: every face shown, as the window
@@ -358,9 +516,10 @@ int WriteOutput(const Session& session, const std::string& statePath, const std:
     if (output.empty() && RefuseOutput(outPath, err) != 0) {
         return 1;
     }
+    errno = 0;  // what is left in it after a failed write is the system's reason
     const Error written = WriteSaveState(session.image, outPath);
     if (written != Error::None) {
-        return Refuse(err, written);
+        return RefuseWrite(err, written, outPath, errno);
     }
     out << "Wrote " << outPath.string() << "\n";
     return 0;
@@ -371,19 +530,22 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption);
     const std::vector<std::string>& positional = parsed.positional;
     if (!parsed.ok) {
-        return Usage(err, parsed.problem);
+        return Usage(err, parsed.problem, "replace");
     }
     if (positional.size() < 3 || positional.size() % 2 != 1) {
         return positional.size() < 3
-                   ? Usage(err, "replace needs STATE, RECORD and PICTURE")
-                   : Usage(err, "no PICTURE after RECORD '" + positional.back() + "'");
+                   ? Usage(err, "replace needs STATE, RECORD and PICTURE", "replace")
+                   : Usage(err, "no PICTURE after RECORD '" + positional.back() + "'", "replace");
     }
     const std::string& statePath = positional[0];
     std::vector<std::pair<int32_t, std::string>> replacements;
     for (size_t i = 1; i < positional.size(); i += 2) {
         int32_t record = 0;
         if (!ParseRecord(positional[i], record)) {
-            return Usage(err, "'" + positional[i] + "' is not a record index");
+            return Usage(err,
+                         "RECORD '" + positional[i] +
+                             "' is not a record index: a number that 'morvane-cli list' prints",
+                         "replace");
         }
         replacements.emplace_back(record, positional[i + 1]);
     }
@@ -404,37 +566,84 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     for (const auto& [record, picture] : replacements) {
         const Error applied = ApplyReplacement(*session, record, picture, {parsed.dither});
         if (applied != Error::None) {
-            return Refuse(err, applied);
+            RefusePicture(err, picture, picture, applied);
+            return 1;
         }
     }
     return WriteOutput(*session, statePath, parsed.output, out, err);
 }
 
-// The record index that a picture's file name gives, as export names it:
-// "tex_", at least three digits, ".png" or ".bmp" in either case. False for
-// any other name.
-bool PictureRecord(const std::string& name, int32_t& record) {
-    constexpr std::string_view prefix = "tex_";
-    if (name.size() < prefix.size() + 3 + 4 || !name.starts_with(prefix)) {
-        return false;
-    }
-    std::string extension = name.substr(name.size() - 4);
-    for (char& c : extension) {
+std::string Lowered(std::string text) {
+    for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-    if ((extension != ".png" && extension != ".bmp") || digits.size() > 9 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return text;
+}
+
+// Whether a file in an import folder looks as if it were meant as a picture:
+// named tex_..., or with a picture's extension. Export's own texture files
+// (tex_NNN.bmp.tex) are not pictures.
+bool LooksLikePicture(const std::string& name) {
+    const std::string lower = Lowered(name);
+    if (lower.ends_with(".tex")) {
         return false;
     }
-    return ParseRecord(digits, record);
+    for (const char* extension :
+         {".png", ".bmp", ".jpg", ".jpeg", ".gif", ".webp", ".tif", ".tiff"}) {
+        if (lower.ends_with(extension)) {
+            return true;
+        }
+    }
+    return lower.starts_with("tex_");
+}
+
+// The record index that a picture's file name gives, as export names it:
+// "tex_", at least three digits, ".png" or ".bmp", in either case. Otherwise
+// why import does not take the name.
+std::string PictureRecord(const std::string& name, int32_t& record) {
+    const std::string lower = Lowered(name);
+    const size_t dot = lower.rfind('.');
+    const std::string extension = dot == std::string::npos ? "" : lower.substr(dot);
+    const std::string digits = lower.substr(0, dot).substr(std::min<size_t>(4, dot));
+    const bool numbered =
+        lower.starts_with("tex_") && !digits.empty() &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (extension != ".png" && extension != ".bmp") {
+        return numbered ? "import takes PNG pictures and 8-bit bitmaps, named .png or .bmp: save "
+                          "it as PNG"
+                        : "not named tex_NNN.png or tex_NNN.bmp";
+    }
+    if (!numbered) {
+        return "not named tex_NNN.png or tex_NNN.bmp";
+    }
+    if (digits.size() > 9 || !ParseRecord(digits, record)) {
+        return "no texture has so large a record index";
+    }
+    if (digits.size() < 3) {
+        return "export names this texture's picture " +
+               PictureName(record, extension.substr(1).c_str()) + "; rename it so";
+    }
+    return "";
+}
+
+// Why a file that looks like a picture is not read at all: it is not a
+// regular file, or following its links fails. Empty for a regular file.
+std::string NotAFileReason(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::strerror(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return FileKindText(info.st_mode & S_IFMT) + ", not a regular file";
+    }
+    return "";
 }
 
 int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     // import STATE DIR [-o OUT] [--dither]
     const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption);
     if (!parsed.ok) {
-        return Usage(err, parsed.problem);
+        return Usage(err, parsed.problem, "import");
     }
     if (parsed.positional.size() != 2) {
         return CountUsage(err, parsed.positional, 2, "import", "STATE and DIR");
@@ -453,20 +662,35 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 1;
     }
     // The pictures by record index, in order; two for one record is a
-    // refusal of its own.
+    // refusal of its own. A file that looks like a picture but is passed
+    // over says why, so that a misnamed edit is not lost in silence; nothing
+    // but a regular file is ever opened.
     std::map<int32_t, std::vector<std::string>> pictures;
+    std::vector<std::string> skipped;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(dir, error), end; !error && entry != end;
          entry.increment(error)) {
-        int32_t record = 0;
         const std::string name = entry->path().filename().string();
-        std::error_code notAFile;
-        if (PictureRecord(name, record) && entry->is_regular_file(notAFile)) {
-            pictures[record].push_back(name);
+        if (!LooksLikePicture(name)) {
+            continue;
         }
+        int32_t record = 0;
+        std::string reason = NotAFileReason(entry->path());
+        if (reason.empty()) {
+            reason = PictureRecord(name, record);
+        }
+        if (!reason.empty()) {
+            skipped.push_back(name + ": skipped: " + reason);
+            continue;
+        }
+        pictures[record].push_back(name);
     }
     if (error) {
-        return Refuse(err, Error::CouldNotOpenFile);
+        return RefuseFile(err, dir.string(), Error::CouldNotOpenFile);
+    }
+    std::sort(skipped.begin(), skipped.end());
+    for (const std::string& line : skipped) {
+        err << line << "\n";
     }
     if (pictures.empty()) {
         err << "No tex_NNN.png or tex_NNN.bmp in " << dir.string() << "\n";
@@ -487,7 +711,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         const Error applied = ApplyReplacement(*session, record, dir / names[0], {parsed.dither});
         if (applied != Error::None) {
-            err << names[0] << ": " << MessageText(applied) << "\n";
+            RefusePicture(err, names[0], dir / names[0], applied);
             ++refused;
             continue;
         }
@@ -525,7 +749,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "info" || command == "list") {
         const Arguments parsed = ParseArguments(args, kJsonOption);
         if (!parsed.ok) {
-            return Usage(err, parsed.problem);
+            return Usage(err, parsed.problem, command);
         }
         if (parsed.positional.size() != 1) {
             return CountUsage(err, parsed.positional, 1, command, "STATE");

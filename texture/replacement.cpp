@@ -74,7 +74,8 @@ Error PrepareBitmap(std::span<const uint8_t> file, const TextureTableEntry& entr
 }
 
 Error PreparePng(std::span<const uint8_t> file, const TextureTableEntry& entry,
-                 const ReplacementOptions& options, ReplacementBytes& out) {
+                 const ReplacementOptions& options, std::span<const uint8_t> replacedPalette,
+                 ReplacementBytes& out) {
     // The size is checked before anything is decoded, so that a picture of
     // absurd size is refused for what it is rather than as damaged.
     uint32_t width = 0;
@@ -99,19 +100,56 @@ Error PreparePng(std::span<const uint8_t> file, const TextureTableEntry& entry,
         return Error::Invalid;
     }
     StoreReplacement(texels, entry.format, out);
+    KeepAlphaBits(std::span<uint8_t>(out).subspan(kFaceTexelBytes), replacedPalette);
     return Error::None;
 }
 
 }  // namespace
+
+void KeepAlphaBits(std::span<uint8_t> palette, std::span<const uint8_t> replaced) {
+    constexpr uint16_t kAlpha = 1;
+    const size_t entries = std::min(palette.size(), replaced.size()) / 2;
+    if (entries == 0) {
+        return;
+    }
+    // The bit a colour new to the texture gets: the one all its entries share.
+    const auto first = static_cast<uint16_t>(LoadBE16(&replaced[0]) & kAlpha);
+    uint16_t shared = first;
+    for (size_t k = 1; k < entries; ++k) {
+        if ((LoadBE16(&replaced[2 * k]) & kAlpha) != first) {
+            shared = 0;
+            break;
+        }
+    }
+    const auto sameColour = [&](size_t at, uint16_t colour) {
+        return static_cast<uint16_t>(LoadBE16(&replaced[2 * at]) & ~kAlpha) == colour;
+    };
+    for (size_t k = 0; k < entries; ++k) {
+        const auto colour = static_cast<uint16_t>(LoadBE16(&palette[2 * k]) & ~kAlpha);
+        // An editor may keep the palette's order or rearrange it: the same
+        // index first, then the same colour anywhere.
+        size_t at = k;
+        if (!sameColour(at, colour)) {
+            at = 0;
+            while (at < entries && !sameColour(at, colour)) {
+                ++at;
+            }
+        }
+        const uint16_t alpha =
+            at < entries ? static_cast<uint16_t>(LoadBE16(&replaced[2 * at]) & kAlpha) : shared;
+        StoreBE16(&palette[2 * k], static_cast<uint16_t>(colour | alpha));
+    }
+}
 
 size_t PaletteColoursOf(const TextureTableEntry& entry) {
     return size_t{entry.byte10} + 1;
 }
 
 Error PrepareReplacementFromBytes(std::span<const uint8_t> file, const TextureTableEntry& entry,
-                                  const ReplacementOptions& options, ReplacementBytes& out) {
+                                  const ReplacementOptions& options, ReplacementBytes& out,
+                                  std::span<const uint8_t> replacedPalette) {
     if (IsPng(file)) {
-        return PreparePng(file, entry, options, out);
+        return PreparePng(file, entry, options, replacedPalette, out);
     }
     if (file.size() < 2 || LoadLE16(file.data()) != kBitmapSignature) {
         return Error::NotAPicture;
@@ -120,7 +158,8 @@ Error PrepareReplacementFromBytes(std::span<const uint8_t> file, const TextureTa
 }
 
 Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEntry& entry,
-                         const ReplacementOptions& options, ReplacementBytes& out) {
+                         const ReplacementOptions& options, ReplacementBytes& out,
+                         std::span<const uint8_t> replacedPalette) {
     // One read serves the check and the conversion, so the file cannot
     // change between them.
     std::vector<uint8_t> file;
@@ -128,7 +167,7 @@ Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEn
     if (read != Error::None) {
         return read;
     }
-    return PrepareReplacementFromBytes(file, entry, options, out);
+    return PrepareReplacementFromBytes(file, entry, options, out, replacedPalette);
 }
 
 }  // namespace morvane

@@ -153,12 +153,25 @@ size_t PaletteColoursOf(const TextureTableEntry& entry);
 // shows. The picture's bottom row becomes texel row 0, as for a bitmap.
 //
 // Either way the texels then go through SwapOddRowWords with the entry's
-// format, and palette entries past those the picture needs are zero.
+// format, and palette entries past those the picture needs are zero. A
+// bitmap's entries have their alpha bit clear. A PNG carries no alpha bits:
+// its entries take them from `replacedPalette`, the texture's palette as it
+// stands (256 big-endian entries, KeepAlphaBits), so that an unchanged
+// export comes back byte for byte; clear when it is empty.
 Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEntry& entry,
-                         const ReplacementOptions& options, ReplacementBytes& out);
+                         const ReplacementOptions& options, ReplacementBytes& out,
+                         std::span<const uint8_t> replacedPalette = {});
+
+// Gives each entry of `palette` (big-endian, alpha clear) an alpha bit from
+// `replaced`, the palette it replaces: the bit of the replaced entry at the
+// same index when that entry has the same colour; otherwise that of the first
+// replaced entry of the same colour; otherwise, for a colour the texture did
+// not have, the bit every replaced entry shares, or clear when they differ.
+void KeepAlphaBits(std::span<uint8_t> palette, std::span<const uint8_t> replaced);
 
 // The same for a whole picture file already in memory (no read errors).
 Error PrepareReplacementFromBytes(std::span<const uint8_t> file, const TextureTableEntry& entry,
-                                  const ReplacementOptions& options, ReplacementBytes& out);
+                                  const ReplacementOptions& options, ReplacementBytes& out,
+                                  std::span<const uint8_t> replacedPalette = {});
 
 }  // namespace morvane

@@ -30,6 +30,8 @@ const char kUsage[] =
     "  --table normal|empty|over512|wrapped\n"
     "  --address-above           one face entry lies above the entry before it\n"
     "  --short-face              one face texture with a 2048-byte extent\n"
+    "  --palette-alpha           the alpha bit set in two of every three entries of\n"
+    "                            each face's palette\n"
     "  --game NAME               the cartridge name (default GOLDENEYE)\n"
     "  --cartridge-header ROM    Project 64: the header of cartridge ROM (.z64), and\n"
     "                            its release; the classic layout then holds a\n"

@@ -169,8 +169,15 @@ std::array<uint8_t, 2048> DrawFace(int n) {
     return picture;
 }
 
-void WriteFace(std::vector<uint8_t>& rdram, size_t at, int n) {
-    const std::array<uint8_t, 2560> face = FaceTexture(n);
+void WriteFace(std::vector<uint8_t>& rdram, size_t at, int n, bool paletteAlpha) {
+    std::array<uint8_t, 2560> face = FaceTexture(n);
+    // Game palettes do set the alpha bit, and a picture cannot show it; a mix
+    // of set and clear entries shows whether each one comes back.
+    for (size_t k = 0; paletteAlpha && k < 256; ++k) {
+        if (k % 3 != 2) {
+            face[2048 + 2 * k + 1] = static_cast<uint8_t>(face[2048 + 2 * k + 1] | 1);
+        }
+    }
     std::copy(face.begin(), face.end(), rdram.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
@@ -362,7 +369,7 @@ void PlantTable(std::vector<uint8_t>& rdram, const StateOptions& options, uint32
     for (auto t = state.textures.rbegin(); t != state.textures.rend(); ++t) {
         const size_t at = t->address & 0xFFFFFF;
         if (t->face) {
-            WriteFace(rdram, at, t->faceNumber);
+            WriteFace(rdram, at, t->faceNumber, options.paletteAlpha);
         } else {
             WriteOtherTexture(rdram, at, static_cast<size_t>(t->width) * t->height, random);
         }

@@ -55,6 +55,7 @@ struct StateOptions {
     bool addressAbovePrevious = false;  // one face entry lies above the entry before it
     bool shortFace = false;             // one face texture whose extent is 2048 bytes
     uint8_t faceByte10 = 255;           // byte 10 of every face entry: its colours less one
+    bool paletteAlpha = false;          // faces: the alpha bit set in two of every three entries
     std::string gameName = "GOLDENEYE";
     // Project 64: the 64-byte header of a cartridge (.z64, in its own byte
     // order) to copy into the state instead of a made-up one. The classic

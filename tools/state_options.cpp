@@ -59,6 +59,10 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
         options.shortFace = true;
         return true;
     }
+    if (arg == "--palette-alpha") {
+        options.paletteAlpha = true;
+        return true;
+    }
     if (value == nullptr) {
         return false;
     }
@@ -148,7 +152,7 @@ bool TakesValue(const std::string& arg) {
 
 bool IsFlag(const std::string& arg) {
     return arg == "--no-dat" || arg == "--dat-first" || arg == "--address-above" ||
-           arg == "--short-face";
+           arg == "--short-face" || arg == "--palette-alpha";
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ _morvane_cli() {
     fi
     case $prev in
         --format)
-            COMPREPLY=($(compgen -W 'bmp png' -- "$cur"))
+            COMPREPLY=($(compgen -W 'png bmp' -- "$cur"))
             return
             ;;
         -o | --output)

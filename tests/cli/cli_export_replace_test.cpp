@@ -48,7 +48,7 @@ protected:
 TEST_F(CliCommandsTest, ExportWritesWhatSaveAsBitmapWrites) {
     const auto out = m_dir / "faces" / "deeper";
     test::WriteAll(m_dir / "keep.txt", {1});
-    const ToolRun run = RunTool({"export", m_statePath, out.string()});
+    const ToolRun run = RunTool({"export", m_statePath, out.string(), "--format", "bmp"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Extracted 4 textures\n");
 
@@ -153,7 +153,8 @@ TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
         args.insert(args.end(), c.args.begin(), c.args.end());
         const ToolRun run = RunTool(args);
         EXPECT_EQ(run.status, 1) << c.message;
-        EXPECT_EQ(run.err, c.message);
+        // The refused picture is named; a hint may follow.
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1), c.args.back() + ": " + c.message);
         EXPECT_EQ(ReadAll(out), (std::vector<uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
     }
     EXPECT_EQ(ReadAll(m_statePath), m_state.file);
@@ -188,15 +189,6 @@ TEST_F(CliCommandsTest, ReplaceNeverWritesOverTheInput) {
             << command << ": " << run.err;
     }
     EXPECT_EQ(ReadAll(target), m_state.file);
-}
-
-TEST_F(CliCommandsTest, ReplaceReportsAFailedWrite) {
-    const ToolRun run = RunTool({"replace", m_statePath, std::to_string(Faces()[0]),
-                                 Picture("good.bmp", gen::FaceBitmap(2)), "-o",
-                                 (m_dir / "missing" / "out.pj").string()});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Could not write the save state.\n");
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "missing"));
 }
 
 TEST_F(CliCommandsTest, ReplaceUsageErrors) {

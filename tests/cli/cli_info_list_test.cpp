@@ -157,7 +157,7 @@ TEST_F(CliTest, RefusalsGoToStandardErrorWithStatus1) {
 TEST_F(CliTest, AMissingStateCannotBeOpened) {
     const ToolRun run = RunTool({"info", (m_dir / "absent.pj").string()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Could not open file.\n");
+    EXPECT_EQ(run.err, (m_dir / "absent.pj").string() + ": Could not open file.\n");
 }
 
 TEST_F(CliTest, UsageErrorsNameWhatTheyCouldNotTake) {
@@ -171,17 +171,22 @@ TEST_F(CliTest, UsageErrorsNameWhatTheyCouldNotTake) {
              Case{{"list", "a", "b"}, "unexpected argument 'b'"},
              Case{{"frobnicate", "x"}, "unknown command 'frobnicate'"},
              Case{{"info", "a", "--jsn"}, "unknown option '--jsn' for info"},
-             Case{{"export", "a", "d", "--format", "gif"}, "--format takes bmp or png, not 'gif'"},
+             Case{{"export", "a", "d", "--format", "gif"}, "--format takes png or bmp, not 'gif'"},
              Case{{"import", "a", "d", "-o"}, "option '-o' needs a value"},
              Case{{"replace", "a", "-o", "x", "--output", "y", "1", "p"},
                   "option '--output' given twice"},
-             Case{{"replace", "a", "one", "p"}, "'one' is not a record index"},
+             Case{{"replace", "a", "one", "p"},
+                  "RECORD 'one' is not a record index: a number that 'morvane-cli list' prints"},
              Case{{"replace", "a", "1", "p", "2"}, "no PICTURE after RECORD '2'"},
          }) {
         const ToolRun run = RunTool(c.args);
         EXPECT_EQ(run.status, 2) << c.firstLine;
         EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "morvane-cli: " + c.firstLine);
         EXPECT_NE(run.err.find("usage: morvane-cli"), std::string::npos) << c.firstLine;
+        // The command's own line of the usage, not all of it.
+        EXPECT_EQ(run.err.find("Commands:") == std::string::npos,
+                  !c.args.empty() && c.args[0] != "frobnicate")
+            << c.firstLine;
     }
     const ToolRun help = RunTool({"--help"});
     EXPECT_EQ(help.status, 0);

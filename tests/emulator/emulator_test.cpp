@@ -194,7 +194,7 @@ TEST_P(EmulatorSavesTest, MorvaneReadsTheFacesOfTheStatesTheEmulatorSaves) {
         const ProcessResult list = RunCli({"list", state});
         EXPECT_EQ(list.status, 0) << list.err;
         const fs::path out = dir / (name + "-faces");
-        const ProcessResult exported = RunCli({"export", state, out.string()});
+        const ProcessResult exported = RunCli({"export", state, out.string(), "--format", "bmp"});
         EXPECT_EQ(exported.status, 0) << exported.err;
         for (const gen::GeneratedTexture& face : faces) {
             EXPECT_NE(list.out.find(std::to_string(face.record) + "\t"), std::string::npos);

@@ -116,6 +116,11 @@ def bitmaps():
                                         bits=b"\x20\x12\0\0" * 64 + b"\0\1"))
     write("bitmaps", "rle8-on-4-bit.bmp", bitmap(bit_count=4, compression=1, entries=16,
                                                  bits=b"\x20\x12\0\0\0\1"))
+    # Pictures of other kinds, saved by mistake: only their first bytes,
+    # which tell the kind, are of interest.
+    write("bitmaps", "jpeg-picture.jpg", b"\xff\xd8\xff\xe0\0\x10JFIF\0\1\1\0\0\1\0\1\0\0")
+    write("bitmaps", "gif-picture.gif", b"GIF89a\x20\0\x40\0\x80\0\0")
+    write("bitmaps", "webp-picture.webp", b"RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\x1f\xc0\x0f")
 
 
 # --- PNGs ---------------------------------------------------------------------------

@@ -88,6 +88,8 @@ mkdir -p "$root/faces" && touch "$root/state.pj"
 [[ $(complete_line morvane-cli ex) == "export " ]] || fail "completion of a command"
 [[ $(complete_line morvane-cli export state.pj faces --format '') == "bmp png " ]] ||
     fail "completion of --format's values"
+[[ $(complete_line morvane-cli export state.pj faces --f) == "--force --format " ]] ||
+    fail "completion of export's options"
 [[ $(complete_line morvane-cli import state.pj --) == "--dither --output " ]] ||
     fail "completion of import's options"
 [[ $(complete_line morvane-cli info st) == "state.pj " ]] || fail "completion of a state"

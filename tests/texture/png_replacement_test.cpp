@@ -411,17 +411,49 @@ TEST_F(PngReplacement, AnExportedTextureComesBackByteForByte) {
     }
 }
 
-TEST_F(PngReplacement, OnlyThePaletteAlphaBitIsLostOnTheWayBack) {
+TEST_F(PngReplacement, APngTakesItsAlphaBitsFromTheTextureItReplaces) {
+    // Alpha set in a third of the entries, entry 0 among them.
     std::array<uint8_t, 2560> texture = gen::FaceTexture(2);
     for (size_t k = 0; k < 256; k += 3) {
         texture[2048 + 2 * k + 1] |= 1;
     }
+    const std::span<const uint8_t> palette(texture.begin() + 2048, 512);
+    const auto entry = [](const auto& bytes, size_t k) { return LoadBE16(&bytes[2048 + 2 * k]); };
     std::vector<uint8_t> png;
     ASSERT_TRUE(ConvertTextureToPng(texture, 32, 64, png));
+    // Unchanged: every byte comes back. Without the texture's palette (the
+    // way a bitmap goes) every alpha bit is clear.
+    ASSERT_EQ(PrepareReplacementFromBytes(png, FaceEntry(), {}, m_out, palette), Error::None);
+    EXPECT_TRUE(std::equal(texture.begin(), texture.end(), m_out.begin()));
     ASSERT_EQ(Prepare(png), Error::None);
-    for (size_t i = 0; i < texture.size(); ++i) {
-        EXPECT_EQ(m_out[i], i >= 2048 && i % 2 == 1 ? (texture[i] & 0xFE) : texture[i]) << i;
+    for (size_t k = 0; k < 256; ++k) {
+        EXPECT_EQ(entry(m_out, k), entry(texture, k) & 0xFFFE) << k;
     }
+
+    // An editor that swaps two entries: each colour keeps its own bit.
+    std::array<uint8_t, 2560> swapped = texture;
+    std::swap_ranges(swapped.begin() + 2048, swapped.begin() + 2050, swapped.begin() + 2050);
+    for (size_t i = 0; i < 2048; ++i) {
+        swapped[i] = swapped[i] < 2 ? static_cast<uint8_t>(1 - swapped[i]) : swapped[i];
+    }
+    ASSERT_TRUE(ConvertTextureToPng(swapped, 32, 64, png));
+    ASSERT_EQ(PrepareReplacementFromBytes(png, FaceEntry(), {}, m_out, palette), Error::None);
+    EXPECT_EQ(entry(m_out, 0), entry(texture, 1));
+    EXPECT_EQ(entry(m_out, 1), entry(texture, 0));
+
+    // A colour the texture did not have: the bit all entries share, or clear
+    // when they differ.
+    std::array<uint8_t, 2560> recoloured = texture;
+    StoreBE16(&recoloured[2048 + 2 * 3], 0x0842);  // 1, 1, 1: no face colour
+    ASSERT_TRUE(ConvertTextureToPng(recoloured, 32, 64, png));
+    ASSERT_EQ(PrepareReplacementFromBytes(png, FaceEntry(), {}, m_out, palette), Error::None);
+    EXPECT_EQ(entry(m_out, 3), 0x0842);
+    std::array<uint8_t, 512> opaque{};
+    for (size_t k = 0; k < 256; ++k) {
+        StoreBE16(&opaque[2 * k], static_cast<uint16_t>(entry(texture, k) | 1));
+    }
+    ASSERT_EQ(PrepareReplacementFromBytes(png, FaceEntry(), {}, m_out, opaque), Error::None);
+    EXPECT_EQ(entry(m_out, 3), 0x0843);
 }
 
 TEST_F(PngReplacement, TheExportLooksLikeTheBitmapExport) {
