@@ -68,9 +68,10 @@ struct PlainState {
 
 void Load(benchmark::State& state) {
     const PlainState plain(state);
+    // As the window opens one state after another: into the same buffers.
     SaveStateImage image;
     for (auto _ : state) {
-        if (LoadSaveStateFile(image, plain.path) != Error::None) {
+        if (RefillSaveStateFile(image, plain.path) != Error::None) {
             state.SkipWithError("load failed");
             break;
         }

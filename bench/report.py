@@ -25,7 +25,7 @@ TARGETS = {
     "extract_60": 3.0,
 }
 
-GALLERY_FLOOR = "read() of the 60 bitmap files"
+GALLERY_FLOOR = "copies of the 60 bitmaps into images"
 
 
 def cpu_model():
