@@ -45,8 +45,11 @@ timed() {
 }
 
 for ((i = 0; i < runs; ++i)); do
-    rm -rf "$work/out.pj" "$work/dd.pj" "$work/faces" "$work/faces-bmp" "$work/cp.pj"
+    rm -rf "$work/out.pj" "$work/dd.pj" "$work/faces" "$work/faces-bmp" "$work/cp.pj" \
+        "$work/faces-copy"
     sync
+    timed "$work/t.help" "$cli" --help
+    timed "$work/t.true" /bin/true
     timed "$work/t.info" "$cli" info "$state"
     timed "$work/t.cat" cat "$state"
     timed "$work/t.replace" "$cli" replace "$state" "$record" "$work/face.bmp" -o "$work/out.pj"
@@ -54,6 +57,7 @@ for ((i = 0; i < runs; ++i)); do
     timed "$work/t.export_png" "$cli" export "$state" "$work/faces" --format png
     timed "$work/t.export_bmp" "$cli" export "$state" "$work/faces-bmp" --format bmp
     timed "$work/t.cp" cp "$state" "$work/cp.pj"
+    timed "$work/t.cp_faces" cp -r "$work/faces" "$work/faces-copy"
 done
 
 median() {
@@ -68,8 +72,12 @@ line() {
     b=$(median "$work/t.$floor")
     awk -v n="$name" -v f="$floor" -v a="$a" -v b="$b" -v t="$target" 'BEGIN {
         r = a / b
-        printf "%-10s %9.2f ms   %-4s %9.2f ms   %5.2fx   target <= %sx: %s\n",
-               n, a, f, b, r, t, (r <= t) ? "met" : "missed"
+        if (t == "-") {
+            printf "%-10s %9.2f ms   %-8s %9.2f ms   %5.2fx\n", n, a, f, b, r
+        } else {
+            printf "%-10s %9.2f ms   %-8s %9.2f ms   %5.2fx   target <= %sx: %s\n",
+                   n, a, f, b, r, t, (r <= t) ? "met" : "missed"
+        }
     }'
 }
 
@@ -79,6 +87,11 @@ line info cat 1.5
 line replace dd 1.5
 line export_png cp 3
 line export_bmp cp 3
+# What the targets above leave out: starting the tool (its libraries; libzip
+# brings libcrypto) against starting a program that does nothing, and writing
+# 60 files against copying the 60 exported pictures.
+line help true -
+line export_png cp_faces -
 
 rm -f "$work/out.pj"
 peak_of() {
