@@ -1,5 +1,6 @@
 #include "catalogue/extract_textures.h"
 
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "texture/texture_converter.h"
 
 namespace morvane {
+
 int32_t ExtractTextures(Session& session, UserInterface& ui) {
     const CatalogueResult catalogued = BuildTextureCatalogue(session, ui);
     if (!catalogued.accepted) {
@@ -38,12 +40,11 @@ int32_t ExtractTextures(Session& session, UserInterface& ui) {
         ShownFace& face = faces[shown++];
         face.record = static_cast<int32_t>(i);
         face.bitmap.clear();
+        const std::span<const uint8_t> bytes =
+            RdramBytes(session.image, record.entry.address, record.size);
         // A texture shorter than its texels and palette gets no bitmap; the
         // gallery shows it blank, and it can still be replaced.
-        if (readable &&
-            converter.BuildTextureFile(record,
-                                       RdramBytes(session.image, record.entry.address, record.size),
-                                       textureFile) == Error::None &&
+        if (readable && converter.BuildTextureFile(record, bytes, textureFile) == Error::None &&
             converter.ConvertTextureFileToBitmap(textureFile, face.bitmap) != Error::None) {
             face.bitmap.clear();
         }

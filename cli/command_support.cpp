@@ -82,11 +82,16 @@ Arguments ParseArguments(const std::vector<std::string>& args, unsigned options)
     return parsed;
 }
 
-std::unique_ptr<Session> Load(const std::string& path, std::ostream& err) {
+std::unique_ptr<Session> LoadCatalogued(const std::string& path, CliUi& ui, std::ostream& err,
+                                        CatalogueResult& result) {
     auto session = std::make_unique<Session>();
     const Error loaded = LoadSaveStateFile(session->image, path);
     if (loaded != Error::None) {
         RefuseFile(err, path, loaded);
+        return nullptr;
+    }
+    result = BuildTextureCatalogue(*session, ui);
+    if (!result.accepted) {
         return nullptr;
     }
     return session;
@@ -136,6 +141,14 @@ bool OutputIsInput(const std::string& output, const std::string& statePath) {
            (std::filesystem::path(output) == statePath || SameFile(output, statePath));
 }
 
+int RefuseOutputFor(const std::filesystem::path& output, const std::string& statePath,
+                    std::ostream& err) {
+    if (OutputIsInput(output.string(), statePath)) {
+        return Refuse(err, Error::OutputOverwritesInput);
+    }
+    return RefuseOutput(output, err);
+}
+
 int WriteOutput(const Session& session, const std::string& statePath, const std::string& output,
                 std::ostream& out, std::ostream& err) {
     // The default name depends on the kind of state, known once it is loaded.
@@ -143,10 +156,7 @@ int WriteOutput(const Session& session, const std::string& statePath, const std:
                                               ? OutputPathFor(statePath, session.image.format)
                                               : std::filesystem::path(output);
     // The default name can lead back to the input too, through a link.
-    if (OutputIsInput(outPath.string(), statePath)) {
-        return Refuse(err, Error::OutputOverwritesInput);
-    }
-    if (output.empty() && RefuseOutput(outPath, err) != 0) {
+    if (RefuseOutputFor(outPath, statePath, err) != 0) {
         return 1;
     }
     errno = 0;  // what is left in it after a failed write is the system's reason

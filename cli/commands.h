@@ -90,9 +90,10 @@ int RefuseWrite(std::ostream& err, Error error, const std::filesystem::path& pat
 
 Arguments ParseArguments(const std::vector<std::string>& args, unsigned options);
 
-// Loads the state into a new session; null, with the message shown, when it
-// cannot be loaded.
-std::unique_ptr<Session> Load(const std::string& path, std::ostream& err);
+// Loads the state into a new session and catalogues it; null, with the
+// message shown, when it cannot be loaded or the catalogue refuses it.
+std::unique_ptr<Session> LoadCatalogued(const std::string& path, CliUi& ui, std::ostream& err,
+                                        CatalogueResult& result);
 
 // Opens the state and runs the extraction pass, as opening it in the window
 // does; null when the state was refused.
@@ -108,6 +109,11 @@ bool ParseRecord(const std::string& text, int32_t& record);
 int RefuseOutput(const std::filesystem::path& output, std::ostream& err);
 
 bool OutputIsInput(const std::string& output, const std::string& statePath);
+
+// Refuses an output that leads to the input state or cannot be replaced, with
+// the refusal shown; 0 when there is nothing against it.
+int RefuseOutputFor(const std::filesystem::path& output, const std::string& statePath,
+                    std::ostream& err);
 
 // Writes the state with every replacement made so far, to -o's path or the
 // default one for its kind.

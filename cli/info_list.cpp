@@ -9,13 +9,10 @@
 namespace morvane::cli {
 
 int Info(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
-    const std::unique_ptr<Session> session = Load(path, err);
-    if (!session) {
-        return 1;
-    }
     CliUi ui(err);
-    const CatalogueResult result = BuildTextureCatalogue(*session, ui);
-    if (!result.accepted) {
+    CatalogueResult result;
+    const std::unique_ptr<Session> session = LoadCatalogued(path, ui, err, result);
+    if (!session) {
         return 1;
     }
     int faces = 0;
@@ -45,13 +42,10 @@ int Info(const std::string& path, bool json, std::ostream& out, std::ostream& er
 }
 
 int List(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
-    const std::unique_ptr<Session> session = Load(path, err);
-    if (!session) {
-        return 1;
-    }
     CliUi ui(err);
-    const CatalogueResult result = BuildTextureCatalogue(*session, ui);
-    if (!result.accepted) {
+    CatalogueResult result;
+    const std::unique_ptr<Session> session = LoadCatalogued(path, ui, err, result);
+    if (!session) {
         return 1;
     }
     JsonWriter writer;

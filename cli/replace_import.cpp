@@ -108,10 +108,7 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         replacements.emplace_back(record, positional[i + 1]);
     }
-    if (OutputIsInput(parsed.output, statePath)) {
-        return Refuse(err, Error::OutputOverwritesInput);
-    }
-    if (!parsed.output.empty() && RefuseOutput(parsed.output, err) != 0) {
+    if (!parsed.output.empty() && RefuseOutputFor(parsed.output, statePath, err) != 0) {
         return 1;
     }
 
@@ -143,10 +140,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& statePath = parsed.positional[0];
     const std::filesystem::path dir = parsed.positional[1];
-    if (OutputIsInput(parsed.output, statePath)) {
-        return Refuse(err, Error::OutputOverwritesInput);
-    }
-    if (!parsed.output.empty() && RefuseOutput(parsed.output, err) != 0) {
+    if (!parsed.output.empty() && RefuseOutputFor(parsed.output, statePath, err) != 0) {
         return 1;
     }
     CliUi ui(err);
