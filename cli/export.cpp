@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "catalogue/texture_commands.h"
@@ -24,9 +25,11 @@ struct ExportedFace {
 
 // How a file already in the folder stands against what export would write
 // there.
-enum class Existing { Absent, Same, Different, NotAFile };
+enum class Existing { Absent, Same, Different, NotAFile, Unreadable };
 
-Existing Compare(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+// When the file cannot be read, `reason` is the system's error number.
+Existing Compare(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
+                 int& reason) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
         // A dangling link is written through; anything else the write will tell.
@@ -35,9 +38,20 @@ Existing Compare(const std::filesystem::path& path, const std::vector<uint8_t>& 
     if (!S_ISREG(info.st_mode)) {
         return Existing::NotAFile;
     }
+    if (static_cast<uintmax_t>(info.st_size) != bytes.size()) {
+        return Existing::Different;
+    }
     std::vector<uint8_t> existing;
+    errno = 0;
     const Error read = ReadFileBytes(path, existing, bytes.size());
-    return read == Error::None && existing == bytes ? Existing::Same : Existing::Different;
+    if (read == Error::FileTooLarge) {
+        return Existing::Different;  // it grew while we looked
+    }
+    if (read != Error::None) {
+        reason = errno;
+        return Existing::Unreadable;
+    }
+    return existing == bytes ? Existing::Same : Existing::Different;
 }
 
 }  // namespace
@@ -93,13 +107,18 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
             if (name != face.name && format != "bmp") {
                 continue;
             }
-            const Existing existing = Compare(dir / name, *bytes);
+            int reason = 0;
+            const Existing existing = Compare(dir / name, *bytes, reason);
             same = same && existing == Existing::Same;
             if (existing == Existing::NotAFile) {
                 err << MessageText(Error::CouldNotWriteFile) << "\n"
                     << OutputRefusalText((dir / name).string(), CheckOutputPath(dir / name))
                     << "\n";
                 ++blocked;
+            } else if (existing == Existing::Unreadable && !parsed.force) {
+                err << (dir / name).string() << ": could not be read to compare ("
+                    << std::strerror(reason) << "); not overwritten\n";
+                ++edited;
             } else if (existing == Existing::Different && !parsed.force) {
                 err << (dir / name).string()
                     << ": differs from what export would write (edited?); not overwritten\n";

@@ -113,7 +113,8 @@ std::string PictureSize(std::span<const uint8_t> file) {
         return std::to_string(width) + "x" + std::to_string(height);
     }
     BitmapHeaders headers;
-    if (ParseBitmapHeaders(file, headers)) {
+    // A bitmap's width is never negative; one that says so has no size to tell.
+    if (ParseBitmapHeaders(file, headers) && headers.info.width >= 0) {
         return std::to_string(headers.info.width) + "x" +
                std::to_string(std::abs(static_cast<int64_t>(headers.info.height)));
     }
