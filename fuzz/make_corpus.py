@@ -119,6 +119,10 @@ def plain_seeds(tools):
     moved = table[:4] + be32(last) + table[8:16]
     write("state_plain", "face-at-end",
           template_input(0, 0, moved, last, texture))
+    # A face whose 2560 bytes run past the end: shown, never replaced.
+    past = 0x80400000 - 1280
+    write("state_plain", "face-past-end",
+          template_input(0, 0, table[:4] + be32(past) + table[8:16], past, texture[:1280]))
     write("state_plain", "table-100000",
           template_input(0, 4, words=(start, start + 16 * 100000)))
     # Wrapped, outside memory, and the PAL release's words.
