@@ -84,15 +84,20 @@ Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
 }
 
 Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem::path& path) {
-    // A texture file without its picture is no export: both or neither.
     std::vector<uint8_t> texture;
     std::vector<uint8_t> bitmap;
     if (const Error built = BuildBitmapExport(session, record, texture, bitmap);
         built != Error::None) {
         return built;
     }
-    // Both are written in full before either is put in place, so that a full
-    // disk leaves neither, and any earlier pair as it was.
+    return WriteBitmapExport(path, texture, bitmap);
+}
+
+Error WriteBitmapExport(const std::filesystem::path& path, std::span<const uint8_t> texture,
+                        std::span<const uint8_t> bitmap) {
+    // A texture file without its picture is no export: both or neither. Both
+    // are written in full before either is put in place, so that a full disk
+    // leaves neither, and any earlier pair as it was.
     AtomicFile textureFile;
     AtomicFile bitmapFile;
     if (!textureFile.Prepare(WithSuffix(path, ".tex"), {texture}, Durability::NoFlush) ||

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <vector>
 
 #include "common/error.h"
@@ -45,6 +46,11 @@ Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::p
 Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint8_t>& texture,
                         std::vector<uint8_t>& bitmap);
 Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t>& png);
+
+// Writes what BuildBitmapExport built: the texture file at `path` + ".tex"
+// and the bitmap at `path`, both or neither.
+Error WriteBitmapExport(const std::filesystem::path& path, std::span<const uint8_t> texture,
+                        std::span<const uint8_t> bitmap);
 
 // Writes the texture file alone at `path`.
 Error SaveAsTexture(const Session& session, int32_t record, const std::filesystem::path& path);

@@ -151,7 +151,7 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
                 ? (WriteFileAtomically(dir / face->name, {face->picture}, Durability::NoFlush)
                        ? Error::None
                        : Error::CouldNotWriteFile)
-                : SaveAsBitmap(*session, face->record, dir / face->name);
+                : WriteBitmapExport(dir / face->name, face->texture, face->picture);
         if (saved != Error::None) {
             const int reason = errno;
             err << face->name << ": ";
