@@ -10,11 +10,11 @@
 
 namespace morvane {
 
-int32_t ExtractTextures(Session& session, UserInterface& ui) {
-    const CatalogueResult catalogued = BuildTextureCatalogue(session, ui);
-    if (!catalogued.accepted) {
-        return 0;
-    }
+namespace {
+
+// The pass over a catalogue already built for the session's image: the
+// shown list, each face's bitmap, and the gallery.
+int32_t ShowFaces(Session& session, uint32_t recordCount, UserInterface& ui) {
     TextureCatalogue& catalogue = session.catalogue;
     const CTextureConverter converter;
     std::vector<ShownFace>& faces = session.faces;
@@ -23,7 +23,7 @@ int32_t ExtractTextures(Session& session, UserInterface& ui) {
     // from it; one buffer serves every face.
     std::vector<uint8_t> textureFile;
 
-    for (uint32_t i = 0; i < catalogued.recordCount; ++i) {
+    for (uint32_t i = 0; i < recordCount; ++i) {
         const TextureRecord& record = catalogue.records[i];
         // An extent that reaches past the end of RDRAM (as a size that wrapped
         // does) cannot be read: the record gets no picture.
@@ -57,6 +57,16 @@ int32_t ExtractTextures(Session& session, UserInterface& ui) {
     return catalogue.shownCount;
 }
 
+}  // namespace
+
+int32_t ExtractTextures(Session& session, UserInterface& ui) {
+    const CatalogueResult catalogued = BuildTextureCatalogue(session, ui);
+    if (!catalogued.accepted) {
+        return 0;
+    }
+    return ShowFaces(session, catalogued.recordCount, ui);
+}
+
 OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, UserInterface& ui) {
     OpenResult result;
     // Read into the buffers of the state opened before the current one.
@@ -64,17 +74,19 @@ OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, Us
     if (result.read != Error::None) {
         return result;
     }
-    // Only to tell whether the game is recognised; its refusals and status are
-    // the user's to see. The pass below catalogues the state again in place.
+    // Catalogued aside too: a refused game leaves the current one's catalogue.
+    // The refusals and the status are the user's to see.
     TextureCatalogue candidate;
-    if (!BuildTextureCatalogue(session.spare, candidate, ui).accepted) {
+    const CatalogueResult catalogued = BuildTextureCatalogue(session.spare, candidate, ui);
+    if (!catalogued.accepted) {
         return result;
     }
     std::swap(session.image, session.spare);
+    session.catalogue = candidate;
     session.statePath = path;
     session.OutputStatePath = OutputPathFor(path, session.image.format);
     result.accepted = true;
-    result.shown = ExtractTextures(session, ui);
+    result.shown = ShowFaces(session, catalogued.recordCount, ui);
     return result;
 }
 
