@@ -179,6 +179,21 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::Prepare(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability) {
+    return Prepare(
+        path,
+        [pieces](int fd) {
+            for (const std::span<const uint8_t>& piece : pieces) {
+                if (!WriteAll(fd, piece)) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        durability);
+}
+
+bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& write,
+                         Durability durability) {
     if (!m_temporary.empty() || !ResolveOutput(path, m_target).ok()) {
         return false;
     }
@@ -210,10 +225,7 @@ bool AtomicFile::Prepare(const std::filesystem::path& path,
         ::fchmod(fd, existing.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID));
     }
 
-    bool ok = true;
-    for (const std::span<const uint8_t>& piece : pieces) {
-        ok = ok && WriteAll(fd, piece);
-    }
+    bool ok = write(fd);
     if (const char* hold = std::getenv("MORVANE_TEST_HOLD_PARTIAL");
         hold != nullptr && path == hold) {
         // Tests stop a write to this path here, to send a signal while the
@@ -227,7 +239,9 @@ bool AtomicFile::Prepare(const std::filesystem::path& path,
     }
     ok = (::close(fd) == 0) && ok;
     if (!ok) {
+        const int reason = errno;
         Abandon();
+        errno = reason;
     }
     return ok;
 }
@@ -266,6 +280,12 @@ bool WriteFileAtomically(const std::filesystem::path& path,
                          Durability durability) {
     AtomicFile file;
     return file.Prepare(path, pieces, durability) && file.Commit();
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, const FileWriter& write,
+                         Durability durability) {
+    AtomicFile file;
+    return file.Prepare(path, write, durability) && file.Commit();
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

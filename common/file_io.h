@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -72,6 +73,15 @@ bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability = Durability::Flush);
 
+// Writes the content of a new file to `fd`, an empty file open for writing,
+// in order or with seeks back (pwrite). False when anything failed, with
+// errno the system's reason where it gave one.
+using FileWriter = std::function<bool(int fd)>;
+
+// The same, for content that is made while it is written.
+bool WriteFileAtomically(const std::filesystem::path& path, const FileWriter& write,
+                         Durability durability = Durability::Flush);
+
 // The same write in two steps, for files that must appear together or not at
 // all: Prepare writes the whole content to a partial file beside the target;
 // Commit renames it over the target. A prepared file that is not committed is
@@ -86,6 +96,8 @@ public:
 
     bool Prepare(const std::filesystem::path& path,
                  std::initializer_list<std::span<const uint8_t>> pieces,
+                 Durability durability = Durability::Flush);
+    bool Prepare(const std::filesystem::path& path, const FileWriter& write,
                  Durability durability = Durability::Flush);
     bool Commit();
     // Removes the partial file, if any.

@@ -1,7 +1,10 @@
 #include "savestate/save_state_image.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -307,15 +310,54 @@ Error PackInto(const SaveStateImage& image, ByteBuffer& state, std::vector<uint8
             }
             file = packed;
             return Error::None;
-        case StateContainer::Zip:
-            if (!ReplaceZipState(image.archive, image.archiveEntry, state, packed)) {
+        case StateContainer::Zip: {
+            MemorySink sink(packed);
+            if (!WriteZipState(image.archive, image.archiveEntry, state, sink)) {
                 return Error::CouldNotWriteSaveState;
             }
             file = packed;
             return Error::None;
+        }
     }
     return Error::CouldNotWriteSaveState;
 }
+
+// A rewritten archive going straight into the file being written.
+class DescriptorSink final : public ArchiveSink {
+public:
+    explicit DescriptorSink(int fd) : m_fd(fd) {}
+
+    bool Write(std::span<const uint8_t> bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t n =
+                ::pwrite(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(m_position));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            bytes = bytes.subspan(static_cast<size_t>(n));
+            m_position += static_cast<uint64_t>(n);
+            m_size = std::max(m_size, m_position);
+        }
+        return true;
+    }
+    bool Seek(uint64_t offset) override {
+        if (offset > m_size) {
+            return false;
+        }
+        m_position = offset;
+        return true;
+    }
+    uint64_t position() const override { return m_position; }
+    uint64_t size() const override { return m_size; }
+
+private:
+    int m_fd;
+    uint64_t m_position = 0;
+    uint64_t m_size = 0;
+};
 
 }  // namespace
 
@@ -337,8 +379,21 @@ Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file)
 }
 
 Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path) {
-    // A plain state is written from the one buffer its words are turned into.
+    // A plain state is written from the one buffer its words are turned into;
+    // a zipped one's archive is written as libzip makes it, never held whole.
     ByteBuffer state;
+    if (image.format.container == StateContainer::Zip) {
+        try {
+            StateBytes(image, state);
+        } catch (const std::bad_alloc&) {
+            return Error::CouldNotWriteSaveState;
+        }
+        const bool written = WriteFileAtomically(path, [&image, &state](int fd) {
+            DescriptorSink sink(fd);
+            return WriteZipState(image.archive, image.archiveEntry, state, sink);
+        });
+        return written ? Error::None : Error::CouldNotWriteSaveState;
+    }
     std::vector<uint8_t> packed;
     std::span<const uint8_t> file;
     try {

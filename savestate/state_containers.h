@@ -112,9 +112,38 @@ private:
     std::unique_ptr<Entry> m_entry;
 };
 
-// The archive again with entry `entry` holding `state` (deflated) and every
-// other entry carried as it was. False when libzip fails.
-bool ReplaceZipState(std::span<const uint8_t> archive, uint64_t entry,
-                     std::span<const uint8_t> state, std::vector<uint8_t>& file);
+// Where a rewritten archive goes. The writer writes in order, and goes back
+// to patch an entry's local header once its sizes and CRC are known.
+class ArchiveSink {
+public:
+    virtual ~ArchiveSink() = default;
+    virtual bool Write(std::span<const uint8_t> bytes) = 0;
+    // Moves the write position to `offset`, which is at most size().
+    virtual bool Seek(uint64_t offset) = 0;
+    virtual uint64_t position() const = 0;
+    virtual uint64_t size() const = 0;
+};
+
+// Writes the archive again into `sink`, with entry `entry` holding `state`
+// (deflated) and every other entry carried as it was. libzip reads `archive`
+// and writes `sink` through a source of ours, so it never owns or frees
+// either buffer, and the new archive is never held in memory as a whole.
+// False when libzip fails or the sink refuses a write.
+bool WriteZipState(std::span<const uint8_t> archive, uint64_t entry,
+                   std::span<const uint8_t> state, ArchiveSink& sink);
+
+// A sink that collects the archive in memory.
+class MemorySink final : public ArchiveSink {
+public:
+    explicit MemorySink(std::vector<uint8_t>& bytes) : m_bytes(bytes) { m_bytes.clear(); }
+    bool Write(std::span<const uint8_t> bytes) override;
+    bool Seek(uint64_t offset) override;
+    uint64_t position() const override { return m_position; }
+    uint64_t size() const override { return m_bytes.size(); }
+
+private:
+    std::vector<uint8_t>& m_bytes;
+    uint64_t m_position = 0;
+};
 
 }  // namespace morvane

@@ -24,6 +24,7 @@ const char kUsage[] =
     "  --entry NAME              zip: the state entry's name (default GOLDENEYE.pj)\n"
     "  --no-dat                  zip: no .dat entry\n"
     "  --dat-first               zip: the .dat entry before the state entry\n"
+    "  --leading-entry BYTES     zip: a stored entry of BYTES arbitrary bytes first\n"
     "  --region ntsc|pal|japan   the release (default ntsc)\n"
     "  --faces N                 face textures (default 6)\n"
     "  --others N                other textures between them (default 4)\n"

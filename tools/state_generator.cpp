@@ -613,6 +613,12 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
                 entries.insert(options.datFirst ? entries.begin() : entries.end(),
                                ZipEntry{dat, TimingData(options.seed), true});
             }
+            if (options.leadingEntry > 0) {
+                std::vector<uint8_t> leading(options.leadingEntry);
+                Random random(options.seed + 1);
+                random.Fill(leading);
+                entries.insert(entries.begin(), ZipEntry{"notes.bin", leading, false});
+            }
             state.file = MakeZip(entries);
             break;
         }

@@ -48,6 +48,7 @@ struct StateOptions {
     std::string zipEntryName = "GOLDENEYE.pj";
     bool datEntry = true;   // zip: a ".dat" entry of timing data after the state
     bool datFirst = false;  // zip: the ".dat" entry before the state
+    size_t leadingEntry = 0;  // zip: a stored entry of this many arbitrary bytes before all others
     Region region = Region::Ntsc;
     int faces = 6;
     int others = 4;

@@ -117,11 +117,13 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
         (arg == "--faces" ? options.faces : options.others) = static_cast<int>(n);
         return true;
     }
-    if (arg == "--truncate" || arg == "--trailing") {
+    if (arg == "--truncate" || arg == "--trailing" || arg == "--leading-entry") {
         if (!ParseCount(v, arg == "--truncate" ? 1LL << 30 : 1LL << 26, n)) {
             return false;
         }
-        (arg == "--truncate" ? options.truncateTo : options.trailingBytes) = static_cast<size_t>(n);
+        (arg == "--truncate"   ? options.truncateTo
+         : arg == "--trailing" ? options.trailingBytes
+                               : options.leadingEntry) = static_cast<size_t>(n);
         return true;
     }
     if (arg == "--md5") {
@@ -147,7 +149,7 @@ bool TakesValue(const std::string& arg) {
            arg == "--rdram" || arg == "--rdram-word" || arg == "--mupen-version" ||
            arg == "--seed" || arg == "--faces" || arg == "--others" || arg == "--truncate" ||
            arg == "--trailing" || arg == "--md5" || arg == "--entry" || arg == "--game" ||
-           arg == "--cartridge-header";
+           arg == "--cartridge-header" || arg == "--leading-entry";
 }
 
 bool IsFlag(const std::string& arg) {

@@ -265,14 +265,21 @@ void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("outputName");
     QTest::addColumn<QByteArray>("magic");
+    QTest::addColumn<int>("leadingEntry");
     QTest::newRow("Project64, zipped")
         << int(gen::Layout::Project64Classic) << int(gen::Container::Zip)
         << QStringLiteral("GOLDENEYE.pj.zip") << QStringLiteral("GOLDENEYE_new.pj.zip")
-        << QByteArray("PK\x03\x04");
+        << QByteArray("PK\x03\x04") << 0;
+    // The second write of a session once freed the archive a second time when
+    // an entry of 32 KiB or more came before the state.
+    QTest::newRow("Project64, zipped after 100 KiB")
+        << int(gen::Layout::Project64Classic) << int(gen::Container::Zip)
+        << QStringLiteral("GOLDENEYE.pj.zip") << QStringLiteral("GOLDENEYE_new.pj.zip")
+        << QByteArray("PK\x03\x04") << 100 * 1024;
     QTest::newRow("mupen64plus, gzipped")
         << int(gen::Layout::Mupen64Plus) << int(gen::Container::Gzip)
         << QStringLiteral("GoldenEye 007 (U).st0") << QStringLiteral("GoldenEye 007 (U)_new.st0")
-        << QByteArray("\x1f\x8b");
+        << QByteArray("\x1f\x8b") << 0;
 }
 
 void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm() {
@@ -281,19 +288,24 @@ void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm() {
     QFETCH(QString, name);
     QFETCH(QString, outputName);
     QFETCH(QByteArray, magic);
+    QFETCH(int, leadingEntry);
     gen::StateOptions options;
     options.layout = static_cast<gen::Layout>(layout);
     options.container = static_cast<gen::Container>(container);
+    options.leadingEntry = static_cast<size_t>(leadingEntry);
     Load(options, name, outputName);
 
-    m_prompts->paths.push_back(PictureOfFace(44));
+    // Two replacements in one session: the second writes from the same image.
+    m_prompts->paths = {PictureOfFace(44), PictureOfFace(45)};
     apptest::DoubleClickItem(*m_dialog, 2);
+    apptest::DoubleClickItem(*m_dialog, 5);
     QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
     const std::vector<uint8_t> written = apptest::ReadFile(m_outputPath);
     QVERIFY(written.size() > size_t(magic.size()));
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(written.data()), magic.size()), magic);
-    QVERIFY(apptest::Slice(apptest::RdramOfFile(m_outputPath), m_faces[2].address, 2560) ==
-            Bytes(gen::FaceTexture(44)));
+    const std::vector<uint8_t> rdram = apptest::RdramOfFile(m_outputPath);
+    QVERIFY(apptest::Slice(rdram, m_faces[2].address, 2560) == Bytes(gen::FaceTexture(44)));
+    QVERIFY(apptest::Slice(rdram, m_faces[5].address, 2560) == Bytes(gen::FaceTexture(45)));
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(44)).isEmpty());
 }
 

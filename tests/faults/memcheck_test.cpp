@@ -41,6 +41,10 @@ std::string Expand(std::string argument, const TempDir& dir) {
             return (dir / name).string();
         }
     }
+    // {zipNNN}: a zipped state after a stored entry of NNN KiB.
+    if (argument.starts_with("{zip") && argument.size() > 5) {
+        return (dir / ("leading-" + argument.substr(4, argument.size() - 5) + ".pj.zip")).string();
+    }
     return argument;
 }
 
@@ -49,6 +53,13 @@ void MakeInputs(const TempDir& dir) {
     gen::StateOptions zip;
     zip.container = gen::Container::Zip;
     WriteAll(dir / "GOLDENEYE.pj.zip", gen::GenerateSaveState(zip).file);
+    // libzip copies an entry before the state in pieces whose ownership once
+    // went wrong at 32 KiB: sizes on both sides of that.
+    for (const int kib : {16, 32, 100, 1024}) {
+        zip.leadingEntry = static_cast<size_t>(kib) * 1024;
+        WriteAll(dir / ("leading-" + std::to_string(kib) + ".pj.zip"),
+                 gen::GenerateSaveState(zip).file);
+    }
     gen::StateOptions gzip;
     gzip.layout = gen::Layout::Mupen64Plus;
     gzip.container = gen::Container::Gzip;
@@ -112,6 +123,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Flow{"replace", {"replace", "{plain}", "0", "{picture}", "-o", "{out}"}, 0},
                     Flow{"replace_zip", {"replace", "{zip}", "2", "{picture}"}, 0},
                     Flow{"replace_gzip", {"replace", "{gzip}", "0", "{picture}"}, 0},
+                    Flow{"replace_zip_after_16k", {"replace", "{zip16}", "2", "{picture}"}, 0},
+                    Flow{"replace_zip_after_32k", {"replace", "{zip32}", "2", "{picture}"}, 0},
+                    Flow{"replace_zip_after_100k", {"replace", "{zip100}", "2", "{picture}"}, 0},
+                    Flow{"replace_zip_after_1m", {"replace", "{zip1024}", "2", "{picture}"}, 0},
                     Flow{"info_json", {"info", "{gzip}", "--json"}, 0},
                     Flow{"export_png", {"export", "{zip}", "{dir}"}, 0},
                     Flow{"replace_png", {"replace", "{plain}", "4", "{png}", "--dither"}, 0},
