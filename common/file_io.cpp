@@ -37,15 +37,6 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
     return true;
 }
 
-// Makes a rename in `directory` durable.
-void SyncDirectory(const std::filesystem::path& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // The longest file name that Linux's file systems take.
 constexpr size_t kNameMax = 255;
 constexpr std::string_view kPartialTag = ".morvane-partial-";
@@ -109,8 +100,54 @@ OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::pa
         }
         current = next.is_absolute() ? next : current.parent_path() / next;
     }
+    // A name in /proc of an open file leads to the file's own name, which a
+    // deleted file no longer has: its link reads "NAME (deleted)", a name
+    // that a write would create. Whatever the links lead to must be the very
+    // file the path shows.
+    struct stat reached {};
+    if (::stat(path.c_str(), &info) == 0 &&
+        (::stat(current.c_str(), &reached) != 0 || reached.st_dev != info.st_dev ||
+         reached.st_ino != info.st_ino)) {
+        check.refusal = OutputRefusal::CannotResolve;
+        check.error = ENOENT;
+        return check;
+    }
     target = current;
     return check;
+}
+
+// For a write that follows no link: anything but a regular file or nothing
+// at the path itself is refused.
+OutputCheck CheckUnfollowed(const std::filesystem::path& path) {
+    OutputCheck check;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) {
+            check.refusal = OutputRefusal::NotARegularFile;
+            check.error = S_ISDIR(info.st_mode) ? EISDIR : 0;
+            check.fileType = info.st_mode & S_IFMT;
+        }
+    } else if (errno != ENOENT) {
+        check.refusal = OutputRefusal::CannotResolve;
+        check.error = errno;
+    }
+    return check;
+}
+
+FileSnapshot SnapshotOfStat(const struct stat& info) {
+    FileSnapshot snapshot;
+    snapshot.exists = true;
+    snapshot.device = info.st_dev;
+    snapshot.inode = info.st_ino;
+    snapshot.mode = info.st_mode;
+    snapshot.size = info.st_size;
+    snapshot.modified = info.st_mtim;
+    snapshot.changed = info.st_ctim;
+    return snapshot;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 }  // namespace
@@ -170,15 +207,33 @@ OutputCheck CheckOutputPath(const std::filesystem::path& path) {
     return ResolveOutput(path, target);
 }
 
-AtomicFile::~AtomicFile() {
-    if (!m_temporary.empty()) {
-        ::unlink(m_temporary.c_str());
+// Tests that need a write held while its partial file exists define this;
+// the programs never do, and the call is then skipped.
+extern "C" void MorvaneTestPartialFileWritten(const char* target) __attribute__((weak));
+
+bool operator==(const FileSnapshot& a, const FileSnapshot& b) {
+    if (!a.exists || !b.exists) {
+        return a.exists == b.exists;
     }
+    return a.device == b.device && a.inode == b.inode && a.mode == b.mode && a.size == b.size &&
+           SameTime(a.modified, b.modified) && SameTime(a.changed, b.changed);
+}
+
+FileSnapshot SnapshotOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    return SnapshotOfStat(info);
+}
+
+AtomicFile::~AtomicFile() {
+    Abandon();
 }
 
 bool AtomicFile::Prepare(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
-                         Durability durability) {
+                         Durability durability, Links links) {
     return Prepare(
         path,
         [pieces](int fd) {
@@ -189,50 +244,62 @@ bool AtomicFile::Prepare(const std::filesystem::path& path,
             }
             return true;
         },
-        durability);
+        durability, links);
 }
 
 bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& write,
-                         Durability durability) {
-    if (!m_temporary.empty() || !ResolveOutput(path, m_target).ok()) {
+                         Durability durability, Links links) {
+    if (m_directory >= 0) {
+        return false;
+    }
+    std::filesystem::path target = path;
+    const OutputCheck check =
+        links == Links::Follow ? ResolveOutput(path, target) : CheckUnfollowed(path);
+    if (!check.ok() || !target.has_filename()) {
         return false;
     }
     m_durability = durability;
     const std::filesystem::path directory =
-        m_target.has_parent_path() ? m_target.parent_path() : std::filesystem::path(".");
-    const std::string prefix =
-        (directory / PartialFilePrefix(m_target.filename().string())).string();
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    m_directory = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_directory < 0) {
+        return false;
+    }
+    m_name = target.filename().string();
+    const std::string prefix = PartialFilePrefix(m_name);
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         temporary = prefix + RandomSuffix(attempt);
-        fd = CreatePartialFile(temporary.c_str(), m_entry);
+        fd = CreatePartialFile(m_directory, temporary.c_str(), m_entry);
         if (fd < 0 && errno != EEXIST) {
-            return false;
+            break;
         }
     }
     if (fd < 0) {
+        Abandon();
         return false;
     }
     m_temporary = temporary;
 
-    // A replaced file keeps its permissions, but not setuid or setgid: the
-    // new content is not what they were granted for. A new file has the
-    // umask's say, as open gave it. A file system without Unix permissions
-    // refuses the change, which is no reason to refuse the write.
+    // A replaced file keeps its owner and group where we may give them (as
+    // root, or a group of our own), and its permissions, but not setuid or
+    // setgid: the new content is not what they were granted for. A new file
+    // has the umask's say, as open gave it. A file system without Unix
+    // owners or permissions refuses the change, which is no reason to refuse
+    // the write.
     struct stat existing {};
-    if (::stat(m_target.c_str(), &existing) == 0) {
+    if (::fstatat(m_directory, m_name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(existing.st_mode)) {
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+            ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+        }
         ::fchmod(fd, existing.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID));
     }
 
     bool ok = write(fd);
-    if (const char* hold = std::getenv("MORVANE_TEST_HOLD_PARTIAL");
-        hold != nullptr && path == hold) {
-        // Tests stop a write to this path here, to send a signal while the
-        // partial file exists.
-        for (;;) {
-            ::pause();
-        }
+    if (ok && MorvaneTestPartialFileWritten != nullptr) {
+        MorvaneTestPartialFileWritten(path.c_str());
     }
     if (durability == Durability::Flush) {
         ok = ok && ::fsync(fd) == 0;
@@ -246,6 +313,22 @@ bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& wr
     return ok;
 }
 
+bool AtomicFile::Rename() {
+    if (::renameat(m_directory, m_temporary.c_str(), m_directory, m_name.c_str()) != 0) {
+        const int reason = errno;
+        Abandon();
+        errno = reason;
+        return false;
+    }
+    m_temporary.clear();
+    m_entry.Release();
+    if (m_durability == Durability::Flush) {
+        ::fsync(m_directory);  // makes the rename durable
+    }
+    Abandon();  // closes the folder
+    return true;
+}
+
 bool AtomicFile::Commit() {
     if (m_temporary.empty()) {
         return false;
@@ -253,26 +336,62 @@ bool AtomicFile::Commit() {
     // Something other than a regular file may have taken the target's place
     // while we wrote; it is still never replaced.
     struct stat now {};
-    if ((::lstat(m_target.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) ||
-        ::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+    if (::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISREG(now.st_mode)) {
         Abandon();
+        errno = S_ISDIR(now.st_mode) ? EISDIR : EEXIST;
         return false;
     }
-    m_temporary.clear();
-    m_entry.Release();
-    if (m_durability == Durability::Flush) {
-        SyncDirectory(m_target.has_parent_path() ? m_target.parent_path()
-                                                 : std::filesystem::path("."));
+    return Rename();
+}
+
+CommitOutcome AtomicFile::CommitIfUnchanged(const FileSnapshot& expected) {
+    if (m_temporary.empty()) {
+        return CommitOutcome::Failed;
     }
-    return true;
+    if (!expected.exists) {
+        // Nothing was there: nothing may be replaced, whatever came meanwhile.
+        if (::renameat2(m_directory, m_temporary.c_str(), m_directory, m_name.c_str(),
+                        RENAME_NOREPLACE) == 0) {
+            m_temporary.clear();
+            m_entry.Release();
+            Abandon();
+            return CommitOutcome::Committed;
+        }
+        if (errno == EEXIST) {
+            Abandon();
+            return CommitOutcome::Changed;
+        }
+        if (errno != EINVAL && errno != ENOSYS) {
+            const int reason = errno;
+            Abandon();
+            errno = reason;
+            return CommitOutcome::Failed;
+        }
+        // A file system that cannot refuse to replace: look, then rename.
+    }
+    struct stat now {};
+    const FileSnapshot current =
+        ::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0
+            ? SnapshotOfStat(now)
+            : FileSnapshot{};
+    if (!(current == expected)) {
+        Abandon();
+        return CommitOutcome::Changed;
+    }
+    return Rename() ? CommitOutcome::Committed : CommitOutcome::Failed;
 }
 
 void AtomicFile::Abandon() {
     if (!m_temporary.empty()) {
-        ::unlink(m_temporary.c_str());
+        ::unlinkat(m_directory, m_temporary.c_str(), 0);
         m_temporary.clear();
     }
     m_entry.Release();
+    if (m_directory >= 0) {
+        ::close(m_directory);
+        m_directory = -1;
+    }
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path,

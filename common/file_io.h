@@ -5,16 +5,21 @@
 // is then renamed over the target, so that a crash or a full disk leaves
 // either the old file or the new one, never a mixture. Temporary files are
 // named ".<target name>.morvane-partial-XXXXXX" so that a leftover from a
-// killed process is plainly what it is; SIGINT, SIGTERM and SIGHUP remove
-// them (see partial_files.h).
+// killed process is plainly what it is; the signals that end a process remove
+// them (see partial_files.h). The partial file is made, renamed and removed
+// through a descriptor of the target's folder, so that a folder swapped for a
+// link meanwhile changes nothing elsewhere.
 //
 // The target is what the path names once every symbolic link is followed:
 // a write through a link replaces the file the link points to (creating it
-// when the link dangles) and leaves the link as it is, as editors do. Only a
-// regular file is ever replaced: a folder, FIFO, device or socket in the
-// target's place is refused and left alone.
+// when the link dangles) and leaves the link as it is, as editors do. Writes
+// into a folder of the tool's own making (export's) follow no link at all.
+// Only a regular file is ever replaced: a folder, FIFO, device or socket in
+// the target's place is refused and left alone. A replaced file keeps its
+// owner and group where the writer may set them, and its mode.
 
 #include <sys/types.h>
+#include <time.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -43,11 +48,17 @@ enum class Durability {
     NoFlush,  // still all-or-nothing, but left to the page cache: for exports
 };
 
+enum class Links {
+    Follow,  // a link at the path is followed to the file it names
+    Refuse,  // a link at the path is refused like any other non-file
+};
+
 // Why a file cannot be written at an output path, found without writing.
 enum class OutputRefusal : uint8_t {
     None,
     NotARegularFile,  // something other than a regular file is there; `fileType` says what
-    CannotResolve,    // the path cannot be looked at; `error` says why (ELOOP for a link loop)
+    CannotResolve,    // the path cannot be looked at; `error` says why (ELOOP for a link loop,
+                      // ENOENT for a name in /proc of a file that has been deleted)
 };
 
 struct OutputCheck {
@@ -82,6 +93,28 @@ using FileWriter = std::function<bool(int fd)>;
 bool WriteFileAtomically(const std::filesystem::path& path, const FileWriter& write,
                          Durability durability = Durability::Flush);
 
+// What stood at a path when it was looked at, link or file, so that a write
+// can tell whether it changed since.
+struct FileSnapshot {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    mode_t mode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+};
+bool operator==(const FileSnapshot& a, const FileSnapshot& b);
+
+// The path itself, not what a link at it points to.
+FileSnapshot SnapshotOf(const std::filesystem::path& path);
+
+enum class CommitOutcome {
+    Committed,
+    Changed,  // the target is no longer what the snapshot saw: left as it is
+    Failed,
+};
+
 // The same write in two steps, for files that must appear together or not at
 // all: Prepare writes the whole content to a partial file beside the target;
 // Commit renames it over the target. A prepared file that is not committed is
@@ -96,15 +129,21 @@ public:
 
     bool Prepare(const std::filesystem::path& path,
                  std::initializer_list<std::span<const uint8_t>> pieces,
-                 Durability durability = Durability::Flush);
+                 Durability durability = Durability::Flush, Links links = Links::Follow);
     bool Prepare(const std::filesystem::path& path, const FileWriter& write,
-                 Durability durability = Durability::Flush);
+                 Durability durability = Durability::Flush, Links links = Links::Follow);
     bool Commit();
+    // Renames only while the target is still what `expected` saw (nothing at
+    // all included); otherwise removes the partial file and says Changed.
+    CommitOutcome CommitIfUnchanged(const FileSnapshot& expected);
     // Removes the partial file, if any.
     void Abandon();
 
 private:
-    std::filesystem::path m_target;
+    bool Rename();
+
+    int m_directory = -1;  // the target's folder
+    std::string m_name;    // the target's name in it
     std::string m_temporary;
     Durability m_durability = Durability::Flush;
     PartialFileEntry m_entry;

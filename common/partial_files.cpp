@@ -12,19 +12,20 @@
 namespace morvane {
 namespace {
 
-// A few at once is plenty: the tool writes one file at a time, the window an
-// export and a save at most.
+// A few at once is plenty: the tool writes a pair of files at most, the
+// window an export and a save.
 constexpr int kSlots = 8;
 
 enum SlotState : int {
     kFree = 0,
-    kPrepared = 1,  // taken; the path is being filled in or the file made
+    kPrepared = 1,  // taken; the name is being filled in or the file made
     kArmed = 2,     // the file exists: a signal removes it
 };
 
 struct Slot {
     std::atomic<int> state{kFree};
-    char path[PATH_MAX];
+    int directory = -1;
+    char name[NAME_MAX + 1];
 };
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads these");
@@ -32,13 +33,22 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads t
 // The one mutable global of the core; see partial_files.h for why.
 Slot g_slots[kSlots];
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+sigset_t HandledSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kSignals) {
+        sigaddset(&set, signal);
+    }
+    return set;
+}
 
 extern "C" void RemovePartialFilesAndDie(int signal) {
     const int savedErrno = errno;
     for (Slot& slot : g_slots) {
         if (slot.state.load(std::memory_order_acquire) == kArmed) {
-            ::unlink(slot.path);
+            ::unlinkat(slot.directory, slot.name, 0);
         }
     }
     errno = savedErrno;
@@ -50,6 +60,7 @@ extern "C" void RemovePartialFilesAndDie(int signal) {
 }  // namespace
 
 void InstallPartialFileCleanup() {
+    ::signal(SIGXFSZ, SIG_IGN);
     for (const int signal : kSignals) {
         struct sigaction old {};
         if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN ||
@@ -58,18 +69,15 @@ void InstallPartialFileCleanup() {
         }
         struct sigaction action {};
         action.sa_handler = RemovePartialFilesAndDie;
-        sigemptyset(&action.sa_mask);
-        for (const int other : kSignals) {
-            sigaddset(&action.sa_mask, other);
-        }
+        action.sa_mask = HandledSignals();
         action.sa_flags = SA_RESETHAND;
         ::sigaction(signal, &action, nullptr);
     }
 }
 
-bool PartialFileEntry::Prepare(const char* path) {
-    const size_t length = std::strlen(path);
-    if (length >= PATH_MAX) {
+bool PartialFileEntry::Prepare(int directory, const char* name) {
+    const size_t length = std::strlen(name);
+    if (length > NAME_MAX) {
         Release();
         return false;
     }
@@ -88,7 +96,8 @@ bool PartialFileEntry::Prepare(const char* path) {
     }
     Slot& slot = g_slots[m_slot];
     slot.state.store(kPrepared, std::memory_order_release);
-    std::memcpy(slot.path, path, length + 1);
+    slot.directory = directory;
+    std::memcpy(slot.name, name, length + 1);
     return true;
 }
 
@@ -105,26 +114,30 @@ void PartialFileEntry::Release() {
     }
 }
 
-int CreatePartialFile(const char* path, PartialFileEntry& entry) {
-    const bool tracked = entry.Prepare(path);
-    sigset_t blocked;
-    sigset_t previous;
-    sigemptyset(&blocked);
-    for (const int signal : kSignals) {
-        sigaddset(&blocked, signal);
-    }
-    ::pthread_sigmask(SIG_BLOCK, &blocked, &previous);
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+int CreatePartialFile(int directory, const char* name, PartialFileEntry& entry) {
+    const bool tracked = entry.Prepare(directory, name);
+    const DeferredSignals deferred;
+    const int fd = ::openat(directory, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     const int openErrno = errno;
     if (fd >= 0 && tracked) {
         entry.Arm();
     }
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
         entry.Release();
         errno = openErrno;
     }
     return fd;
+}
+
+DeferredSignals::DeferredSignals() {
+    const sigset_t handled = HandledSignals();
+    ::pthread_sigmask(SIG_BLOCK, &handled, &m_previous);
+}
+
+DeferredSignals::~DeferredSignals() {
+    const int savedErrno = errno;
+    ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    errno = savedErrno;
 }
 
 }  // namespace morvane

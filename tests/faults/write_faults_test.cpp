@@ -321,8 +321,9 @@ TEST_F(WriteFaults, AnOutputThatIsNotAFileIsRefusedBeforeTheStateIsRead) {
 }
 
 TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
-    // MORVANE_TEST_HOLD_PARTIAL stops the write to that path once its partial
-    // file is written, until a signal comes: each lands while the file exists.
+    // In morvane-cli-held, MORVANE_TEST_HOLD_PARTIAL stops the write to that
+    // path once its partial file is written, until a signal comes: each lands
+    // while the file exists.
     const auto out = m_dir / "out.pj";
     WriteAll(out, m_outputA);
     const auto pictures = m_dir / "pictures";
@@ -337,6 +338,7 @@ TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
     } runs[] = {
         {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGINT, out},
         {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGTERM, out},
+        {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGQUIT, out},
         {{"import", state, pictures.string(), "-o", out.string()}, SIGHUP, out},
         {{"export", state, exported.string()}, SIGTERM, exported / "tex_000.png"},
     };
@@ -358,7 +360,9 @@ TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
         options.killWhen = [&] { return partialFiles() > 0; };
         options.killSignal = run.signal;
         options.deadline = std::chrono::seconds(60);
-        const ProcessResult result = RunCli(run.arguments, options);
+        std::vector<std::string> command = {MORVANE_HELD_CLI_PATH};
+        command.insert(command.end(), run.arguments.begin(), run.arguments.end());
+        const ProcessResult result = RunProcess(command, options);
         EXPECT_FALSE(result.exited) << "exited with " << result.status << ": " << result.err;
         EXPECT_EQ(result.signal, run.signal);
         EXPECT_EQ(partialFiles(), 0);

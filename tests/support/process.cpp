@@ -31,11 +31,12 @@ using Clock = std::chrono::steady_clock;
     }
     // A shell starts background jobs with SIGINT ignored, and the child
     // would inherit that.
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) {
         ::signal(signal, SIG_DFL);
     }
+    // SIGXFSZ keeps its default, which ends the process: the tool itself must
+    // set it aside to report a write past the limit.
     if (options.fileSizeLimit) {
-        ::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
             ::_exit(125);
