@@ -228,6 +228,12 @@ void CMainDialog::ShowMessage(Error message) {
     Tell(MessageText(message));
 }
 
+void CMainDialog::ShowUnreadableRecords(std::span<const int32_t> records) {
+    // One box for them all; a table can list hundreds.
+    Tell(MessageText(Error::MemoryAllocationFailure) + QStringLiteral("\n\n") +
+         RecordsText(records));
+}
+
 void CMainDialog::SetStatus(Status status) {
     m_status->setText(StatusText(status));
 }

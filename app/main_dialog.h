@@ -76,6 +76,7 @@ public:
 
     // The core's messages and status, in the window's words.
     void ShowMessage(Error message) override;
+    void ShowUnreadableRecords(std::span<const int32_t> records) override;
     void SetStatus(Status status) override;
 
     // Browse and Exit reach the load command and Exit through these, as Enter,

@@ -56,6 +56,10 @@ QString NoTexturesFoundText() {
     return FromCore(morvane::NoTexturesFoundText());
 }
 
+QString RecordsText(std::span<const int32_t> records) {
+    return QString::fromStdString(morvane::RecordsText(records));
+}
+
 QString MessageText(Error error) {
     return FromCore(morvane::MessageText(error));
 }

@@ -4,6 +4,8 @@
 // (common/messages.h); these turn its words into QStrings.
 
 #include <QString>
+#include <cstdint>
+#include <span>
 
 #include "common/error.h"
 
@@ -17,6 +19,8 @@ QString StatusText(Status status);
 // "Extracted %d textures", with the count.
 QString ExtractedText(int count);
 QString NoTexturesFoundText();
+// "records 2, 5, 7-12".
+QString RecordsText(std::span<const int32_t> records);
 
 extern const char kMainTitle[];
 extern const char kTemplateTitle[];

@@ -16,26 +16,33 @@ namespace {
 // shown list, each face's bitmap, and the gallery.
 int32_t ShowFaces(Session& session, uint32_t recordCount, UserInterface& ui) {
     TextureCatalogue& catalogue = session.catalogue;
+    for (uint32_t i = 0; i < recordCount; ++i) {
+        if (IsFaceTexture(catalogue.records[i].entry)) {
+            catalogue.ShownList[static_cast<size_t>(catalogue.shownCount)] =
+                static_cast<int32_t>(i);
+            ++catalogue.shownCount;
+        }
+    }
+
     const CTextureConverter converter;
     std::vector<ShownFace>& faces = session.faces;
-    size_t shown = 0;
+    faces.resize(static_cast<size_t>(catalogue.shownCount));
     // The texture file is made only to be converted, as the bitmap is made
     // from it; one buffer serves every face.
     std::vector<uint8_t> textureFile;
-
+    std::vector<int32_t> unreadable;
+    size_t shown = 0;
     for (uint32_t i = 0; i < recordCount; ++i) {
         const TextureRecord& record = catalogue.records[i];
         // An extent that reaches past the end of RDRAM (as a size that wrapped
-        // does) cannot be read: the record gets no picture.
-        const bool readable = RdramRangeFits(session.image, record.entry.address, record.size);
+        // does), or a face's that runs into another face, cannot be read: the
+        // record gets no picture.
+        const bool readable = ExtentIsReadable(session.image, catalogue, static_cast<int32_t>(i));
         if (!readable) {
-            ui.ShowMessage(Error::MemoryAllocationFailure);
+            unreadable.push_back(static_cast<int32_t>(i));
         }
         if (!IsFaceTexture(record.entry)) {
             continue;
-        }
-        if (shown == faces.size()) {
-            faces.emplace_back();
         }
         ShownFace& face = faces[shown++];
         face.record = static_cast<int32_t>(i);
@@ -43,15 +50,15 @@ int32_t ShowFaces(Session& session, uint32_t recordCount, UserInterface& ui) {
         const std::span<const uint8_t> bytes =
             RdramBytes(session.image, record.entry.address, record.size);
         // A texture shorter than its texels and palette gets no bitmap; the
-        // gallery shows it blank, and it can still be replaced.
+        // gallery shows it blank.
         if (readable && converter.BuildTextureFile(record, bytes, textureFile) == Error::None &&
             converter.ConvertTextureFileToBitmap(textureFile, face.bitmap) != Error::None) {
             face.bitmap.clear();
         }
-        catalogue.ShownList[static_cast<size_t>(catalogue.shownCount)] = face.record;
-        ++catalogue.shownCount;
     }
-    faces.resize(shown);
+    if (!unreadable.empty()) {
+        ui.ShowUnreadableRecords(unreadable);
+    }
 
     ui.RebuildGallery(faces);
     return catalogue.shownCount;

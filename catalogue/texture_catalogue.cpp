@@ -1,5 +1,6 @@
 #include "catalogue/texture_catalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -60,6 +61,7 @@ CatalogueResult BuildTextureCatalogue(const SaveStateImage& image, TextureCatalo
         return result;
     }
     uint32_t recordCount = (end - start) >> 4;
+    result.tableEntries = recordCount;
     if (recordCount > kCatalogueSlots) {
         recordCount = kCatalogueSlots;
     }
@@ -81,6 +83,37 @@ CatalogueResult BuildTextureCatalogue(const SaveStateImage& image, TextureCatalo
     result.accepted = true;
     result.recordCount = recordCount;
     return result;
+}
+
+bool ExtentIsReadable(const SaveStateImage& image, const TextureCatalogue& catalogue,
+                      int32_t record) {
+    if (record < 0 || static_cast<size_t>(record) >= kCatalogueSlots) {
+        return false;
+    }
+    const TextureRecord& texture = catalogue.records[static_cast<size_t>(record)];
+    if (!RdramRangeFits(image, texture.entry.address, texture.size)) {
+        return false;
+    }
+    const auto shown = catalogue.ShownList.begin();
+    const auto shownEnd = shown + catalogue.shownCount;
+    if (std::find(shown, shownEnd, record) == shownEnd) {
+        return true;
+    }
+    // Extents within RDRAM: offsets and sizes below 2^24 each, so the sums
+    // cannot overflow.
+    const uint64_t start = texture.entry.address & kAddressMask;
+    const uint64_t end = start + texture.size;
+    for (auto other = shown; other != shownEnd; ++other) {
+        const TextureRecord& face = catalogue.records[static_cast<size_t>(*other)];
+        if (*other == record || !RdramRangeFits(image, face.entry.address, face.size)) {
+            continue;
+        }
+        const uint64_t faceStart = face.entry.address & kAddressMask;
+        if (faceStart < end && start < faceStart + face.size) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace morvane

@@ -56,6 +56,7 @@ enum class Release : uint8_t { Ntsc, Pal };
 struct CatalogueResult {
     bool accepted = false;
     uint32_t recordCount = 0;
+    uint32_t tableEntries = 0;  // what the table lists, before it is cut to the slots
     Release release = Release::Ntsc;
 };
 
@@ -70,5 +71,13 @@ CatalogueResult BuildTextureCatalogue(const SaveStateImage& image, TextureCatalo
 
 // The same for the session's image and catalogue.
 CatalogueResult BuildTextureCatalogue(Session& session, UserInterface& ui);
+
+// Whether a record's extent can be read, and its texture written, without
+// touching another texture's bytes: the extent lies within RDRAM (a size that
+// wrapped never does), and a shown face's overlaps no other shown face's that
+// lies within RDRAM. The extraction pass reports the others; the commands
+// refuse them.
+bool ExtentIsReadable(const SaveStateImage& image, const TextureCatalogue& catalogue,
+                      int32_t record);
 
 }  // namespace morvane

@@ -6,6 +6,7 @@
 #include "catalogue/extract_textures.h"
 #include "catalogue/session.h"
 #include "common/file_io.h"
+#include "common/partial_files.h"
 #include "texture/png_picture.h"
 #include "texture/texture_converter.h"
 
@@ -30,10 +31,10 @@ Error BuildRecordTexture(const Session& session, int32_t record, std::vector<uin
     if (!IsShown(session.catalogue, record)) {
         return Error::NoFaceTexture;
     }
-    const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
-    if (!RdramRangeFits(session.image, texture.entry.address, texture.size)) {
-        return Error::OutsideRdram;
+    if (!ExtentIsReadable(session.image, session.catalogue, record)) {
+        return Error::MemoryAllocationFailure;
     }
+    const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
     return CTextureConverter().BuildTextureFile(
         texture, RdramBytes(session.image, texture.entry.address, texture.size), file);
 }
@@ -45,12 +46,12 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
     if (!IsShown(session.catalogue, record)) {
         return Error::NoFaceTexture;
     }
-    const TextureTableEntry& entry = session.catalogue.entries[static_cast<size_t>(record)];
-    // The copy must land inside RDRAM, and must not run over the texture
-    // that follows a texture known to be shorter than a face.
-    if (!RdramRangeFits(session.image, entry.address, kFaceTextureBytes)) {
-        return Error::OutsideRdram;
+    // The copy must land inside the texture's own extent: within RDRAM, over
+    // no other face, and not past a texture known to be shorter than a face.
+    if (!ExtentIsReadable(session.image, session.catalogue, record)) {
+        return Error::MemoryAllocationFailure;
     }
+    const TextureTableEntry& entry = session.catalogue.entries[static_cast<size_t>(record)];
     if (session.catalogue.records[static_cast<size_t>(record)].size < kFaceTextureBytes) {
         return Error::TextureTooSmall;
     }
@@ -64,14 +65,16 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
     if (prepared != Error::None) {
         return prepared;
     }
-    return WriteRdram(session.image, entry.address, bytes) ? Error::None : Error::OutsideRdram;
+    return WriteRdram(session.image, entry.address, bytes) ? Error::None
+                                                           : Error::MemoryAllocationFailure;
 }
 
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options) {
     // The output's name comes from the input's; through a link it can be the
     // input itself, which is never written.
-    if (SameFile(session.OutputStatePath, session.statePath)) {
+    if (SameFile(session.OutputStatePath, session.statePath) ||
+        SameFile(session.OutputStatePath, picture)) {
         return Error::OutputOverwritesInput;
     }
     const Error applied = ApplyReplacement(session, record, picture, options);
@@ -93,19 +96,81 @@ Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem
     return WriteBitmapExport(path, texture, bitmap);
 }
 
-Error WriteBitmapExport(const std::filesystem::path& path, std::span<const uint8_t> texture,
-                        std::span<const uint8_t> bitmap) {
+namespace {
+
+Error WritePair(const std::filesystem::path& path, std::span<const uint8_t> texture,
+                std::span<const uint8_t> bitmap, const ExportSnapshots* seen) {
     // A texture file without its picture is no export: both or neither. Both
     // are written in full before either is put in place, so that a full disk
     // leaves neither, and any earlier pair as it was.
+    const Links links = seen != nullptr ? Links::Refuse : Links::Follow;
     AtomicFile textureFile;
     AtomicFile bitmapFile;
-    if (!textureFile.Prepare(WithSuffix(path, ".tex"), {texture}, Durability::NoFlush) ||
-        !bitmapFile.Prepare(path, {bitmap}, Durability::NoFlush) || !textureFile.Commit() ||
-        !bitmapFile.Commit()) {
+    if (!textureFile.Prepare(WithSuffix(path, ".tex"), {texture}, Durability::NoFlush, links) ||
+        !bitmapFile.Prepare(path, {bitmap}, Durability::NoFlush, links)) {
         return Error::CouldNotWriteFile;
     }
-    return Error::None;
+    // The two renames run with the signals held back, and the old texture
+    // file is kept until the bitmap is in place: a failure of the second
+    // puts the first back.
+    const DeferredSignals deferred;
+    if (!textureFile.KeepPrevious()) {
+        return Error::CouldNotWriteFile;
+    }
+    const auto commit = [seen](AtomicFile& file, const FileSnapshot* expected) {
+        if (seen == nullptr) {
+            return file.Commit() ? Error::None : Error::CouldNotWriteFile;
+        }
+        switch (file.CommitIfUnchanged(*expected)) {
+            case CommitOutcome::Committed:
+                return Error::None;
+            case CommitOutcome::Changed:
+                return Error::OutputChanged;
+            case CommitOutcome::Failed:
+                break;
+        }
+        return Error::CouldNotWriteFile;
+    };
+    const Error first = commit(textureFile, seen != nullptr ? &seen->texture : nullptr);
+    if (first != Error::None) {
+        return first;
+    }
+    const Error second = commit(bitmapFile, seen != nullptr ? &seen->bitmap : nullptr);
+    if (second != Error::None) {
+        const int reason = errno;
+        textureFile.RestorePrevious();
+        errno = reason;
+    }
+    return second;
+}
+
+}  // namespace
+
+Error WriteBitmapExport(const std::filesystem::path& path, std::span<const uint8_t> texture,
+                        std::span<const uint8_t> bitmap) {
+    return WritePair(path, texture, bitmap, nullptr);
+}
+
+Error WriteBitmapExport(const std::filesystem::path& path, std::span<const uint8_t> texture,
+                        std::span<const uint8_t> bitmap, const ExportSnapshots& seen) {
+    return WritePair(path, texture, bitmap, &seen);
+}
+
+Error WritePngExport(const std::filesystem::path& path, std::span<const uint8_t> png,
+                     const FileSnapshot& seen) {
+    AtomicFile file;
+    if (!file.Prepare(path, {png}, Durability::NoFlush, Links::Refuse)) {
+        return Error::CouldNotWriteFile;
+    }
+    switch (file.CommitIfUnchanged(seen)) {
+        case CommitOutcome::Committed:
+            return Error::None;
+        case CommitOutcome::Changed:
+            return Error::OutputChanged;
+        case CommitOutcome::Failed:
+            break;
+    }
+    return Error::CouldNotWriteFile;
 }
 
 Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint8_t>& texture,
@@ -120,6 +185,9 @@ Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t
     if (!IsShown(session.catalogue, record)) {
         return Error::NoFaceTexture;
     }
+    if (!ExtentIsReadable(session.image, session.catalogue, record)) {
+        return Error::MemoryAllocationFailure;
+    }
     const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
     if (texture.size < kFaceTextureBytes) {
         return Error::TooSmallForPicture;
@@ -127,7 +195,7 @@ Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t
     const std::span<const uint8_t> bytes =
         RdramBytes(session.image, texture.entry.address, kFaceTextureBytes);
     if (bytes.empty()) {
-        return Error::OutsideRdram;
+        return Error::MemoryAllocationFailure;
     }
     if (!ConvertTextureToPng(bytes, texture.entry.width, texture.entry.height, png)) {
         return Error::CouldNotWriteFile;

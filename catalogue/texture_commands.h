@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/file_io.h"
 #include "texture/texture_converter.h"
 
 namespace morvane {
@@ -23,10 +24,11 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
                        const ReplacementOptions& options = {});
 
 // The replace flow: ApplyReplacement, then the whole state written to the
-// session's OutputStatePath, then the extraction pass again. A texture that
-// reaches past the end of RDRAM is OutsideRdram. An output path that names
-// the opened state itself (through a link) is OutputOverwritesInput, and
-// nothing changes. Returns the first
+// session's OutputStatePath, then the extraction pass again. A texture whose
+// extent cannot be read or written alone (ExtentIsReadable) is
+// MemoryAllocationFailure. An output path that names the opened state itself,
+// or the picture (through a link), is OutputOverwritesInput, and nothing
+// changes. Returns the first
 // refusal or CouldNotWriteSaveState; the pass runs even when the write failed.
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options = {});
@@ -48,9 +50,26 @@ Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint
 Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t>& png);
 
 // Writes what BuildBitmapExport built: the texture file at `path` + ".tex"
-// and the bitmap at `path`, both or neither.
+// and the bitmap at `path`, both or neither: a failure or a signal between
+// the two leaves the earlier pair.
 Error WriteBitmapExport(const std::filesystem::path& path, std::span<const uint8_t> texture,
                         std::span<const uint8_t> bitmap);
+
+// What stood at the two names of a bitmap export when they were compared.
+struct ExportSnapshots {
+    FileSnapshot texture;
+    FileSnapshot bitmap;
+};
+
+// The same into a folder of exports: no link is followed or replaced, and
+// each name is replaced only while it is still what `seen` saw, or else
+// OutputChanged, with neither file written.
+Error WriteBitmapExport(const std::filesystem::path& path, std::span<const uint8_t> texture,
+                        std::span<const uint8_t> bitmap, const ExportSnapshots& seen);
+
+// Writes what BuildPngExport built at `path`, as that WriteBitmapExport does.
+Error WritePngExport(const std::filesystem::path& path, std::span<const uint8_t> png,
+                     const FileSnapshot& seen);
 
 // Writes the texture file alone at `path`.
 Error SaveAsTexture(const Session& session, int32_t record, const std::filesystem::path& path);

@@ -16,6 +16,11 @@ public:
     // A message box with an OK button.
     virtual void ShowMessage(Error message) = 0;
 
+    // One "Memory Allocation failure" for every record of a pass whose extent
+    // cannot be read, naming them (ascending record indices), instead of one
+    // message a record: a table can list hundreds.
+    virtual void ShowUnreadableRecords(std::span<const int32_t> records) = 0;
+
     // The status line.
     virtual void SetStatus(Status status) = 0;
 

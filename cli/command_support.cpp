@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,14 +20,18 @@ int Refuse(std::ostream& err, Error error) {
 }
 
 int RefuseFile(std::ostream& err, const std::string& path, Error error) {
-    if (error == Error::CouldNotOpenFile || error == Error::FileTooLarge) {
-        err << path << ": ";
-    }
+    err << path << ": ";
     return Refuse(err, error);
 }
 
-void RefusePicture(std::ostream& err, const std::string& name, const std::filesystem::path& path,
-                   Error error) {
+void RefuseReplacement(std::ostream& err, const std::string& texture, const std::string& name,
+                       const std::filesystem::path& path, Error error) {
+    // These are about the texture the record names, whatever the picture.
+    if (error == Error::NoFaceTexture || error == Error::MemoryAllocationFailure ||
+        error == Error::TextureTooSmall) {
+        err << texture << ": " << MessageText(error) << "\n";
+        return;
+    }
     err << name << ": " << MessageText(error) << "\n";
     std::vector<uint8_t> file;
     if (error != Error::CouldNotOpenFile && error != Error::FileTooLarge &&
@@ -82,6 +88,15 @@ Arguments ParseArguments(const std::vector<std::string>& args, unsigned options)
     return parsed;
 }
 
+void NoteReduction(std::ostream& err, const std::string& name, Reduction reduction, bool dither) {
+    if (reduction == Reduction::Exact) {
+        err << name << ": its colours were reduced to the texture's palette, exactly\n";
+    } else if (reduction == Reduction::Quantised) {
+        err << name << ": it has more colours than the texture's palette; they were quantised"
+            << (dither ? ", with error diffusion" : " (--dither diffuses the error)") << "\n";
+    }
+}
+
 std::unique_ptr<Session> LoadCatalogued(const std::string& path, CliUi& ui, std::ostream& err,
                                         CatalogueResult& result) {
     auto session = std::make_unique<Session>();
@@ -126,7 +141,65 @@ bool ParseRecord(const std::string& text, int32_t& record) {
     return true;
 }
 
-int RefuseOutput(const std::filesystem::path& output, std::ostream& err) {
+namespace {
+
+// Why a file that exists at the output would not be replaced, or empty.
+std::string ReadOnlyReason(const std::filesystem::path& output) {
+    struct stat info {};
+    if (::stat(output.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return "";
+    }
+    // A file that grants nobody the right to write it was made read-only on
+    // purpose, even though a rename in its folder could replace it (and root
+    // could write it anyway).
+    if ((info.st_mode & 0222) == 0) {
+        return output.string() + " is read-only: it is left as it is. To replace it, make it "
+                                 "writable (chmod u+w " +
+               output.string() + "), or give --force.";
+    }
+    return "";
+}
+
+// The state's name leads through a descriptor (/dev/stdin, /proc/self/fd/N)
+// rather than to a file in a folder, or to nothing regular at all: there is
+// no folder to put the default output in.
+bool HasAFolder(const std::filesystem::path& state) {
+    std::filesystem::path current = state;
+    for (int links = 0; links < 40; ++links) {
+        const std::string text = current.lexically_normal().string();
+        if (text.starts_with("/proc/") || text.starts_with("/dev/")) {
+            return false;
+        }
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0) {
+            return false;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            return S_ISREG(info.st_mode);
+        }
+        std::error_code error;
+        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
+        if (error) {
+            return false;
+        }
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return false;
+}
+
+}  // namespace
+
+int RefuseOutputFor(const std::filesystem::path& output, const Inputs& inputs, std::ostream& err) {
+    if (output == inputs.state || SameFile(output, inputs.state)) {
+        return Refuse(err, Error::OutputOverwritesInput);
+    }
+    for (const std::filesystem::path& picture : inputs.pictures) {
+        if (output == picture || SameFile(output, picture)) {
+            Refuse(err, Error::OutputOverwritesInput);
+            err << output.string() << " is the picture " << picture.string() << "\n";
+            return 1;
+        }
+    }
     const OutputCheck check = CheckOutputPath(output);
     if (check.ok()) {
         return 0;
@@ -136,27 +209,35 @@ int RefuseOutput(const std::filesystem::path& output, std::ostream& err) {
     return 1;
 }
 
-bool OutputIsInput(const std::string& output, const std::string& statePath) {
-    return !output.empty() &&
-           (std::filesystem::path(output) == statePath || SameFile(output, statePath));
-}
-
-int RefuseOutputFor(const std::filesystem::path& output, const std::string& statePath,
-                    std::ostream& err) {
-    if (OutputIsInput(output.string(), statePath)) {
-        return Refuse(err, Error::OutputOverwritesInput);
-    }
-    return RefuseOutput(output, err);
-}
-
-int WriteOutput(const Session& session, const std::string& statePath, const std::string& output,
+int WriteOutput(const Session& session, const Inputs& inputs, const Arguments& arguments,
                 std::ostream& out, std::ostream& err) {
+    const bool byDefault = arguments.output.empty();
+    if (byDefault && !HasAFolder(inputs.state)) {
+        err << inputs.state
+            << " is not a file in a folder, where the new state would go beside it: name the "
+               "output with -o OUT\n";
+        return 1;
+    }
     // The default name depends on the kind of state, known once it is loaded.
-    const std::filesystem::path outPath = output.empty()
-                                              ? OutputPathFor(statePath, session.image.format)
-                                              : std::filesystem::path(output);
-    // The default name can lead back to the input too, through a link.
-    if (RefuseOutputFor(outPath, statePath, err) != 0) {
+    const std::filesystem::path outPath = byDefault
+                                              ? OutputPathFor(inputs.state, session.image.format)
+                                              : std::filesystem::path(arguments.output);
+    // The default name can lead back to an input too, through a link.
+    if (RefuseOutputFor(outPath, inputs, err) != 0) {
+        return 1;
+    }
+    struct stat existing {};
+    if (!arguments.force && byDefault && ::stat(outPath.c_str(), &existing) == 0) {
+        // It may hold the replacements of an earlier run.
+        err << outPath.string()
+            << " already exists, and may hold earlier replacements: it is left as it is.\n"
+            << "To go on from it, give it as STATE; to replace it, give --force; or name "
+               "another output with -o OUT.\n";
+        return 1;
+    }
+    if (const std::string readOnly = ReadOnlyReason(outPath);
+        !arguments.force && !readOnly.empty()) {
+        err << readOnly << "\n";
         return 1;
     }
     errno = 0;  // what is left in it after a failed write is the system's reason

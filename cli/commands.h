@@ -16,20 +16,25 @@
 #include "catalogue/session.h"
 #include "catalogue/user_interface.h"
 #include "common/messages.h"
+#include "texture/colour_reduction.h"
 
 namespace morvane::cli {
 
-// Shows what the core reports on standard error, word for word.
+// Shows what the core reports on standard error, word for word: a refusal
+// of the state after the state's name, the records that cannot be read in one
+// line.
 class CliUi final : public UserInterface {
 public:
-    explicit CliUi(std::ostream& err) : m_err(err) {}
+    CliUi(std::ostream& err, std::string statePath) : m_err(err), m_state(std::move(statePath)) {}
 
     void ShowMessage(Error message) override {
-        m_err << MessageText(message) << "\n";
-        // A record that cannot be read is a warning; the pass goes on.
-        if (message != Error::MemoryAllocationFailure) {
-            m_refused = true;
-        }
+        m_err << m_state << ": " << MessageText(message) << "\n";
+        m_refused = true;
+    }
+    // A warning: the pass goes on.
+    void ShowUnreadableRecords(std::span<const int32_t> records) override {
+        m_err << MessageText(Error::MemoryAllocationFailure) << ": " << RecordsText(records)
+              << "\n";
     }
     void SetStatus(Status status) override { m_status = StatusText(status); }
     void RebuildGallery(std::span<const ShownFace>) override {}
@@ -39,6 +44,7 @@ public:
 
 private:
     std::ostream& m_err;
+    std::string m_state;
     std::string m_status;
     bool m_refused = false;
 };
@@ -75,14 +81,18 @@ int CountUsage(std::ostream& err, const std::vector<std::string>& positional, si
 
 int Refuse(std::ostream& err, Error error);
 
-// A refusal of a file as a whole names the file; one of what a state holds
-// need not, as there is only the one state.
+// A refusal of a file as a whole: its name, then the refusal's text.
 int RefuseFile(std::ostream& err, const std::string& path, Error error);
 
-// A refused picture: its name and the refusal's text, then, when its bytes
-// say more, one line on what would be accepted instead.
-void RefusePicture(std::ostream& err, const std::string& name, const std::filesystem::path& path,
-                   Error error);
+// A refused replacement: a refusal of the texture names it by `texture`
+// ("record 4", or the picture whose name gives the record), one of the
+// picture names the picture and, when its bytes say more, adds one line on
+// what would be accepted instead.
+void RefuseReplacement(std::ostream& err, const std::string& texture, const std::string& name,
+                       const std::filesystem::path& path, Error error);
+
+// When a PNG's colours had to be reduced to fit, one line that says how.
+void NoteReduction(std::ostream& err, const std::string& name, Reduction reduction, bool dither);
 
 // A write that failed: the refusal's text, then the file and the system's
 // reason, when the system gave one.
@@ -104,20 +114,21 @@ std::string PictureName(int32_t record, const char* extension);
 
 bool ParseRecord(const std::string& text, int32_t& record);
 
-// Refuses an output that exists and cannot be replaced, with the reason on a
-// line of its own; 0 when there is nothing against it.
-int RefuseOutput(const std::filesystem::path& output, std::ostream& err);
+// What a command reads: the state, then any pictures. No output is ever one
+// of them, by name, link or hard link.
+struct Inputs {
+    std::string state;
+    std::vector<std::filesystem::path> pictures;
+};
 
-bool OutputIsInput(const std::string& output, const std::string& statePath);
-
-// Refuses an output that leads to the input state or cannot be replaced, with
-// the refusal shown; 0 when there is nothing against it.
-int RefuseOutputFor(const std::filesystem::path& output, const std::string& statePath,
-                    std::ostream& err);
+// Refuses an output that leads to one of the inputs or cannot be replaced,
+// with the refusal shown; 0 when there is nothing against it.
+int RefuseOutputFor(const std::filesystem::path& output, const Inputs& inputs, std::ostream& err);
 
 // Writes the state with every replacement made so far, to -o's path or the
-// default one for its kind.
-int WriteOutput(const Session& session, const std::string& statePath, const std::string& output,
+// default one for its kind. The default output is not written over without
+// --force, nor is a read-only one.
+int WriteOutput(const Session& session, const Inputs& inputs, const Arguments& arguments,
                 std::ostream& out, std::ostream& err);
 
 int Info(const std::string& path, bool json, std::ostream& out, std::ostream& err);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <tuple>
 
 #include "catalogue/texture_commands.h"
 #include "cli/messages.h"
@@ -15,28 +16,36 @@ namespace morvane::cli {
 namespace {
 
 // What export writes for one face: the picture, and for a bitmap the
-// texture file beside it.
+// texture file beside it, with what stood at each name when it was compared.
 struct ExportedFace {
     int32_t record = 0;
     std::string name;  // tex_NNN.png or tex_NNN.bmp
     std::vector<uint8_t> picture;
     std::vector<uint8_t> texture;  // bmp only: what goes at name + ".tex"
+    FileSnapshot pictureSeen;
+    FileSnapshot textureSeen;
 };
 
 // How a file already in the folder stands against what export would write
 // there.
-enum class Existing { Absent, Same, Different, NotAFile, Unreadable };
+enum class Existing { Absent, Same, Different, NotAFile, Link, TheState, Unreadable };
 
-// When the file cannot be read, `reason` is the system's error number.
+// When the file cannot be read, `reason` is the system's error number. A
+// link is never followed: export writes only into DIR itself.
 Existing Compare(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
-                 int& reason) {
+                 const std::string& statePath, int& reason) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        // A dangling link is written through; anything else the write will tell.
-        return Existing::Absent;
+    if (::lstat(path.c_str(), &info) != 0) {
+        return Existing::Absent;  // anything but a missing file the write will tell
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return Existing::Link;
     }
     if (!S_ISREG(info.st_mode)) {
         return Existing::NotAFile;
+    }
+    if (SameFile(path, statePath)) {
+        return Existing::TheState;
     }
     if (static_cast<uintmax_t>(info.st_size) != bytes.size()) {
         return Existing::Different;
@@ -70,7 +79,7 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& statePath = parsed.positional[0];
     const std::filesystem::path dir = parsed.positional[1];
-    CliUi ui(err);
+    CliUi ui(err, statePath);
     const std::unique_ptr<Session> session = Extract(statePath, ui, err);
     if (!session) {
         return 1;
@@ -100,17 +109,29 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
     int edited = 0;
     int blocked = 0;
     std::vector<const ExportedFace*> toWrite;
-    for (const ExportedFace& face : faces) {
+    for (ExportedFace& face : faces) {
         bool same = true;
-        for (const auto& [name, bytes] :
-             {std::pair{face.name, &face.picture}, std::pair{face.name + ".tex", &face.texture}}) {
+        for (const auto& [name, bytes, seen] :
+             {std::tuple{face.name, &face.picture, &face.pictureSeen},
+              std::tuple{face.name + ".tex", &face.texture, &face.textureSeen}}) {
             if (name != face.name && format != "bmp") {
                 continue;
             }
+            // Seen before it is read: a change after this is a change since
+            // the comparison.
+            *seen = SnapshotOf(dir / name);
             int reason = 0;
-            const Existing existing = Compare(dir / name, *bytes, reason);
+            const Existing existing = Compare(dir / name, *bytes, statePath, reason);
             same = same && existing == Existing::Same;
-            if (existing == Existing::NotAFile) {
+            if (existing == Existing::Link) {
+                err << (dir / name).string()
+                    << " is a symbolic link: export writes nothing through a link, with or "
+                       "without --force\n";
+                ++blocked;
+            } else if (existing == Existing::TheState) {
+                err << (dir / name).string() << " is the state being exported: not overwritten\n";
+                ++blocked;
+            } else if (existing == Existing::NotAFile) {
                 err << MessageText(Error::CouldNotWriteFile) << "\n"
                     << OutputRefusalText((dir / name).string(), CheckOutputPath(dir / name))
                     << "\n";
@@ -146,13 +167,18 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     for (const ExportedFace* face : toWrite) {
         errno = 0;
+        // Each file is put in place only while it is still what was compared
+        // (or still absent): an edit saved meanwhile is kept.
         const Error saved =
             format == "png"
-                ? (WriteFileAtomically(dir / face->name, {face->picture}, Durability::NoFlush)
-                       ? Error::None
-                       : Error::CouldNotWriteFile)
-                : WriteBitmapExport(dir / face->name, face->texture, face->picture);
-        if (saved != Error::None) {
+                ? WritePngExport(dir / face->name, face->picture, face->pictureSeen)
+                : WriteBitmapExport(dir / face->name, face->texture, face->picture,
+                                    {face->textureSeen, face->pictureSeen});
+        if (saved == Error::OutputChanged) {
+            err << (dir / face->name).string()
+                << ": changed while export ran; it is left as it is\n";
+            ++failed;
+        } else if (saved != Error::None) {
             const int reason = errno;
             err << face->name << ": ";
             RefuseWrite(err, saved, dir / face->name, reason);

@@ -9,7 +9,7 @@
 namespace morvane::cli {
 
 int Info(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
-    CliUi ui(err);
+    CliUi ui(err, path);
     CatalogueResult result;
     const std::unique_ptr<Session> session = LoadCatalogued(path, ui, err, result);
     if (!session) {
@@ -28,6 +28,8 @@ int Info(const std::string& path, bool json, std::ostream& out, std::ostream& er
             .String(result.release == Release::Ntsc ? "NTSC" : "PAL")
             .Key("textures")
             .Number(result.recordCount)
+            .Key("table_entries")
+            .Number(result.tableEntries)
             .Key("face_textures")
             .Number(faces)
             .EndObject();
@@ -36,13 +38,18 @@ int Info(const std::string& path, bool json, std::ostream& out, std::ostream& er
     }
     out << "format: " << FormatText(session->image) << "\n";
     out << ui.status() << "\n";
-    out << "textures: " << result.recordCount << "\n";
+    out << "textures: " << result.recordCount;
+    if (result.tableEntries > result.recordCount) {
+        out << " (the table lists " << result.tableEntries << "; only the first "
+            << result.recordCount << " are read)";
+    }
+    out << "\n";
     out << "face textures: " << faces << "\n";
     return 0;
 }
 
 int List(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
-    CliUi ui(err);
+    CliUi ui(err, path);
     CatalogueResult result;
     const std::unique_ptr<Session> session = LoadCatalogued(path, ui, err, result);
     if (!session) {

@@ -85,8 +85,8 @@ std::string NotAFileReason(const std::filesystem::path& path) {
 }  // namespace
 
 int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    // replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither]
-    const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption);
+    // replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither] [--force]
+    const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption | kForceOption);
     const std::vector<std::string>& positional = parsed.positional;
     if (!parsed.ok) {
         return Usage(err, parsed.problem, "replace");
@@ -97,6 +97,7 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                    : Usage(err, "no PICTURE after RECORD '" + positional.back() + "'", "replace");
     }
     const std::string& statePath = positional[0];
+    Inputs inputs{statePath, {}};
     std::vector<std::pair<int32_t, std::string>> replacements;
     for (size_t i = 1; i < positional.size(); i += 2) {
         int32_t record = 0;
@@ -107,12 +108,13 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                          "replace");
         }
         replacements.emplace_back(record, positional[i + 1]);
+        inputs.pictures.emplace_back(positional[i + 1]);
     }
-    if (!parsed.output.empty() && RefuseOutputFor(parsed.output, statePath, err) != 0) {
+    if (!parsed.output.empty() && RefuseOutputFor(parsed.output, inputs, err) != 0) {
         return 1;
     }
 
-    CliUi ui(err);
+    CliUi ui(err, statePath);
     const std::unique_ptr<Session> session = Extract(statePath, ui, err);
     if (!session) {
         return 1;
@@ -120,18 +122,21 @@ int Replace(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     // Every replacement goes into the image first; the state is written once,
     // and not at all if any picture is refused.
     for (const auto& [record, picture] : replacements) {
-        const Error applied = ApplyReplacement(*session, record, picture, {parsed.dither});
+        Reduction reduction = Reduction::None;
+        const Error applied =
+            ApplyReplacement(*session, record, picture, {parsed.dither, &reduction});
         if (applied != Error::None) {
-            RefusePicture(err, picture, picture, applied);
+            RefuseReplacement(err, "record " + std::to_string(record), picture, picture, applied);
             return 1;
         }
+        NoteReduction(err, picture, reduction, parsed.dither);
     }
-    return WriteOutput(*session, statePath, parsed.output, out, err);
+    return WriteOutput(*session, inputs, parsed, out, err);
 }
 
 int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    // import STATE DIR [-o OUT] [--dither]
-    const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption);
+    // import STATE DIR [-o OUT] [--dither] [--force]
+    const Arguments parsed = ParseArguments(args, kOutputOption | kDitherOption | kForceOption);
     if (!parsed.ok) {
         return Usage(err, parsed.problem, "import");
     }
@@ -140,10 +145,11 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& statePath = parsed.positional[0];
     const std::filesystem::path dir = parsed.positional[1];
-    if (!parsed.output.empty() && RefuseOutputFor(parsed.output, statePath, err) != 0) {
+    Inputs inputs{statePath, {}};
+    if (!parsed.output.empty() && RefuseOutputFor(parsed.output, inputs, err) != 0) {
         return 1;
     }
-    CliUi ui(err);
+    CliUi ui(err, statePath);
     const std::unique_ptr<Session> session = Extract(statePath, ui, err);
     if (!session) {
         return 1;
@@ -161,6 +167,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (!LooksLikePicture(name)) {
             continue;
         }
+        inputs.pictures.push_back(entry->path());
         int32_t record = 0;
         std::string reason = NotAFileReason(entry->path());
         if (reason.empty()) {
@@ -183,7 +190,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "No tex_NNN.png or tex_NNN.bmp in " << dir.string() << "\n";
         return 1;
     }
-    std::vector<std::string> accepted;
+    std::vector<std::pair<std::string, bool>> accepted;  // each name, and whether it changed
     int refused = 0;
     for (auto& [record, names] : pictures) {
         std::sort(names.begin(), names.end());
@@ -196,26 +203,38 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
             ++refused;
             continue;
         }
-        const Error applied = ApplyReplacement(*session, record, dir / names[0], {parsed.dither});
+        // An unchanged picture (export's own, left as it was) gives back the
+        // texture's bytes.
+        const uint32_t address = session->catalogue.entries[static_cast<size_t>(record)].address;
+        const std::span<const uint8_t> texture =
+            RdramBytes(session->image, address, static_cast<uint32_t>(kFaceTextureBytes));
+        const std::vector<uint8_t> before(texture.begin(), texture.end());
+        Reduction reduction = Reduction::None;
+        const Error applied =
+            ApplyReplacement(*session, record, dir / names[0], {parsed.dither, &reduction});
         if (applied != Error::None) {
-            RefusePicture(err, names[0], dir / names[0], applied);
+            RefuseReplacement(err, names[0], names[0], dir / names[0], applied);
             ++refused;
             continue;
         }
-        accepted.push_back(names[0]);
+        NoteReduction(err, names[0], reduction, parsed.dither);
+        const std::span<const uint8_t> after =
+            RdramBytes(session->image, address, static_cast<uint32_t>(kFaceTextureBytes));
+        accepted.emplace_back(names[0], !std::equal(after.begin(), after.end(), before.begin(),
+                                                    before.end()));
     }
     if (refused > 0) {
-        for (const std::string& name : accepted) {
+        for (const auto& [name, changed] : accepted) {
             out << name << ": accepted, but not written\n";
         }
         err << "Nothing was written: " << refused
             << (refused == 1 ? " picture was" : " pictures were") << " refused\n";
         return 1;
     }
-    for (const std::string& name : accepted) {
-        out << name << ": replaced\n";
+    for (const auto& [name, changed] : accepted) {
+        out << name << (changed ? ": replaced\n" : ": unchanged\n");
     }
-    return WriteOutput(*session, statePath, parsed.output, out, err);
+    return WriteOutput(*session, inputs, parsed, out, err);
 }
 
 }  // namespace morvane::cli

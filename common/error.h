@@ -14,14 +14,14 @@ enum class Error : uint8_t {
     FileTooLarge,            // a file far larger than anything the tool reads
     CouldNotWriteSaveState,  // the new save state could not be written
     CouldNotWriteFile,       // an exported file could not be written
+    OutputChanged,           // a file changed between its comparison and its replacement
 
     // The save state.
     StateTooShort,            // shorter than the three blocks of a save state
     NotGoldeneye,             // the header does not name Goldeneye
     UnsupportedRegion,        // Goldeneye, but a release we do not know
     TextureTableNotValid,     // wrapped, or reaching outside the RDRAM block
-    MemoryAllocationFailure,  // a record whose extent cannot be read
-    OutsideRdram,             // a texture that reaches past the end of RDRAM
+    MemoryAllocationFailure,  // a record whose extent cannot be read or written alone
     DamagedArchive,           // a zip or gzip container that cannot be read
     NoStateInArchive,         // a zip without a save-state entry
     StateTooLarge,            // a decompressed state past the sane limit

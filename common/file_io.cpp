@@ -229,6 +229,10 @@ FileSnapshot SnapshotOf(const std::filesystem::path& path) {
 
 AtomicFile::~AtomicFile() {
     Abandon();
+    DropKept();
+    if (m_directory >= 0) {
+        ::close(m_directory);
+    }
 }
 
 bool AtomicFile::Prepare(const std::filesystem::path& path,
@@ -249,7 +253,7 @@ bool AtomicFile::Prepare(const std::filesystem::path& path,
 
 bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& write,
                          Durability durability, Links links) {
-    if (m_directory >= 0) {
+    if (m_directory >= 0 || m_committed) {
         return false;
     }
     std::filesystem::path target = path;
@@ -277,7 +281,6 @@ bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& wr
         }
     }
     if (fd < 0) {
-        Abandon();
         return false;
     }
     m_temporary = temporary;
@@ -322,10 +325,10 @@ bool AtomicFile::Rename() {
     }
     m_temporary.clear();
     m_entry.Release();
+    m_committed = true;
     if (m_durability == Durability::Flush) {
         ::fsync(m_directory);  // makes the rename durable
     }
-    Abandon();  // closes the folder
     return true;
 }
 
@@ -355,7 +358,7 @@ CommitOutcome AtomicFile::CommitIfUnchanged(const FileSnapshot& expected) {
                         RENAME_NOREPLACE) == 0) {
             m_temporary.clear();
             m_entry.Release();
-            Abandon();
+            m_committed = true;
             return CommitOutcome::Committed;
         }
         if (errno == EEXIST) {
@@ -388,9 +391,49 @@ void AtomicFile::Abandon() {
         m_temporary.clear();
     }
     m_entry.Release();
-    if (m_directory >= 0) {
-        ::close(m_directory);
-        m_directory = -1;
+}
+
+bool AtomicFile::KeepPrevious() {
+    if (m_temporary.empty() || !m_kept.empty() || m_keptNone) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstatat(m_directory, m_name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        m_keptNone = errno == ENOENT;
+        return m_keptNone;
+    }
+    // The partial file's name with another tag: as plainly ours if left.
+    const std::string prefix = PartialFilePrefix(m_name);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string kept = prefix + RandomSuffix(attempt) + "-kept";
+        if (::linkat(m_directory, m_name.c_str(), m_directory, kept.c_str(), 0) == 0) {
+            m_kept = std::move(kept);
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
+}
+
+void AtomicFile::RestorePrevious() {
+    if (!m_committed) {
+        return;
+    }
+    if (!m_kept.empty()) {
+        if (::renameat(m_directory, m_kept.c_str(), m_directory, m_name.c_str()) == 0) {
+            m_kept.clear();
+        }
+    } else if (m_keptNone) {
+        ::unlinkat(m_directory, m_name.c_str(), 0);
+    }
+}
+
+void AtomicFile::DropKept() {
+    if (!m_kept.empty()) {
+        ::unlinkat(m_directory, m_kept.c_str(), 0);
+        m_kept.clear();
     }
 }
 

@@ -139,12 +139,24 @@ public:
     // Removes the partial file, if any.
     void Abandon();
 
+    // For a file committed with others: before Commit, keeps what stands at
+    // the target (as a second name beside it), so that after Commit,
+    // RestorePrevious can put it back, or remove the new file when there was
+    // none. False when the old file cannot be kept. The kept name goes when
+    // the object does.
+    bool KeepPrevious();
+    void RestorePrevious();
+
 private:
     bool Rename();
+    void DropKept();
 
     int m_directory = -1;  // the target's folder
     std::string m_name;    // the target's name in it
     std::string m_temporary;
+    std::string m_kept;         // the old file's second name, while kept
+    bool m_keptNone = false;    // KeepPrevious found nothing at the target
+    bool m_committed = false;
     Durability m_durability = Durability::Flush;
     PartialFileEntry m_entry;
 };

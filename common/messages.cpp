@@ -16,6 +16,8 @@ std::string_view MessageText(Error error) {
             return "Could not write the save state.";
         case Error::CouldNotWriteFile:
             return "Could not write the file.";
+        case Error::OutputChanged:
+            return "The file changed while it was being replaced; it is left as it is";
         case Error::StateTooShort:
             return "The file is too short to be a save state";
         case Error::NotGoldeneye:
@@ -24,10 +26,9 @@ std::string_view MessageText(Error error) {
             return "Unsupported Goldeneye Region!";
         case Error::TextureTableNotValid:
             return "The texture table is not valid";
-        // A texture reaching past the end of memory is what the extraction
-        // pass reports as an allocation failure; the commands say the same.
+        // A texture whose extent cannot be read is what the extraction pass
+        // reports as an allocation failure; the commands say the same.
         case Error::MemoryAllocationFailure:
-        case Error::OutsideRdram:
             return "Memory Allocation failure";
         case Error::DamagedArchive:
             return "The save state's archive is damaged or cannot be read";
@@ -84,6 +85,23 @@ std::string ExtractedText(int count) {
 
 std::string_view NoTexturesFoundText() {
     return "No textures found!";
+}
+
+std::string RecordsText(std::span<const int32_t> records) {
+    std::string text = records.size() == 1 ? "record " : "records ";
+    for (size_t i = 0; i < records.size();) {
+        // A run of consecutive indices is written as its first and last.
+        size_t last = i;
+        while (last + 1 < records.size() && records[last + 1] == records[last] + 1) {
+            ++last;
+        }
+        text += (i == 0 ? "" : ", ") + std::to_string(records[i]);
+        if (last > i) {
+            text += (last == i + 1 ? ", " : "-") + std::to_string(records[last]);
+        }
+        i = last + 1;
+    }
+    return text;
 }
 
 }  // namespace morvane

@@ -3,6 +3,8 @@
 // The desktop application shows them in its message boxes and status line,
 // the command-line tool on standard error, each adding its own context.
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,5 +21,9 @@ std::string_view StatusText(Status status);
 std::string ExtractedText(int count);
 // What a pass that found none shows.
 std::string_view NoTexturesFoundText();
+
+// Record indices, ascending, as "record 4" or "records 2, 5, 7-12": what a
+// message about several records names them by.
+std::string RecordsText(std::span<const int32_t> records);
 
 }  // namespace morvane

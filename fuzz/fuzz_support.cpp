@@ -103,9 +103,9 @@ void ExerciseLoadedState(Session& session, std::span<const uint8_t> stateBytes) 
     const uint32_t address = session.catalogue.entries[static_cast<size_t>(record)].address;
     const Error applied = ApplyReplacement(session, record, ReplacementPicture());
     if (applied != Error::None) {
-        // The texture may reach past the end of memory or be too short, or
-        // its entry may declare fewer colours than the picture uses.
-        Require(applied == Error::OutsideRdram || applied == Error::TextureTooSmall ||
+        // The texture's extent may be unreadable or too short, or its entry
+        // may declare fewer colours than the picture uses.
+        Require(applied == Error::MemoryAllocationFailure || applied == Error::TextureTooSmall ||
                     applied == Error::TooManyColours,
                 "a good picture is refused only for the texture's sake");
         return;

@@ -131,13 +131,17 @@ Error ReduceColours(std::span<const uint8_t> rgb, uint32_t width, uint32_t heigh
         return Error::Invalid;
     }
     if (ReduceExactly(rgb, options.maxColours, out)) {
+        out.reduction = Reduction::Exact;
         return Error::None;
     }
     if (options.maxColours == 1) {
         ReduceToOneColour(rgb, out);
+        out.reduction = Reduction::Quantised;
         return Error::None;
     }
-    return Quantise(rgb, width, height, options, out);
+    const Error quantised = Quantise(rgb, width, height, options, out);
+    out.reduction = Reduction::Quantised;
+    return quantised;
 }
 
 bool FitPalette(IndexedTexels& picture, size_t maxColours) {

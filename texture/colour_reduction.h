@@ -33,10 +33,18 @@ inline uint8_t Widen5(uint32_t channel) {
     return static_cast<uint8_t>(((channel & 31) << 3) | ((channel & 31) >> 2));
 }
 
+// How a picture's colours came to fit a texture's palette.
+enum class Reduction : uint8_t {
+    None,       // an indexed picture whose palette fits, taken as it is
+    Exact,      // its colours, cut to five bits a channel, were few enough
+    Quantised,  // more colours than fit: the quantiser chose them
+};
+
 // Texels that index a palette of packed 5-5-5-1 entries.
 struct IndexedTexels {
     std::vector<uint8_t> texels;
     std::vector<uint16_t> palette;  // at most 256 entries
+    Reduction reduction = Reduction::None;
 };
 
 struct ReductionOptions {

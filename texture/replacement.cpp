@@ -99,6 +99,9 @@ Error PreparePng(std::span<const uint8_t> file, const TextureTableEntry& entry,
     if (texels.texels.size() != kFaceTexelBytes) {
         return Error::Invalid;
     }
+    if (options.reduction != nullptr) {
+        *options.reduction = texels.reduction;
+    }
     StoreReplacement(texels, entry.format, out);
     KeepAlphaBits(std::span<uint8_t>(out).subspan(kFaceTexelBytes), replacedPalette);
     return Error::None;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "common/error.h"
+#include "texture/colour_reduction.h"
 #include "texture/texture_record.h"
 
 namespace morvane {
@@ -130,6 +131,9 @@ using ReplacementBytes = std::array<uint8_t, kFaceTextureBytes>;
 
 struct ReplacementOptions {
     bool dither = false;  // error diffusion when a picture must be quantised
+    // When set, told how a PNG's colours were made to fit (None for a bitmap
+    // or an indexed PNG that fits), so that a front end can say so.
+    Reduction* reduction = nullptr;
 };
 
 // How many palette entries the game loads for the texture: byte 10 + 1.

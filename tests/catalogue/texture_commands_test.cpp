@@ -183,7 +183,7 @@ TEST_F(TextureCommandsTest, ATextureAtTheEndOfMemoryIsRefused) {
     m_session->catalogue.entries[static_cast<size_t>(face.record)].address = 0x803FFF00;
     const auto rdram = m_session->image.RdramImage;
     EXPECT_EQ(ApplyReplacement(*m_session, face.record, Picture("p.bmp", gen::FaceBitmap(3))),
-              Error::OutsideRdram);
+              Error::MemoryAllocationFailure);
     EXPECT_EQ(m_session->image.RdramImage, rdram);
 }
 
@@ -259,7 +259,8 @@ TEST_F(TextureCommandsTest, SaveAsPngRefusals) {
     EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "missing" / "face.png"),
               Error::CouldNotWriteFile);
     m_session->catalogue.records[static_cast<size_t>(face.record)].entry.address = 0x803FFF00;
-    EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "end.png"), Error::OutsideRdram);
+    EXPECT_EQ(SaveAsPng(*m_session, face.record, m_dir / "end.png"),
+              Error::MemoryAllocationFailure);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "other.png"));
     EXPECT_FALSE(std::filesystem::exists(m_dir / "end.png"));
 }

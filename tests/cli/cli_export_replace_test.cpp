@@ -83,7 +83,7 @@ TEST_F(CliCommandsTest, ExportOfARefusedStateWritesNothing) {
     WriteAll(m_statePath, gen::GenerateSaveState(other).file);
     const ToolRun run = RunTool({"export", m_statePath, (m_dir / "faces").string()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Not a valid Goldeneye PJ64 file\n");
+    EXPECT_EQ(run.err, m_statePath + ": Not a valid Goldeneye PJ64 file\n");
     EXPECT_FALSE(std::filesystem::exists(m_dir / "faces"));
 }
 
@@ -136,6 +136,7 @@ TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
     struct Case {
         std::vector<std::string> args;
         std::string message;
+        std::string named = "";  // what the refusal names, when not the picture
     };
     const std::string face = std::to_string(faces[0]);
     const std::string good = Picture("good.bmp", gen::FaceBitmap(2));
@@ -143,8 +144,10 @@ TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
         {{face, (m_dir / "absent.bmp").string()}, "Could not open file.\n"},
         {{face, Picture("t.bmp", text)}, "The file was not a bitmap\n"},
         {{face, Picture("24.bmp", truncated)}, "The file was not a 256 colour bitmap\n"},
-        {{std::to_string(other), good}, "No face texture has that record index\n"},
-        {{"511", good}, "No face texture has that record index\n"},
+        // A record that names no face is the record's refusal, not the picture's.
+        {{std::to_string(other), good}, "No face texture has that record index\n",
+         "record " + std::to_string(other)},
+        {{"511", good}, "No face texture has that record index\n", "record 511"},
         // The second pair is refused: the first is not written either.
         {{face, good, face, (m_dir / "absent.bmp").string()}, "Could not open file.\n"},
     };
@@ -154,7 +157,8 @@ TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
         const ToolRun run = RunTool(args);
         EXPECT_EQ(run.status, 1) << c.message;
         // The refused picture is named; a hint may follow.
-        EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1), c.args.back() + ": " + c.message);
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1),
+                  (c.named.empty() ? c.args.back() : c.named) + ": " + c.message);
         EXPECT_EQ(ReadAll(out), (std::vector<uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
     }
     EXPECT_EQ(ReadAll(m_statePath), m_state.file);

@@ -91,15 +91,16 @@ TEST_F(CliTest, ArchiveRefusalsAreWorded) {
     options.layout = gen::Layout::Mupen64Plus;
     options.container = gen::Container::Gzip;
     options.mupenVersion = 0x00020000;
-    ToolRun run = RunTool({"info", Write("v2.st0", options)});
+    const std::string v2 = Write("v2.st0", options);
+    ToolRun run = RunTool({"info", v2});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "The save state's version is not supported\n");
+    EXPECT_EQ(run.err, v2 + ": The save state's version is not supported\n");
 
     const auto path = m_dir / "nostate.zip";
     test::WriteAll(path, gen::MakeZip({{"GOLDENEYE.dat", gen::TimingData(1), true}}));
     run = RunTool({"list", path.string()});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "The archive holds no Project64 save state\n");
+    EXPECT_EQ(run.err, path.string() + ": The archive holds no Project64 save state\n");
     EXPECT_EQ(run.out, "");
 }
 
@@ -147,7 +148,7 @@ TEST_F(CliTest, RefusalsGoToStandardErrorWithStatus1) {
         for (const char* command : {"info", "list"}) {
             const ToolRun run = RunTool({command, path});
             EXPECT_EQ(run.status, 1) << c.message;
-            EXPECT_EQ(run.err, c.message);
+            EXPECT_EQ(run.err, path + ": " + c.message);
             EXPECT_EQ(run.out, "") << c.message;
         }
         EXPECT_EQ(test::ReadAll(path), before);

@@ -119,7 +119,7 @@ TEST_F(CliImportTest, ExportThenImportGivesBackEveryTextureByteForByte) {
     ASSERT_EQ(run.status, 0) << run.err;
     std::string expected;
     for (const gen::GeneratedTexture* face : Faces()) {
-        expected += PictureName(face->record, "png") + ": replaced\n";
+        expected += PictureName(face->record, "png") + ": unchanged\n";
     }
     EXPECT_EQ(run.out, expected + "Wrote " + out.string() + "\n");
     EXPECT_EQ(run.err, "");
@@ -406,7 +406,7 @@ TEST_F(CliJsonTest, InfoIsOneObjectWithTheSameFacts) {
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
     EXPECT_EQ(Reparse(run.out),
               "{\"face_textures\":3,\"format\":\"Project64, classic layout, 4 MiB RDRAM, "
-              "zipped\",\"release\":\"PAL\",\"textures\":5}");
+              "zipped\",\"release\":\"PAL\",\"table_entries\":5,\"textures\":5}");
     // --json may come first, too.
     EXPECT_EQ(RunTool({"info", "--json", path.string()}).out, run.out);
 }
@@ -446,7 +446,7 @@ TEST_F(CliJsonTest, RefusalsPrintNoJson) {
         const ToolRun run = RunTool({command, path.string(), "--json"});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "Not a valid Goldeneye PJ64 file\n");
+        EXPECT_EQ(run.err, path.string() + ": Not a valid Goldeneye PJ64 file\n");
     }
 }
 

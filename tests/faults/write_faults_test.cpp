@@ -370,6 +370,46 @@ TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
     }
 }
 
+// An edit saved while export writes the same name is kept: export puts its
+// file in place only while the name is what it compared.
+TEST_F(WriteFaults, AnEditSavedWhileExportWritesIsKept) {
+    const auto exported = m_dir / "exported";
+    std::filesystem::create_directory(exported);
+    const auto picture = exported / "tex_000.png";
+    const std::vector<uint8_t> before = {'o', 'l', 'd'};
+    const std::vector<uint8_t> edit = {'e', 'd', 'i', 't'};
+    for (const bool existed : {true, false}) {
+        SCOPED_TRACE(existed ? "over an older file, with --force" : "where there was none");
+        std::filesystem::remove(picture);
+        if (existed) {
+            WriteAll(picture, before);
+        }
+        ProcessOptions options;
+        options.environment = {{"MORVANE_TEST_HOLD_PARTIAL", picture.string()}};
+        options.killWhen = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(exported)) {
+                if (entry.path().filename().string().starts_with(".tex_000.png.morvane-partial-")) {
+                    WriteAll(picture.string() + ".new", edit);
+                    std::filesystem::rename(picture.string() + ".new", picture);
+                    return true;
+                }
+            }
+            return false;
+        };
+        options.killSignal = SIGUSR1;  // lets the held write go on
+        options.deadline = std::chrono::seconds(60);
+        const ProcessResult run = RunProcess(
+            {MORVANE_HELD_CLI_PATH, "export", m_state.string(), exported.string(), "--force"},
+            options);
+        ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(picture.string() + ": changed while export ran"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(ReadAll(picture), edit);
+        EXPECT_EQ(Leftovers(exported, "tex_000.png"), 0);
+    }
+}
+
 TEST_F(WriteFaults, KillsAtRandomMomentsLeaveTheOldOrTheNewOutputWhole) {
     constexpr int kReplacements = 200;
     const auto out = m_dir / "out.pj";

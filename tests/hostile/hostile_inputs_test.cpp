@@ -140,7 +140,19 @@ TEST_P(HostileInput, GivesItsOutcome) {
     // The input, in a folder of the test's own, so that the tool can write
     // nothing into the source tree whatever it does.
     std::filesystem::path input = work / std::filesystem::path(c.input).filename();
-    if (c.input == "@directory") {
+    const auto state = work / "good.pj";
+    const auto picture = work / "good.bmp";
+    const auto out = work / "out.pj";
+    const auto exported = work / "exported";
+    if (c.input == "@link-to-state-in-dir" || c.input == "@dangling-link-in-dir") {
+        // A link in the export folder, named as a face's picture: to the
+        // state, or to where the output would go.
+        std::filesystem::create_directory(exported);
+        input = exported / (c.input == "@link-to-state-in-dir" ? "tex_002.png" : "tex_000.png");
+        std::filesystem::create_symlink(c.input == "@link-to-state-in-dir" ? state : out, input);
+    } else if (c.input == "@hard-link-to-picture") {
+        input = work / "hard.bmp";
+    } else if (c.input == "@directory") {
         std::filesystem::create_directory(input);
     } else if (c.input == "@fifo") {
         ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
@@ -155,11 +167,11 @@ TEST_P(HostileInput, GivesItsOutcome) {
         }
     }
     // A good state and a good picture for the cases that need one.
-    const auto state = work / "good.pj";
-    const auto picture = work / "good.bmp";
     WriteAll(state, gen::GenerateSaveState({}).file);
     WriteAll(picture, gen::FaceBitmap(1));
-    const auto out = work / "out.pj";
+    if (c.input == "@hard-link-to-picture") {
+        std::filesystem::create_hard_link(picture, input);
+    }
     // Pictures named as export names them, for import.
     const auto pictures = work / "pictures";
     std::filesystem::create_directory(pictures);
@@ -180,7 +192,7 @@ TEST_P(HostileInput, GivesItsOutcome) {
         word = Replace(word, "{state}", state.string());
         word = Replace(word, "{picture}", picture.string());
         word = Replace(word, "{out}", out.string());
-        word = Replace(word, "{dir}", (work / "exported").string());
+        word = Replace(word, "{dir}", exported.string());
         word = Replace(word, "{pictures}", pictures.string());
         arguments.push_back(word);
     }
@@ -198,7 +210,8 @@ TEST_P(HostileInput, GivesItsOutcome) {
     for (std::string& message : messages) {
         message = Replace(message, "{input}", input.string());
         message = Replace(message, "{picture}", picture.string());
-        message = Replace(message, "{dir}", (work / "exported").string());
+        message = Replace(message, "{dir}", exported.string());
+        message = Replace(message, "{pictures}", pictures.string());
     }
     EXPECT_EQ(DistinctLines(run.err), messages);
     if (!c.output.empty()) {
@@ -217,6 +230,8 @@ TEST_P(HostileInput, GivesItsOutcome) {
     // is ever left behind, in the input's folder or the temporary one.
     if (arguments[0] == "replace" || arguments[0] == "import") {
         EXPECT_EQ(std::filesystem::exists(out), run.status == 0);
+    } else {
+        EXPECT_FALSE(std::filesystem::exists(out));  // not even through a link
     }
     for (const std::string& file : FilesUnder(work)) {
         EXPECT_EQ(file.find(".morvane-partial-"), std::string::npos) << file;

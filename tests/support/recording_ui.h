@@ -19,10 +19,16 @@ struct GallerySnapshot {
 class RecordingUi final : public UserInterface {
 public:
     void ShowMessage(Error message) override { messages.push_back(message); }
+    // One message, as a front end shows it, and the records it names.
+    void ShowUnreadableRecords(std::span<const int32_t> records) override {
+        messages.push_back(Error::MemoryAllocationFailure);
+        unreadable.emplace_back(records.begin(), records.end());
+    }
     void SetStatus(Status status) override { statuses.push_back(status); }
     void RebuildGallery(std::span<const ShownFace> faces) override;
 
     std::vector<Error> messages;
+    std::vector<std::vector<int32_t>> unreadable;
     std::vector<Status> statuses;
     std::vector<GallerySnapshot> rebuilds;
 };
