@@ -121,6 +121,13 @@ mkdir -p "$root/faces" && touch "$root/state.pj"
     fail "completion of import's options"
 [[ $(complete_line morvane-cli info st) == "state.pj " ]] || fail "completion of a state"
 [[ $(complete_line morvane-cli export state.pj f) == "faces " ]] || fail "completion of a folder"
+# A name with spaces is one answer, whether its start is typed plain or with
+# the backslashes that readline put in at the previous Tab.
+touch "$root/GoldenEye 007 (U) [!].pj.zip"
+for typed in Gold 'GoldenEye\ 007\ \(U'; do
+    [[ $(complete_line morvane-cli info "$typed") == "GoldenEye 007 (U) [!].pj.zip " ]] ||
+        fail "completion of a name with spaces from '$typed': $(complete_line morvane-cli info "$typed")"
+done
 
 "$dest/bin/morvane-cli" --version | grep -q '^morvane-cli ' || fail "morvane-cli --version"
 env -u DISPLAY -u WAYLAND_DISPLAY "$dest/bin/morvane" --version | grep -q '^morvane ' ||
