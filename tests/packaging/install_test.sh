@@ -27,8 +27,11 @@ expected=(
     share/bash-completion/completions/morvane-cli
     share/doc/morvane/LICENSE
     share/doc/morvane/README.md
-    share/man/man1/morvane-cli.1
-    share/man/man1/morvane.1
+    share/doc/morvane/changelog.Debian.gz
+    share/doc/morvane/copyright
+    share/lintian/overrides/morvane
+    share/man/man1/morvane-cli.1.gz
+    share/man/man1/morvane.1.gz
     share/metainfo/$app_id.metainfo.xml
     share/mime/packages/morvane.xml
     share/icons/hicolor/scalable/apps/morvane.svg
@@ -95,7 +98,7 @@ for name in s.st1 s.st5 s.pj s.pj5 s.pj10 s.pj.zip s.pj5.zip s.pj10.zip; do
 done
 
 for page in morvane morvane-cli; do
-    warnings=$(LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 "$share/man/man1/$page.1" 2>&1)
+    warnings=$(gzip -dc "$share/man/man1/$page.1.gz" | LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 2>&1)
     [[ -z "$warnings" ]] || fail "$page.1: $warnings"
 done
 
