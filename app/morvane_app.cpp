@@ -33,6 +33,9 @@ CMorvaneApp::CMorvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
     // event loop: the About box closing before the main window appears must
     // not end it.
     setQuitOnLastWindowClosed(false);
+    // Ties the window to its desktop entry: Wayland's app id. On X11 the
+    // window's class is the program's name, which the entry's StartupWMClass gives.
+    setDesktopFileName(QStringLiteral("io.github.morvane.Morvane"));
 }
 
 int CMorvaneApp::InitInstance(const QString& state) {

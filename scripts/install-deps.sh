@@ -24,6 +24,9 @@ packages=(
     # the desktop entry, MIME type and AppStream metainfo, checked by their
     # own validators; the Debian package and its dependencies (dpkg-shlibdeps)
     desktop-file-utils shared-mime-info appstream dpkg-dev file
+    # Debian's checker of the package; what two MIME libraries make of the
+    # save states' names, asked through xdg-mime: Perl's File::MimeInfo and GLib
+    lintian xdg-utils libfile-mimeinfo-perl libglib2.0-bin
 )
 
 missing=()

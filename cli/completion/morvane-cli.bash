@@ -1,6 +1,18 @@
 # bash completion for morvane-cli: its commands, their options, the values of
 # --format, and files or folders where a command takes them.
 
+# Sets COMPREPLY to compgen's answers for the word being completed (the
+# caller's $cur), one a line, so that a name with spaces stays one word;
+# -o filenames then has readline quote it. compgen matches the name itself,
+# so the word loses what the shell would remove: an opening quote, and the
+# backslashes before spaces and brackets (read without -r drops them).
+_morvane_cli_reply() {
+    local word
+    # shellcheck disable=SC2162
+    IFS= read word <<<"${cur#[\"\']}"
+    mapfile -t COMPREPLY < <(compgen "$@" -- "$word")
+}
+
 _morvane_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -8,17 +20,17 @@ _morvane_cli() {
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        COMPREPLY=($(compgen -W 'info list export replace import --help --version' -- "$cur"))
+        _morvane_cli_reply -W 'info list export replace import --help --version'
         return
     fi
     case $prev in
         --format)
-            COMPREPLY=($(compgen -W 'png bmp' -- "$cur"))
+            _morvane_cli_reply -W 'png bmp'
             return
             ;;
         -o | --output)
             compopt -o filenames 2>/dev/null
-            COMPREPLY=($(compgen -f -- "$cur"))
+            _morvane_cli_reply -f
             return
             ;;
     esac
@@ -29,7 +41,7 @@ _morvane_cli() {
             export) options='--format --force' ;;
             replace | import) options='-o --output --dither' ;;
         esac
-        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        _morvane_cli_reply -W "$options"
         return
     fi
 
@@ -45,19 +57,19 @@ _morvane_cli() {
     compopt -o filenames 2>/dev/null
     case $command in
         info | list)
-            ((position == 0)) && COMPREPLY=($(compgen -f -- "$cur"))
+            ((position == 0)) && _morvane_cli_reply -f
             ;;
         export | import)
             if ((position == 0)); then
-                COMPREPLY=($(compgen -f -- "$cur"))
+                _morvane_cli_reply -f
             elif ((position == 1)); then
-                COMPREPLY=($(compgen -d -- "$cur"))
+                _morvane_cli_reply -d
             fi
             ;;
         replace)
             # STATE, then RECORD and PICTURE in turn; a record is a number.
             if ((position == 0 || position % 2 == 0)); then
-                COMPREPLY=($(compgen -f -- "$cur"))
+                _morvane_cli_reply -f
             fi
             ;;
     esac
