@@ -1,3 +1,6 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,5 +11,17 @@
 int main(int argc, char** argv) {
     morvane::InstallPartialFileCleanup();
     std::vector<std::string> args(argv + 1, argv + argc);
-    return morvane::cli::RunCli(args, std::cout, std::cerr);
+    int status = morvane::cli::RunCli(args, std::cout, std::cerr);
+    // What a command prints is its result: output that could not be written
+    // (a full disk, a closed pipe) is a failure, not a success.
+    errno = 0;
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout) {
+        const int reason = errno;
+        std::cerr << "morvane-cli: could not write standard output"
+                  << (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string())
+                  << "\n";
+        status = status == 0 ? 1 : status;
+    }
+    return status;
 }

@@ -335,12 +335,16 @@ TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
         std::vector<std::string> arguments;
         int signal;
         std::filesystem::path held;  // the write that waits for the signal
+        bool swapFolder = false;
     } runs[] = {
         {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGINT, out},
         {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGTERM, out},
         {{"replace", state, "0", m_pictureB.string(), "-o", out.string()}, SIGQUIT, out},
         {{"import", state, pictures.string(), "-o", out.string()}, SIGHUP, out},
         {{"export", state, exported.string()}, SIGTERM, exported / "tex_000.png"},
+        // The folder swapped for a link while the file is written: the
+        // partial file is removed from the folder it was made in.
+        {{"export", state, exported.string()}, SIGHUP, exported / "tex_000.png", true},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.arguments[0] + ", signal " + std::to_string(run.signal));
@@ -357,7 +361,19 @@ TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
         ProcessOptions options;
         options.environment = {{"TMPDIR", m_temporary.string()},
                                {"MORVANE_TEST_HOLD_PARTIAL", run.held.string()}};
-        options.killWhen = [&] { return partialFiles() > 0; };
+        const auto folder = run.held.parent_path();
+        const auto swapped = m_dir / "swapped";
+        options.killWhen = [&] {
+            if (partialFiles() == 0) {
+                return false;
+            }
+            if (run.swapFolder) {
+                std::filesystem::rename(folder, swapped);
+                std::filesystem::create_directory(m_dir / "elsewhere");
+                std::filesystem::create_directory_symlink(m_dir / "elsewhere", folder);
+            }
+            return true;
+        };
         options.killSignal = run.signal;
         options.deadline = std::chrono::seconds(60);
         std::vector<std::string> command = {MORVANE_HELD_CLI_PATH};
@@ -366,7 +382,55 @@ TEST_F(WriteFaults, SignalsWhileWritingRemoveThePartialFile) {
         EXPECT_FALSE(result.exited) << "exited with " << result.status << ": " << result.err;
         EXPECT_EQ(result.signal, run.signal);
         EXPECT_EQ(partialFiles(), 0);
+        if (run.swapFolder) {
+            for (const auto& entry : std::filesystem::directory_iterator(swapped)) {
+                EXPECT_EQ(entry.path().filename().string().find(".morvane-partial-"),
+                          std::string::npos)
+                    << entry.path();
+            }
+        }
         EXPECT_TRUE(ReadAll(out) == m_outputA);
+    }
+}
+
+// Root replacing a user's earlier output gives it back to the user, with its
+// mode: the user can still read and replace it.
+TEST_F(WriteFaults, AReplacedFileKeepsItsOwnerGroupAndMode) {
+    const auto nobody = NobodyIds();
+    if (::geteuid() != 0 || !nobody) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    const auto out = m_dir / "out.pj";
+    WriteAll(out, m_outputA);
+    ASSERT_EQ(::chown(out.c_str(), nobody->first, nobody->second), 0);
+    ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
+    const ProcessResult run = Replace(m_pictureB, out);
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat info {};
+    ASSERT_EQ(::stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, nobody->first);
+    EXPECT_EQ(info.st_gid, nobody->second);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_TRUE(ReadAll(out) == m_outputB);
+}
+
+// A command's printed result that cannot be written is a failure.
+TEST_F(WriteFaults, StandardOutputThatCannotBeWrittenFailsTheCommand) {
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    const std::string state = m_state.string();
+    const std::string exported = (m_dir / "exported").string();
+    for (const std::string& command :
+         {"info '" + state + "'", "list --json '" + state + "'",
+          "export '" + state + "' '" + exported + "'"}) {
+        SCOPED_TRACE(command);
+        const ProcessResult run =
+            RunProcess({"/bin/sh", "-c", "'" + CliPath().string() + "' " + command + " >/dev/full"});
+        ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err,
+                  "morvane-cli: could not write standard output: No space left on device\n");
     }
 }
 
