@@ -78,7 +78,7 @@ run: demo
 	$(CLI) info $(DEMO_STATE); \
 	$(CLI) list $(DEMO_STATE); \
 	$(CLI) export $(DEMO_STATE) demo/faces; \
-	$(CLI) replace $(DEMO_STATE) 2 demo/new-face.bmp; \
+	$(CLI) replace $(DEMO_STATE) 2 demo/new-face.bmp --force; \
 	echo "The faces are in demo/faces/; the new state is demo/out/GOLDENEYE_new.pj."
 
 screenshot: build

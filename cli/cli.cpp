@@ -28,11 +28,16 @@ const char kUsage[] =
     "                 differs from what export would write (an edited picture),\n"
     "                 nothing is written unless --force is given.\n"
     "  replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither]\n"
+    "          [--force]\n"
     "                 replaces the face textures of those records with the\n"
-    "                 pictures and writes the whole state once to OUT (default:\n"
-    "                 STATE's name up to its last '.', followed by _new.pj).\n"
-    "                 STATE itself is never written.\n"
-    "  import STATE DIR [-o OUT] [--dither]\n"
+    "                 pictures and writes the whole state once to OUT. The\n"
+    "                 default OUT lies beside STATE: its name up to the last\n"
+    "                 '.', followed by _new.pj; a zipped or gzipped state keeps\n"
+    "                 its .zip or .gz and a mupen64plus state its own extension\n"
+    "                 (X.pj.zip gives X_new.pj.zip, X.st0 gives X_new.st0).\n"
+    "                 An existing default OUT, or a read-only OUT, is replaced\n"
+    "                 only with --force. No input is ever written.\n"
+    "  import STATE DIR [-o OUT] [--dither] [--force]\n"
     "                 replaces every face texture for which DIR holds tex_NNN.png\n"
     "                 or tex_NNN.bmp, as export names them, and writes the state\n"
     "                 once, as replace does. If any picture is refused, nothing\n"
@@ -58,10 +63,10 @@ const char* Synopsis(const std::string& command) {
         return "export STATE DIR [--format png|bmp] [--force]";
     }
     if (command == "replace") {
-        return "replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither]";
+        return "replace STATE RECORD PICTURE [RECORD PICTURE ...] [-o OUT] [--dither] [--force]";
     }
     if (command == "import") {
-        return "import STATE DIR [-o OUT] [--dither]";
+        return "import STATE DIR [-o OUT] [--dither] [--force]";
     }
     return nullptr;
 }

@@ -11,6 +11,7 @@
 #include "catalogue/extract_textures.h"
 #include "cli/messages.h"
 #include "common/file_io.h"
+#include "texture/texture_converter.h"
 
 namespace morvane::cli {
 
@@ -35,7 +36,8 @@ void RefuseReplacement(std::ostream& err, const std::string& texture, const std:
     err << name << ": " << MessageText(error) << "\n";
     std::vector<uint8_t> file;
     if (error != Error::CouldNotOpenFile && error != Error::FileTooLarge &&
-        ReadFileBytes(path, file) == Error::None) {
+        error != Error::PictureTooLarge &&
+        ReadFileBytes(path, file, kMaxPictureFileSize) == Error::None) {
         if (const std::string hint = PictureHintText(error, file); !hint.empty()) {
             err << hint << "\n";
         }
@@ -153,8 +155,9 @@ std::string ReadOnlyReason(const std::filesystem::path& output) {
     // purpose, even though a rename in its folder could replace it (and root
     // could write it anyway).
     if ((info.st_mode & 0222) == 0) {
-        return output.string() + " is read-only: it is left as it is. To replace it, make it "
-                                 "writable (chmod u+w " +
+        return output.string() +
+               " is read-only: it is left as it is. To replace it, make it "
+               "writable (chmod u+w " +
                output.string() + "), or give --force.";
     }
     return "";

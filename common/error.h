@@ -24,6 +24,7 @@ enum class Error : uint8_t {
     MemoryAllocationFailure,  // a record whose extent cannot be read or written alone
     DamagedArchive,           // a zip or gzip container that cannot be read
     NoStateInArchive,         // a zip without a save-state entry
+    TooManyArchiveEntries,    // a zip of more entries than a state's archive holds
     StateTooLarge,            // a decompressed state past the sane limit
     UnsupportedRdramSize,     // RDRAM neither 4 nor 8 MiB
     UnsupportedStateVersion,  // a save-state layout or version we do not know
@@ -33,10 +34,11 @@ enum class Error : uint8_t {
     Not256ColourBitmap,
     Not32x64Bitmap,
     CompressionNotSupported,
-    Invalid,         // the conversion refused the picture
-    TooManyColours,  // more colours than the texture's palette holds
-    NotAPicture,     // neither a bitmap nor a PNG
-    DamagedPng,      // a PNG whose chunks or image data cannot be decoded
+    Invalid,          // the conversion refused the picture
+    TooManyColours,   // more colours than the texture's palette holds
+    NotAPicture,      // neither a bitmap nor a PNG
+    DamagedPng,       // a PNG whose chunks or image data cannot be decoded
+    PictureTooLarge,  // a file far larger than any 32x64 picture
 
     // The texture commands.
     TextureTooSmall,        // the texture's extent is below 2560 bytes

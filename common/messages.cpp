@@ -34,6 +34,8 @@ std::string_view MessageText(Error error) {
             return "The save state's archive is damaged or cannot be read";
         case Error::NoStateInArchive:
             return "The archive holds no Project64 save state";
+        case Error::TooManyArchiveEntries:
+            return "The archive holds too many files to be a Project64 save state's";
         case Error::StateTooLarge:
             return "The save state is larger than 64 MiB unpacked";
         case Error::UnsupportedRdramSize:
@@ -55,6 +57,8 @@ std::string_view MessageText(Error error) {
             return "The picture uses more colours than this texture can show";
         case Error::DamagedPng:
             return "The PNG file is damaged";
+        case Error::PictureTooLarge:
+            return "The file is larger than 1 MiB, far more than a 32x64 picture needs";
         case Error::TextureTooSmall:
             return "The texture is too small to replace";
         case Error::TooSmallForPicture:

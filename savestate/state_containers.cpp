@@ -1,15 +1,20 @@
 #include "savestate/state_containers.h"
 
 #include <algorithm>
+#include <string_view>
 
 #define ZLIB_CONST
 #include <zip.h>
 #include <zlib.h>
 
+#include "common/byte_cursor.h"
+
 namespace morvane {
 namespace {
 
 constexpr size_t kChunk = 1024 * 1024;
+// A state's magic: the first word.
+constexpr uint64_t kMagicBytes = 4;
 
 // Closes a read-only archive, whatever happened, without writing anything.
 class ArchiveReader {
@@ -183,7 +188,54 @@ bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file) {
     return true;
 }
 
+bool ZipEntryCount(std::span<const uint8_t> archive, uint64_t& entries) {
+    // The end of central directory record: 22 bytes and a comment of at most
+    // 65535, at the very end of the archive.
+    constexpr size_t kEndRecord = 22;
+    constexpr size_t kMaxComment = 0xFFFF;
+    if (archive.size() < kEndRecord) {
+        return false;
+    }
+    const size_t lowest =
+        archive.size() - kEndRecord > kMaxComment ? archive.size() - kEndRecord - kMaxComment : 0;
+    for (size_t at = archive.size() - kEndRecord + 1; at-- > lowest;) {
+        ByteCursor end(archive.subspan(at));
+        if (end.LE32() != 0x06054B50) {
+            continue;
+        }
+        end.Skip(6);  // disk numbers, entries on this disk
+        const uint16_t total = end.LE16();
+        const uint32_t size = end.LE32();
+        const uint32_t offset = end.LE32();
+        if (total != 0xFFFF && size != 0xFFFFFFFF && offset != 0xFFFFFFFF) {
+            entries = total;
+            return true;
+        }
+        // Zip64: a locator 20 bytes before the record gives the zip64 record.
+        // Without one, the 16-bit count is the count.
+        ByteCursor locator(archive.subspan(at >= 20 ? at - 20 : 0, at >= 20 ? 20 : 0));
+        if (locator.LE32() != 0x07064B50) {
+            entries = total;
+            return true;
+        }
+        locator.Skip(4);
+        const uint64_t record = locator.LE32() | (uint64_t{locator.LE32()} << 32);
+        ByteCursor zip64(archive);
+        if (!zip64.Seek(record < archive.size() ? static_cast<size_t>(record) : archive.size()) ||
+            zip64.LE32() != 0x06064B50) {
+            return false;
+        }
+        zip64.Skip(8 + 2 + 2 + 4 + 4 + 8);  // size, versions, disks, entries on this disk
+        entries = zip64.LE32() | (uint64_t{zip64.LE32()} << 32);
+        return zip64.ok();
+    }
+    return false;
+}
+
 Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry) {
+    if (uint64_t entries = 0; ZipEntryCount(archive, entries) && entries > kMaxZipEntries) {
+        return Error::TooManyArchiveEntries;
+    }
     const ArchiveReader reader(archive);
     zip_t* zip = reader.get();
     if (zip == nullptr) {
@@ -192,6 +244,9 @@ Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint6
     const zip_int64_t count = zip_get_num_entries(zip, 0);
     if (count < 0) {
         return Error::DamagedArchive;
+    }
+    if (static_cast<uint64_t>(count) > kMaxZipEntries) {
+        return Error::TooManyArchiveEntries;
     }
     // An encrypted entry cannot be opened without its password, which we do
     // not have: it is passed over (and carried through unchanged on write).
@@ -206,6 +261,13 @@ Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint6
         if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
             stat.encryption_method != ZIP_EM_NONE) {
             passedOverEncrypted = true;
+            continue;
+        }
+        // A folder, or an entry too short for a state's magic, is not looked
+        // into: opening some kinds of entry costs a whole block unpacked.
+        const bool folder = (stat.valid & ZIP_STAT_NAME) != 0 && stat.name != nullptr &&
+                            std::string_view(stat.name).ends_with('/');
+        if (folder || ((stat.valid & ZIP_STAT_SIZE) != 0 && stat.size < kMagicBytes)) {
             continue;
         }
         zip_file_t* file = zip_fopen_index(zip, index, 0);
@@ -337,8 +399,8 @@ private:
                 return sizeof(zip_stat_t);
             }
             case ZIP_SOURCE_SEEK: {
-                const zip_int64_t to =
-                    zip_source_seek_compute_offset(m_read, m_archive.size(), data, length, &m_error);
+                const zip_int64_t to = zip_source_seek_compute_offset(m_read, m_archive.size(),
+                                                                      data, length, &m_error);
                 if (to < 0) {
                     return -1;
                 }
@@ -403,8 +465,8 @@ private:
 
 }  // namespace
 
-bool WriteZipState(std::span<const uint8_t> archive, uint64_t entry,
-                   std::span<const uint8_t> state, ArchiveSink& sink) {
+bool WriteZipState(std::span<const uint8_t> archive, uint64_t entry, std::span<const uint8_t> state,
+                   ArchiveSink& sink) {
     RewriteSource rewrite(archive, sink);
     zip_error_t error;
     zip_error_init(&error);

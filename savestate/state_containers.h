@@ -86,14 +86,25 @@ Error GunzipState(std::span<const uint8_t> file, std::vector<uint8_t>& state);
 // One gzip member holding `state`. False when zlib fails.
 bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file);
 
+// The most entries an archive may hold to be read as a state's. Project 64's
+// hold one or two; the bound keeps the work on a hostile archive small, as
+// libzip reads every entry of the central directory when it opens one.
+inline constexpr uint64_t kMaxZipEntries = 16;
+
+// The number of entries the archive's end of central directory (or its zip64
+// form) gives; false when there is none to read, which libzip then judges.
+bool ZipEntryCount(std::span<const uint8_t> archive, uint64_t& entries);
+
 // True when `start`, the first bytes of an archive entry, begin with a save
 // state's magic. ReadZipState takes the first entry for which this holds.
 using IsStateStart = bool (*)(std::span<const uint8_t> start);
 
-// Finds the first entry that starts with a state magic. Encrypted entries are
-// passed over unread. DamagedArchive when the archive cannot be read, or when
-// no other entry holds a state but an encrypted one might; NoStateInArchive
-// when no entry starts with a state magic.
+// Finds the first entry that starts with a state magic. Encrypted entries,
+// folders and entries too short to hold a state's first bytes are passed over
+// unread. TooManyArchiveEntries past kMaxZipEntries, before anything else is
+// read; DamagedArchive when the archive cannot be read, or when no other
+// entry holds a state but an encrypted one might; NoStateInArchive when no
+// entry starts with a state magic.
 Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry);
 
 // Inflates entry `entry` of the archive, checking its CRC at its end; a
@@ -129,8 +140,8 @@ public:
 // and writes `sink` through a source of ours, so it never owns or frees
 // either buffer, and the new archive is never held in memory as a whole.
 // False when libzip fails or the sink refuses a write.
-bool WriteZipState(std::span<const uint8_t> archive, uint64_t entry,
-                   std::span<const uint8_t> state, ArchiveSink& sink);
+bool WriteZipState(std::span<const uint8_t> archive, uint64_t entry, std::span<const uint8_t> state,
+                   ArchiveSink& sink);
 
 // A sink that collects the archive in memory.
 class MemorySink final : public ArchiveSink {

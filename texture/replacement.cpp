@@ -166,7 +166,10 @@ Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEn
     // One read serves the check and the conversion, so the file cannot
     // change between them.
     std::vector<uint8_t> file;
-    const Error read = ReadFileBytes(path, file);
+    const Error read = ReadFileBytes(path, file, kMaxPictureFileSize);
+    if (read == Error::FileTooLarge) {
+        return Error::PictureTooLarge;
+    }
     if (read != Error::None) {
         return read;
     }

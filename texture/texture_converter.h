@@ -129,6 +129,10 @@ int CheckBitmapFile(const std::filesystem::path& path);
 // 256-entry big-endian palette.
 using ReplacementBytes = std::array<uint8_t, kFaceTextureBytes>;
 
+// The largest picture file read: a 32x64 picture of any kind, with an
+// editor's colour profile and notes, is far smaller.
+inline constexpr uintmax_t kMaxPictureFileSize = 1024 * 1024;
+
 struct ReplacementOptions {
     bool dither = false;  // error diffusion when a picture must be quantised
     // When set, told how a PNG's colours were made to fit (None for a bitmap

@@ -39,7 +39,7 @@ _morvane_cli() {
         case $command in
             info | list) options='--json' ;;
             export) options='--format --force' ;;
-            replace | import) options='-o --output --dither' ;;
+            replace | import) options='-o --output --dither --force' ;;
         esac
         _morvane_cli_reply -W "$options"
         return

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "catalogue/extract_textures.h"
 #include "catalogue/session.h"
@@ -145,7 +146,8 @@ TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
         {{face, Picture("t.bmp", text)}, "The file was not a bitmap\n"},
         {{face, Picture("24.bmp", truncated)}, "The file was not a 256 colour bitmap\n"},
         // A record that names no face is the record's refusal, not the picture's.
-        {{std::to_string(other), good}, "No face texture has that record index\n",
+        {{std::to_string(other), good},
+         "No face texture has that record index\n",
          "record " + std::to_string(other)},
         {{"511", good}, "No face texture has that record index\n", "record 511"},
         // The second pair is refused: the first is not written either.
@@ -193,6 +195,45 @@ TEST_F(CliCommandsTest, ReplaceNeverWritesOverTheInput) {
             << command << ": " << run.err;
     }
     EXPECT_EQ(ReadAll(target), m_state.file);
+}
+
+// An earlier output may hold replacements: the default one is not written
+// over without --force, a read-only one neither; an explicit -o is the
+// user's choice.
+TEST_F(CliCommandsTest, AnEarlierOutputIsKeptUnlessForceIsGiven) {
+    const std::string face = std::to_string(Faces()[0]);
+    const std::string good = Picture("good.bmp", gen::FaceBitmap(2));
+    const std::string earlier = (m_dir / "GOLDENEYE_new.pj").string();
+    const std::vector<uint8_t> kept = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    WriteAll(earlier, kept);
+    for (const char* command : {"replace", "import"}) {
+        char name[32];
+        std::snprintf(name, sizeof name, "tex_%03d.bmp", Faces()[0]);
+        std::filesystem::create_directories(m_dir / "pictures");
+        WriteAll(m_dir / "pictures" / name, gen::FaceBitmap(2));
+        const ToolRun run = std::string(command) == "replace"
+                                ? RunTool({"replace", m_statePath, face, good})
+                                : RunTool({"import", m_statePath, (m_dir / "pictures").string()});
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find(earlier + " already exists"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("give --force"), std::string::npos) << run.err;
+        EXPECT_EQ(ReadAll(earlier), kept);
+    }
+    ToolRun run = RunTool({"replace", m_statePath, face, good, "-o", earlier});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(ReadAll(earlier), kept);
+
+    WriteAll(earlier, kept);
+    ::chmod(earlier.c_str(), 0444);
+    run = RunTool({"replace", m_statePath, face, good, "-o", earlier});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is read-only"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("chmod u+w " + earlier), std::string::npos) << run.err;
+    EXPECT_EQ(ReadAll(earlier), kept);
+    run = RunTool({"replace", m_statePath, face, good, "--force"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Wrote " + earlier + "\n");
+    EXPECT_NE(ReadAll(earlier), kept);
 }
 
 TEST_F(CliCommandsTest, ReplaceUsageErrors) {

@@ -179,8 +179,8 @@ TEST_P(HostileInput, GivesItsOutcome) {
     WriteAll(pictures / "tex_002.bmp", gen::FaceBitmap(2));
 
     std::vector<std::pair<std::filesystem::path, std::vector<uint8_t>>> before;
-    for (const auto& path : {input, state, picture, pictures / "tex_000.png",
-                             pictures / "tex_002.bmp"}) {
+    for (const auto& path :
+         {input, state, picture, pictures / "tex_000.png", pictures / "tex_002.bmp"}) {
         if (std::filesystem::is_regular_file(path)) {
             before.emplace_back(path, ReadAll(path));
         }
@@ -210,6 +210,7 @@ TEST_P(HostileInput, GivesItsOutcome) {
     for (std::string& message : messages) {
         message = Replace(message, "{input}", input.string());
         message = Replace(message, "{picture}", picture.string());
+        message = Replace(message, "{state}", state.string());
         message = Replace(message, "{dir}", exported.string());
         message = Replace(message, "{pictures}", pictures.string());
     }

@@ -260,6 +260,11 @@ def archives():
     write("archives", "claims-65535-entries.zip",
           b"PK\5\6" + struct.pack("<HHHHIIH", 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0))
 
+    # More entries than a state's archive holds: refused before any is read.
+    write("archives", "seventeen-entries.zip",
+          zipped([("note%02d.txt" % n, b"") for n in range(16)] +
+                 [("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)]))
+
     write("archives", "header-only.gz", gzip.compress(b"", mtime=0)[:10])
     write("archives", "short-state.gz", gzip.compress(CLASSIC_MAGIC + b"\0" * 100, mtime=0))
     write("archives", "text.gz", gzip.compress(b"hello\n", mtime=0))

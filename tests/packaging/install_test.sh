@@ -120,7 +120,7 @@ mkdir -p "$root/faces" && touch "$root/state.pj"
     fail "completion of --format's values"
 [[ $(complete_line morvane-cli export state.pj faces --f) == "--force --format " ]] ||
     fail "completion of export's options"
-[[ $(complete_line morvane-cli import state.pj --) == "--dither --output " ]] ||
+[[ $(complete_line morvane-cli import state.pj --) == "--dither --force --output " ]] ||
     fail "completion of import's options"
 [[ $(complete_line morvane-cli info st) == "state.pj " ]] || fail "completion of a state"
 [[ $(complete_line morvane-cli export state.pj f) == "faces " ]] || fail "completion of a folder"
