@@ -5,7 +5,8 @@ DEMO_STATE := demo/out/GOLDENEYE.pj
 
 # `make bench`: the benchmarks, built with optimisation in a folder of their own
 # and run; prints one table of benchmarks against their floors, then the
-# whole-process comparison of bench/cli-vs-copy.sh.
+# whole-process comparison of bench/cli-vs-copy.sh, then the largest hostile
+# inputs against their bound (bench/hostile-bounds.sh).
 BENCH_BUILD ?= build-bench
 
 # `make fuzz`: the libFuzzer targets, built with clang in a folder of their own
@@ -107,6 +108,8 @@ bench: deps
 	@python3 bench/report.py $(BENCH_BUILD)/bench.json $(BENCH_BUILD)/gallery.xml
 	@echo
 	@bash bench/cli-vs-copy.sh $(BENCH_BUILD)
+	@echo
+	@bash bench/hostile-bounds.sh $(BENCH_BUILD)
 
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The largest hostile inputs, made here and never stored: each command runs
+# once on each, and its wall time and peak memory are printed against the
+# bound every input of at most 256 MiB must keep, 2 s and 512 MiB.
+#   - a zip of 2.4 million empty entries (about 210 MiB);
+#   - a zip of 20,000 bzip2 entries before the state;
+#   - a zip whose stored .dat entry of 240 MiB comes before the state;
+#   - 256 MiB of zeros, far past the 64 MiB a state may unpack to.
+#
+# usage: bench/hostile-bounds.sh [BUILD_DIR]   (default build-bench)
+set -euo pipefail
+
+build=${1:-build-bench}
+cli=$build/cli/morvane-cli
+make_state=$build/tools/morvane-make-state
+for tool in "$cli" "$make_state" /usr/bin/time python3; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "hostile-bounds: $tool is missing (run make bench, or scripts/install-deps.sh)" >&2
+        exit 1
+    fi
+done
+
+work=$(mktemp -d "$build/hostile-bounds.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+"$make_state" --container zip --no-dat "$work/state.pj.zip" >/dev/null
+"$make_state" --bitmap 3 "$work/face.bmp" >/dev/null
+(cd "$work" && unzip -q state.pj.zip)
+
+python3 - "$work" <<'PY'
+import os, struct, sys, zipfile, zlib
+work = sys.argv[1]
+state = open(os.path.join(work, "GOLDENEYE.pj"), "rb").read()
+
+# 2.4 million empty stored entries, written as raw records: zipfile would
+# take minutes over them.
+count = 2_400_000
+with open(os.path.join(work, "many-entries.pj.zip"), "wb") as out:
+    central = bytearray()
+    offset = 0
+    for n in range(count):
+        name = b"%07d" % n
+        local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0, 0x21, 0, 0, 0,
+                            len(name), 0) + name
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 45, 20, 0, 0, 0, 0x21, 0,
+                               0, 0, len(name), 0, 0, 0, 0, 0, offset) + name
+        out.write(local)
+        offset += len(local)
+    out.write(central)
+    end64 = offset + len(central)
+    out.write(struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, count, count,
+                          len(central), offset))
+    out.write(struct.pack("<IIQI", 0x07064B50, 0, end64, 1))
+    out.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF,
+                          0xFFFFFFFF, 0))
+
+with zipfile.ZipFile(os.path.join(work, "bzip2-entries.pj.zip"), "w") as z:
+    for n in range(20_000):
+        z.writestr(zipfile.ZipInfo("note%05d.txt" % n), b"x" * 64, zipfile.ZIP_BZIP2)
+    z.writestr("GOLDENEYE.pj", state, zipfile.ZIP_DEFLATED)
+
+with zipfile.ZipFile(os.path.join(work, "large-dat.pj.zip"), "w", allowZip64=True) as z:
+    with z.open(zipfile.ZipInfo("GOLDENEYE.dat"), "w", force_zip64=True) as dat:
+        block = os.urandom(1 << 20)
+        for _ in range(240):
+            dat.write(block)
+    z.writestr("GOLDENEYE.pj", state, zipfile.ZIP_DEFLATED)
+
+with open(os.path.join(work, "zeros.pj"), "wb") as out:
+    out.truncate(256 << 20)
+PY
+
+echo "Hostile inputs, one run each (bound: 2 s and 512 MiB):"
+printf '  %-30s %-8s %8s %10s  %s\n' input command seconds "peak MiB" bound
+for input in many-entries.pj.zip bzip2-entries.pj.zip large-dat.pj.zip zeros.pj; do
+    size=$(stat -c %s "$work/$input")
+    cat "$work/$input" >/dev/null  # in the page cache, as the emulator left it
+    for command in info replace; do
+        rm -f "$work/out.pj.zip"
+        arguments=(info "$work/$input")
+        if [[ $command == replace ]]; then
+            arguments=(replace "$work/$input" 0 "$work/face.bmp" -o "$work/out.pj.zip")
+        fi
+        # A refusal is the expected end: only the time and the memory count.
+        /usr/bin/time -f '%e %M' -o "$work/time" "$cli" "${arguments[@]}" >/dev/null 2>&1 || true
+        read -r seconds peak < <(tail -1 "$work/time")
+        awk -v i="$input ($((size >> 20)) MiB)" -v c="$command" -v s="$seconds" -v p="$peak" 'BEGIN {
+            m = p / 1024
+            printf "  %-30s %-8s %8.2f %10.0f  %s\n", i, c, s, m, (s <= 2 && m <= 512) ? "met" : "missed"
+        }'
+    done
+done
