@@ -434,6 +434,30 @@ TEST_F(WriteFaults, StandardOutputThatCannotBeWrittenFailsTheCommand) {
     }
 }
 
+// Names that lead through a descriptor rather than to a file in a folder:
+// standard input as the state leaves no folder for the default output (as
+// root it would land in /dev), and the /proc name of a deleted output would
+// make a new file named "NAME (deleted)".
+TEST_F(WriteFaults, DescriptorNamesAreNoPlaceForAnOutput) {
+    const std::string cli = "'" + CliPath().string() + "' ";
+    const std::string picture = "'" + m_pictureB.string() + "'";
+    ProcessResult run = RunProcess(
+        {"/bin/sh", "-c", cli + "replace /dev/stdin 0 " + picture + " < '" + m_state.string() + "'"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "/dev/stdin is not a file in a folder, where the new state would go beside "
+                       "it: name the output with -o OUT\n");
+    EXPECT_FALSE(std::filesystem::exists("/dev/stdin_new.pj"));
+
+    const auto deleted = m_dir / "deleted.pj";
+    run = RunProcess({"/bin/sh", "-c",
+                      "exec 3>'" + deleted.string() + "'; rm '" + deleted.string() + "'; " + cli +
+                          "replace '" + m_state.string() + "' 0 " + picture +
+                          " -o /proc/self/fd/3"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string(kCouldNotWrite) + "/proc/self/fd/3: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists(deleted.string() + " (deleted)"));
+}
+
 // An edit saved while export writes the same name is kept: export puts its
 // file in place only while the name is what it compared.
 TEST_F(WriteFaults, AnEditSavedWhileExportWritesIsKept) {
