@@ -126,16 +126,17 @@ Error WrapRetroArchState(const RetroArchWrapping& wrapping, std::span<const uint
          LoadLE32(wrapping.before.data() + wrapping.before.size() - 4) != payload.size())) {
         return Error::CouldNotWriteSaveState;  // the MEM block's size would lie
     }
+    const std::span<const uint8_t> pieces[] = {wrapping.before, payload, wrapping.after};
+    if (wrapping.rzipVersion != 0) {
+        return PackRzip(RzipFormat{wrapping.rzipVersion, wrapping.chunkSize}, pieces, file);
+    }
     std::vector<uint8_t> data;
     data.reserve(wrapping.before.size() + payload.size() + wrapping.after.size());
-    data.insert(data.end(), wrapping.before.begin(), wrapping.before.end());
-    data.insert(data.end(), payload.begin(), payload.end());
-    data.insert(data.end(), wrapping.after.begin(), wrapping.after.end());
-    if (wrapping.rzipVersion == 0) {
-        file = std::move(data);
-        return Error::None;
+    for (const std::span<const uint8_t> piece : pieces) {
+        data.insert(data.end(), piece.begin(), piece.end());
     }
-    return PackRzip(RzipFormat{wrapping.rzipVersion, wrapping.chunkSize}, data, file);
+    file = std::move(data);
+    return Error::None;
 }
 
 }  // namespace morvane

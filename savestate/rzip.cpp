@@ -174,24 +174,92 @@ ChunkFailure UnpackChunks(std::span<const uint8_t> file, uint8_t version, uint32
 
 // --- Packing ---
 
-bool CompressChunk(uint8_t version, std::span<const uint8_t> in, std::vector<uint8_t>& out) {
-    if (version == 1) {
-        uLongf length = compressBound(static_cast<uLong>(in.size()));
-        out.resize(length);
-        if (compress2(out.data(), &length, in.data(), static_cast<uLong>(in.size()), kZlibLevel) !=
-            Z_OK) {
+// One compressor a worker keeps for all its chunks: a stream's set-up and its
+// tables cost more than a 128 KiB chunk's compression.
+class ChunkCompressor {
+public:
+    explicit ChunkCompressor(uint8_t version) : m_version(version) {
+        if (version == 1) {
+            m_ready = deflateInit(&m_zlib, kZlibLevel) == Z_OK;
+        } else {
+            m_zstd = ZSTD_createCCtx();
+            m_ready = m_zstd != nullptr;
+        }
+    }
+    ~ChunkCompressor() {
+        if (m_version == 1) {
+            deflateEnd(&m_zlib);
+        } else {
+            ZSTD_freeCCtx(m_zstd);
+        }
+    }
+    ChunkCompressor(const ChunkCompressor&) = delete;
+    ChunkCompressor& operator=(const ChunkCompressor&) = delete;
+
+    // `in` as one complete zlib stream or Zstandard frame, into `out`.
+    bool Compress(std::span<const uint8_t> in, std::vector<uint8_t>& out) {
+        if (!m_ready) {
+            return false;
+        }
+        if (m_version == 1) {
+            out.resize(deflateBound(&m_zlib, static_cast<uLong>(in.size())));
+            if (deflateReset(&m_zlib) != Z_OK) {
+                return false;
+            }
+            m_zlib.next_in = in.data();
+            m_zlib.avail_in = static_cast<uInt>(in.size());
+            m_zlib.next_out = out.data();
+            m_zlib.avail_out = static_cast<uInt>(out.size());
+            if (deflate(&m_zlib, Z_FINISH) != Z_STREAM_END) {
+                return false;
+            }
+            out.resize(out.size() - m_zlib.avail_out);
+            return true;
+        }
+        out.resize(ZSTD_compressBound(in.size()));
+        const size_t length =
+            ZSTD_compressCCtx(m_zstd, out.data(), out.size(), in.data(), in.size(), kZstdLevel);
+        if (ZSTD_isError(length)) {
             return false;
         }
         out.resize(length);
         return true;
     }
-    out.resize(ZSTD_compressBound(in.size()));
-    const size_t length = ZSTD_compress(out.data(), out.size(), in.data(), in.size(), kZstdLevel);
-    if (ZSTD_isError(length)) {
-        return false;
+
+private:
+    uint8_t m_version;
+    bool m_ready = false;
+    z_stream m_zlib{};
+    ZSTD_CCtx* m_zstd = nullptr;
+};
+
+// The bytes [offset, offset + length) of the pieces laid end to end: a view
+// into one piece, or a copy in `scratch` when they straddle two.
+std::span<const uint8_t> Gather(std::span<const std::span<const uint8_t>> pieces, size_t offset,
+                                size_t length, std::vector<uint8_t>& scratch) {
+    size_t start = 0;
+    for (const std::span<const uint8_t> piece : pieces) {
+        if (offset < start + piece.size()) {
+            if (offset + length <= start + piece.size()) {
+                return piece.subspan(offset - start, length);
+            }
+            break;
+        }
+        start += piece.size();
     }
-    out.resize(length);
-    return true;
+    scratch.clear();
+    start = 0;
+    for (const std::span<const uint8_t> piece : pieces) {
+        const size_t end = start + piece.size();
+        const size_t from = std::max(offset, start);
+        const size_t to = std::min(offset + length, end);
+        if (from < to) {
+            scratch.insert(scratch.end(), piece.begin() + static_cast<ptrdiff_t>(from - start),
+                           piece.begin() + static_cast<ptrdiff_t>(to - start));
+        }
+        start = end;
+    }
+    return scratch;
 }
 
 void PutLE32(uint8_t* at, uint32_t value) {
@@ -278,24 +346,32 @@ Error UnpackRzip(std::span<const uint8_t> file, RzipFormat& format, ByteBuffer& 
     return Error::None;
 }
 
-Error PackRzip(const RzipFormat& format, std::span<const uint8_t> data,
+Error PackRzip(const RzipFormat& format, std::span<const std::span<const uint8_t>> pieces,
                std::vector<uint8_t>& file) {
-    if ((format.version != 1 && format.version != 2) || format.chunkSize == 0 || data.empty() ||
-        data.size() > kMaxStateSize) {
+    size_t total = 0;
+    for (const std::span<const uint8_t> piece : pieces) {
+        total += piece.size();
+    }
+    if ((format.version != 1 && format.version != 2) || format.chunkSize == 0 || total == 0 ||
+        total > kMaxStateSize) {
         return Error::CouldNotWriteSaveState;
     }
-    const size_t chunks = (data.size() + format.chunkSize - 1) / format.chunkSize;
+    const size_t chunks = (total + format.chunkSize - 1) / format.chunkSize;
     std::vector<std::vector<uint8_t>> packed(chunks);
     std::vector<char> failed(chunks, 0);
     const unsigned workers = WorkersFor(chunks);
     RunWorkers(workers, [&](unsigned w) {
-        for (size_t chunk = w; chunk < chunks; chunk += workers) {
-            const size_t offset = chunk * format.chunkSize;
-            const size_t length = std::min<size_t>(format.chunkSize, data.size() - offset);
-            try {
+        try {
+            ChunkCompressor compressor(format.version);
+            std::vector<uint8_t> scratch;
+            for (size_t chunk = w; chunk < chunks; chunk += workers) {
+                const size_t offset = chunk * format.chunkSize;
+                const size_t length = std::min<size_t>(format.chunkSize, total - offset);
                 failed[chunk] =
-                    !CompressChunk(format.version, data.subspan(offset, length), packed[chunk]);
-            } catch (const std::bad_alloc&) {
+                    !compressor.Compress(Gather(pieces, offset, length, scratch), packed[chunk]);
+            }
+        } catch (const std::bad_alloc&) {
+            for (size_t chunk = w; chunk < chunks; chunk += workers) {
                 failed[chunk] = 1;
             }
         }
@@ -312,9 +388,8 @@ Error PackRzip(const RzipFormat& format, std::span<const uint8_t> data,
     out[6] = format.version;
     out[7] = '#';
     PutLE32(out.data() + 8, format.chunkSize);
-    const uint64_t total = data.size();
     PutLE32(out.data() + 12, static_cast<uint32_t>(total));
-    PutLE32(out.data() + 16, static_cast<uint32_t>(total >> 32));
+    PutLE32(out.data() + 16, static_cast<uint32_t>(static_cast<uint64_t>(total) >> 32));
     uint8_t* to = out.data() + kRzipHeaderSize;
     for (const std::vector<uint8_t>& chunk : packed) {
         PutLE32(to, static_cast<uint32_t>(chunk.size()));

@@ -49,9 +49,11 @@ bool IsRzip(std::span<const uint8_t> file);
 // ZstdFrameSizeWrong, DamagedArchive.
 Error UnpackRzip(std::span<const uint8_t> file, RzipFormat& format, ByteBuffer& data);
 
-// `data` packed as RZIP of `format`'s version and chunk size, its chunks
-// compressed at a level chosen for speed. CouldNotWriteSaveState when the
-// format cannot hold it or a compressor fails.
-Error PackRzip(const RzipFormat& format, std::span<const uint8_t> data, std::vector<uint8_t>& file);
+// The pieces, laid end to end, packed as RZIP of `format`'s version and chunk
+// size, the chunks compressed at a level chosen for speed. The pieces are
+// read where they lie. CouldNotWriteSaveState when the format cannot hold
+// them or a compressor fails.
+Error PackRzip(const RzipFormat& format, std::span<const std::span<const uint8_t>> pieces,
+               std::vector<uint8_t>& file);
 
 }  // namespace morvane

@@ -45,6 +45,7 @@ const char kUsage[] =
     "                            its release; the classic layout then holds a\n"
     "                            machine that runs ROM's idle loop, so that an\n"
     "                            emulator running ROM loads the state\n"
+    "  --busy-memory             free memory half noise, half zeros (for benchmarks)\n"
     "  --truncate BYTES          cut the state to this length, before packing\n"
     "  --trailing BYTES          bytes after the tail block, inside any container\n"
     "  --seed N                  vary the arbitrary bytes\n"

@@ -439,6 +439,28 @@ void QuietMachine(std::vector<uint8_t>& header, std::vector<uint8_t>& rdram) {
     PutBE32(rdram, (kEntryPoint & 0xFFFFFF) + 4, idle[1]);
 }
 
+// Fills the free memory between the table and the lowest texture (a page of
+// zeros kept on either side) with runs of 256 bytes, each noise or zeros, half
+// and half: it compresses to about half, as a game's memory does, where zeros
+// alone would time compressors on nothing.
+void BusyMemory(std::vector<uint8_t>& rdram, const GeneratedState& state) {
+    uint32_t lowestTexture = 0xFFFFFF;
+    for (const GeneratedTexture& t : state.textures) {
+        lowestTexture = std::min(lowestTexture, t.address & 0xFFFFFF);
+    }
+    const size_t from = (state.tableEnd & 0xFFFFFF) + 0x1000;
+    const size_t to = lowestTexture > 0x1000 ? lowestTexture - 0x1000 : 0;
+    uint32_t seed = 12345;
+    for (size_t run = from; run < to; run += 256) {
+        seed = seed * 1103515245 + 12345;
+        const bool noise = ((seed >> 16) & 1) != 0;
+        for (size_t i = run; i < std::min(run + 256, to); ++i) {
+            seed = seed * 1103515245 + 12345;
+            rdram[i] = noise ? static_cast<uint8_t>(seed >> 24) : 0;
+        }
+    }
+}
+
 }  // namespace
 
 GeneratedState PlantTextureTable(std::vector<uint8_t>& memory, const StateOptions& options,
@@ -660,6 +682,9 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
 
     GeneratedState state;
     PlantTable(rdram, options, tableStart, textureTop, random, state);
+    if (options.busyMemory) {
+        BusyMemory(rdram, state);
+    }
     if (options.cartridgeHeader.size() == kCartridgeHeader &&
         options.layout == Layout::Project64Classic) {
         QuietMachine(header, rdram);

@@ -71,6 +71,7 @@ struct StateOptions {
     // layout then also holds a quiet machine that runs the cartridge's idle
     // loop (below), so that an emulator running that cartridge loads the state.
     std::vector<uint8_t> cartridgeHeader;
+    bool busyMemory = false;            // free RDRAM half noise, half zeros, as a game's is
     size_t truncateTo = 0;              // cut the state to this many bytes; 0 keeps it whole
     size_t trailingBytes = 0;           // bytes after the tail block, inside any container
     uint32_t seed = 1;

@@ -75,6 +75,10 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
         options.extraBlocks = true;
         return true;
     }
+    if (arg == "--busy-memory") {
+        options.busyMemory = true;
+        return true;
+    }
     if (value == nullptr) {
         return false;
     }
@@ -178,7 +182,7 @@ bool TakesValue(const std::string& arg) {
 bool IsFlag(const std::string& arg) {
     return arg == "--no-dat" || arg == "--dat-first" || arg == "--address-above" ||
            arg == "--short-face" || arg == "--palette-alpha" || arg == "--m64h" ||
-           arg == "--no-blocks" || arg == "--extra-blocks";
+           arg == "--no-blocks" || arg == "--extra-blocks" || arg == "--busy-memory";
 }
 
 }  // namespace
