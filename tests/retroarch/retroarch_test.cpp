@@ -273,8 +273,10 @@ TEST_P(RetroArchTest, SavesAStateMorvaneUnwrapsAndLoadsTheStateMorvaneWraps) {
     // RetroArch loaded it, memory change and all, and saved exactly it again.
     const test::ProcessResult second = setup.RunOneFrame();
     const std::string log = second.out + second.err;
-    ASSERT_TRUE(second.exited) << log;
+    // RetroArch 1.14 now and then dies of a signal while it shuts down, after
+    // it has saved: only the saving counts here.
     EXPECT_NE(log.find("Auto-loading save state"), std::string::npos) << log;
+    EXPECT_NE(log.find("Auto save state to"), std::string::npos) << log;
     ASSERT_GT(fs::last_write_time(setup.AutomaticState()), writtenAt) << "not saved again\n" << log;
     const Unwrapped again = Unwrap(test::ReadAll(setup.AutomaticState()));
     ASSERT_EQ(again.error, Error::None);
