@@ -75,10 +75,12 @@ inline constexpr size_t kCartridgeNameOffset = 40;
 inline constexpr size_t kCartridgeRegionOffset = 70;
 
 enum class StateContainer : uint8_t {
-    Plain,      // the state's bytes as they are
-    Zip,        // one entry of a PKZIP archive (Project 64's "Auto Zip Saves")
-    Gzip,       // gzip-compressed (the mupen64plus family)
-    RetroArch,  // RetroArch's RZIP and RASTATE blocks around the core's state
+    Plain,  // the state's bytes as they are
+    Zip,    // one entry of a PKZIP archive (Project 64's "Auto Zip Saves")
+    Gzip,   // gzip-compressed (the mupen64plus family)
+
+    // RetroArch's RZIP and RASTATE blocks around the core's state.
+    RetroArch,
 };
 
 enum class StateLayout : uint8_t {
@@ -97,15 +99,17 @@ struct StateFormat {
 };
 
 struct SaveStateImage {
-    ByteBuffer header;            // memory order
-    ByteBuffer RdramImage;        // memory order: the console's big-endian memory
-    ByteBuffer tail;              // memory order
-    ByteBuffer trailing;          // file order, everything after the tail block
-    StateFormat format;           // how the state came, and how it goes back
-    ByteBuffer archive;           // a zipped state's archive, as read
-    uint64_t archiveEntry = 0;    // the state's entry in `archive`
-    RetroArchWrapping retroarch;  // a RetroArch state's container, as read
-    bool loaded = false;          // false until the first successful load
+    ByteBuffer header;          // memory order
+    ByteBuffer RdramImage;      // memory order: the console's big-endian memory
+    ByteBuffer tail;            // memory order
+    ByteBuffer trailing;        // file order, everything after the tail block
+    StateFormat format;         // how the state came, and how it goes back
+    ByteBuffer archive;         // a zipped state's archive, as read
+    uint64_t archiveEntry = 0;  // the state's entry in `archive`
+    bool loaded = false;        // false until the first successful load
+
+    // A RetroArch state's container, as read.
+    RetroArchWrapping retroarch;
 };
 
 // The two fields of the cartridge header that name the game and its release.
