@@ -102,9 +102,9 @@ bool WriteWithFwrite(const std::filesystem::path& path, std::span<const uint8_t>
     return std::fclose(file) == 0 && ok;
 }
 
-std::vector<uint8_t> Deflate(std::span<const uint8_t> bytes) {
+std::vector<uint8_t> Deflate(std::span<const uint8_t> bytes, int level) {
     z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&stream, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
     std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
     stream.next_in = bytes.data();
     stream.avail_in = static_cast<uInt>(bytes.size());

@@ -56,10 +56,10 @@ std::vector<uint8_t> ReadWithRead(const std::filesystem::path& path);
 // False when any step fails.
 bool WriteWithFwrite(const std::filesystem::path& path, std::span<const uint8_t> bytes, bool flush);
 
-// Floors for compressed states: zlib's deflate at its default level, and the
-// inflate of such a stream into `size` bytes, both with the CRC-32 that zip
-// and gzip carry (zlib's gzip wrapper).
-std::vector<uint8_t> Deflate(std::span<const uint8_t> bytes);
+// Floors for compressed states: zlib's deflate at `level` (-1: its default,
+// 6), and the inflate of such a stream into `size` bytes, both with the CRC-32
+// that zip and gzip carry (zlib's gzip wrapper).
+std::vector<uint8_t> Deflate(std::span<const uint8_t> bytes, int level = -1);
 std::vector<uint8_t> Inflate(std::span<const uint8_t> compressed, size_t size);
 
 // A front end that shows nothing, as the command-line tool's gallery; it only

@@ -4,6 +4,12 @@
 #   morvane-cli info                against   cat STATE > /dev/null
 #   morvane-cli replace             against   dd if=STATE of=OUT bs=4M conv=fsync
 #   morvane-cli export (png, bmp)   against   cp STATE OUT
+# and on 16 MiB states of the mupen64plus family, their free memory half
+# busy, as RetroArch (RZIP v1, mupen64plus-next) and mupen64plus (.st0,
+# gzip) write them:
+#   morvane-cli replace on the RZIP state   against   gzip -c -1 of its core state
+#   morvane-cli info on it                  against   gzip -dc of that
+#   morvane-cli replace on the .st0 state   against   gzip -c -1 of its core state
 # The commands take turns, RUNS times (at least 10), and each line gives the
 # medians and their ratio. Then the peak memory of one replace, by
 # /usr/bin/time -v, against the state's size.
@@ -34,6 +40,15 @@ state=$work/GOLDENEYE.pj
 record=$("$cli" list "$state" | awk 'NR == 2 { print $1 }')
 cat "$state" >/dev/null  # in the page cache, as for every run after the first
 
+# The same core state three ways: bare, in RetroArch's RZIP, and gzipped.
+mupen=(--layout mupen64plus --faces 60 --others 20 --busy-memory)
+"$make_state" "${mupen[@]}" "$work/core.st" >/dev/null
+"$make_state" "${mupen[@]}" --container rzip1 "$work/GOLDENEYE.state" >/dev/null
+"$make_state" "${mupen[@]}" --container gzip "$work/GOLDENEYE.st0" >/dev/null
+gzip -c -1 "$work/core.st" >"$work/core.st.gz"
+mupen_record=$("$cli" list "$work/GOLDENEYE.state" | awk 'NR == 2 { print $1 }')
+cat "$work/core.st" "$work/GOLDENEYE.state" "$work/GOLDENEYE.st0" "$work/core.st.gz" >/dev/null
+
 # Runs the command and appends its wall time in milliseconds to the file $1.
 timed() {
     local into=$1
@@ -58,6 +73,13 @@ for ((i = 0; i < runs; ++i)); do
     timed "$work/t.export_bmp" "$cli" export "$state" "$work/faces-bmp" --format bmp
     timed "$work/t.cp" cp "$state" "$work/cp.pj"
     timed "$work/t.cp_faces" cp -r "$work/faces" "$work/faces-copy"
+    timed "$work/t.rzip_replace" "$cli" replace "$work/GOLDENEYE.state" "$mupen_record" \
+        "$work/face.bmp" -o "$work/out.state"
+    timed "$work/t.gzip_1" gzip -c -1 "$work/core.st"
+    timed "$work/t.rzip_info" "$cli" info "$work/GOLDENEYE.state"
+    timed "$work/t.gunzip" gzip -dc "$work/core.st.gz"
+    timed "$work/t.st0_replace" "$cli" replace "$work/GOLDENEYE.st0" "$mupen_record" \
+        "$work/face.bmp" -o "$work/out.st0"
 done
 
 median() {
@@ -73,9 +95,9 @@ line() {
     awk -v n="$name" -v f="$floor" -v a="$a" -v b="$b" -v t="$target" 'BEGIN {
         r = a / b
         if (t == "-") {
-            printf "%-10s %9.2f ms   %-8s %9.2f ms   %5.2fx\n", n, a, f, b, r
+            printf "%-12s %9.2f ms   %-8s %9.2f ms   %5.2fx\n", n, a, f, b, r
         } else {
-            printf "%-10s %9.2f ms   %-8s %9.2f ms   %5.2fx   target <= %sx: %s\n",
+            printf "%-12s %9.2f ms   %-8s %9.2f ms   %5.2fx   target <= %sx: %s\n",
                    n, a, f, b, r, t, (r <= t) ? "met" : "missed"
         }
     }'
@@ -92,6 +114,12 @@ line export_bmp cp 3
 # 60 files against copying the 60 exported pictures.
 line help true -
 line export_png cp_faces -
+echo
+core_size=$(stat -c %s "$work/core.st")
+echo "16 MiB states of the mupen64plus family ($core_size bytes, free memory half busy); floors on that core state:"
+line rzip_replace gzip_1 1.5
+line rzip_info gunzip 1.5
+line st0_replace gzip_1 -
 
 rm -f "$work/out.pj"
 peak_of() {

@@ -28,6 +28,21 @@ enum class Error : uint8_t {
     StateTooLarge,            // a decompressed state past the sane limit
     UnsupportedRdramSize,     // RDRAM neither 4 nor 8 MiB
     UnsupportedStateVersion,  // a save-state layout or version we do not know
+    AmbiguousStateVersion,    // version 1.0, whose two writers put RDRAM apart, not told apart
+
+    // RetroArch's container: RZIP compression around RASTATE blocks.
+    RzipVersionUnsupported,     // an RZIP version other than 1 and 2
+    RzipHeaderInvalid,          // a chunk size or total size that no RetroArch writes
+    RzipChunkPastEnd,           // a chunk's length reaches past the end of the file
+    RzipSizeMismatch,           // the total size disagrees with the chunks
+    RzipChunkTooLarge,          // a chunk unpacks past the size it must have
+    ZstdFrameSizeWrong,         // a Zstandard frame declares a size it does not hold
+    RastateVersionUnsupported,  // a RASTATE version other than 1
+    RastateBlockPastEnd,        // a block's size reaches past the end of the state
+    RastateNoEnd,               // the blocks end without an END block
+    RastateTwoMem,              // more than one MEM block
+    RastateNoMem,               // no MEM block
+    NotN64State,                // the core's state is not an N64 save state
 
     // A replacement picture.
     NotABitmap,

@@ -41,7 +41,36 @@ std::string_view MessageText(Error error) {
         case Error::UnsupportedRdramSize:
             return "The save state's memory size is neither 4 nor 8 MiB";
         case Error::UnsupportedStateVersion:
-            return "The save state's version is not supported";
+            return "The save state's version is not supported (mupen64plus 1.x and 2.x and "
+                   "parallel-n64 1.0 to 1.6 are)";
+        case Error::AmbiguousStateVersion:
+            return "The save state is version 1.0, which parallel-n64 and mupen64plus 1.0 both "
+                   "write with memory in different places, and nothing in it tells which";
+        case Error::RzipVersionUnsupported:
+            return "The RetroArch state's RZIP version is not supported (1 and 2 are)";
+        case Error::RzipHeaderInvalid:
+            return "The RetroArch state's RZIP header gives an impossible chunk or total size";
+        case Error::RzipChunkPastEnd:
+            return "A compressed chunk of the RetroArch state runs past the end of the file";
+        case Error::RzipSizeMismatch:
+            return "The RetroArch state's size disagrees with its compressed chunks";
+        case Error::RzipChunkTooLarge:
+            return "A compressed chunk of the RetroArch state unpacks past its size";
+        case Error::ZstdFrameSizeWrong:
+            return "A Zstandard frame of the RetroArch state does not hold the size it declares";
+        case Error::RastateVersionUnsupported:
+            return "The RetroArch state's block format version is not supported";
+        case Error::RastateBlockPastEnd:
+            return "A block of the RetroArch state runs past its end";
+        case Error::RastateNoEnd:
+            return "The RetroArch state has no END block";
+        case Error::RastateTwoMem:
+            return "The RetroArch state has two MEM blocks";
+        case Error::RastateNoMem:
+            return "The RetroArch state has no MEM block";
+        case Error::NotN64State:
+            return "The RetroArch state does not hold an N64 save state of mupen64plus-next or "
+                   "parallel-n64";
         case Error::NotABitmap:
         case Error::NotAPicture:
             return "The file was not a bitmap";

@@ -125,7 +125,7 @@ void ExerciseLoadedState(Session& session, std::span<const uint8_t> stateBytes) 
     if (PackSaveStateFile(session.image, file) != Error::None) {
         // Only an archive that libzip will not write again may fail here.
         Require(session.image.format.container == StateContainer::Zip,
-                "a gzipped state can always be packed");
+                "a gzipped or RetroArch state can always be packed");
         return;
     }
     SaveStateImage reloaded;

@@ -2,7 +2,8 @@
 """Makes the fuzz targets' seed corpora in fuzz/corpus/<target>/.
 
 Seeds come from the project's state generator and command-line tool and from
-real tools: ImageMagick's `convert`, Python's zipfile and gzip, and Pillow.
+real tools: ImageMagick's `convert`, Python's zipfile and gzip, zstd, and
+Pillow.
 They are kept small (the largest are the compressed states, about 25 KB), as
 a fuzzer mutates small inputs far faster.
 
@@ -20,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import zipfile
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
@@ -173,6 +175,37 @@ def archive_seeds(tools):
     write("state_gzip", "python-short", gzip.compress(b"M64+SAVE\0\1\x09\0", mtime=0))
 
 
+# --- RetroArch's states -------------------------------------------------------------
+
+def retroarch_seeds(tools):
+    """RZIP v1 and v2 around RASTATE blocks (and a bare core state), and small
+    containers of another core's state, whose blocks and chunks are quick to
+    mutate."""
+    write("state_retroarch", "generator-rzip1-mupen64plus-next",
+          tools.state("--container", "rzip1", "--layout", "mupen64plus", "--faces", "2",
+                      "--extra-blocks"))
+    write("state_retroarch", "generator-rzip2-parallel-n64",
+          tools.state("--container", "rzip2", "--layout", "parallel-n64", "--faces", "2", "--m64h"))
+    write("state_retroarch", "generator-rzip1-bare",
+          tools.state("--container", "rzip1", "--layout", "mupen64plus", "--faces", "1",
+                      "--no-blocks", "--rzip-chunk", "1048576"))
+    other = b"NST\x1a" + bytes(60)
+    blocks = (b"RASTATE\x01" + b"RPLY" + struct.pack("<I", 5) + b"replay\0\0" +
+              b"MEM " + struct.pack("<I", len(other)) + other +
+              b"ACHV" + struct.pack("<I", 3) + b"abc\0\0\0\0\0" + b"END " + bytes(4))
+    write("state_retroarch", "blocks-of-another-core", blocks)
+    for version in (1, 2):
+        if version == 1:
+            chunks = [zlib.compress(blocks[i:i + 1024]) for i in range(0, len(blocks), 1024)]
+        else:
+            chunks = [subprocess.run(["zstd", "-q", "-c", "-"], input=blocks, check=True,
+                                     stdout=subprocess.PIPE).stdout]
+        data = b"#RZIPv" + bytes([version]) + b"#" + struct.pack("<IQ", 1024, len(blocks))
+        for chunk in chunks:
+            data += struct.pack("<I", len(chunk)) + chunk
+        write("state_retroarch", "rzip%d-of-another-core" % version, data)
+
+
 # --- bitmaps -----------------------------------------------------------------------
 
 def rle4_bitmap():
@@ -295,11 +328,12 @@ def main():
         sys.exit(__doc__)
     tools = Tools(sys.argv[1])
     try:
-        for target in ["state_plain", "state_zip", "state_gzip", "dib", "bitmap_replacement",
-                       "texture_to_bitmap", "png"]:
+        for target in ["state_plain", "state_zip", "state_gzip", "state_retroarch", "dib",
+                       "bitmap_replacement", "texture_to_bitmap", "png"]:
             shutil.rmtree(os.path.join(CORPUS, target), ignore_errors=True)
         plain_seeds(tools)
         archive_seeds(tools)
+        retroarch_seeds(tools)
         bitmap_seeds(tools)
         png_seeds(tools)
     finally:

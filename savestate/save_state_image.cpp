@@ -11,6 +11,7 @@
 #include "common/byte_order.h"
 #include "common/file_io.h"
 #include "common/input_file.h"
+#include "savestate/retroarch_state.h"
 #include "savestate/state_containers.h"
 
 namespace morvane {
@@ -61,9 +62,10 @@ Error ReadRest(StateSource& source, ByteBuffer& into, size_t budget) {
 }
 
 // Reads an unpacked state from the source straight into the image's blocks,
-// then turns their words into memory order. On failure the image is left with
-// whatever was read, and not marked loaded.
-Error AssembleState(StateSource& source, SaveStateImage& image) {
+// then turns their words into memory order. `size` is the unpacked state's
+// length when it is known before reading, else 0. On failure the image is left
+// with whatever was read, and not marked loaded.
+Error AssembleState(StateSource& source, SaveStateImage& image, uint64_t size = 0) {
     image.loaded = false;
     std::array<uint8_t, kLayoutProbe> probe{};
     const size_t probed = source.Read(probe);
@@ -71,7 +73,8 @@ Error AssembleState(StateSource& source, SaveStateImage& image) {
         return source.failure();
     }
     StateBlocks blocks;
-    if (const Error detected = DetectStateLayout(std::span(probe).first(probed), blocks);
+    if (const Error detected = DetectStateLayout(std::span(probe).first(probed), blocks,
+                                                 StateFacts{image.format.container, size});
         detected != Error::None) {
         return detected;
     }
@@ -89,7 +92,8 @@ Error AssembleState(StateSource& source, SaveStateImage& image) {
         result = ReadExactly(source, image.RdramImage);
     }
     const size_t budget = kMaxStateSize - blocks.header - blocks.rdram;
-    if (result == Error::None && blocks.layout == StateLayout::Mupen64Plus) {
+    if (result == Error::None &&
+        (blocks.layout == StateLayout::Mupen64Plus || blocks.layout == StateLayout::ParallelN64)) {
         // The tail is the rest in whole words; a byte or three after it are
         // kept as trailing bytes.
         result = ReadRest(source, image.tail, budget);
@@ -116,10 +120,29 @@ Error AssembleState(StateSource& source, SaveStateImage& image) {
     return Error::None;
 }
 
+// Unpacks a RetroArch state's container and reads the core's state inside.
+Error AssembleRetroArch(SaveStateImage& image, std::span<const uint8_t> file) {
+    image.format.container = StateContainer::RetroArch;
+    ByteBuffer unpacked;
+    std::span<const uint8_t> payload;
+    if (const Error error = UnwrapRetroArchState(file, image.retroarch, unpacked, payload);
+        error != Error::None) {
+        return error;
+    }
+    if (!HoldsN64CoreState(payload)) {
+        return Error::NotN64State;
+    }
+    PlainSource source(payload);
+    return AssembleState(source, image, payload.size());
+}
+
 // Unpacks `file`, which lies in memory, into the image's blocks; a zipped
 // state's archive is kept for writing it back. `file` may be image.archive.
 Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file) {
     image.loaded = false;
+    if (IsRetroArchState(file)) {
+        return AssembleRetroArch(image, file);
+    }
     if (IsGzip(file)) {
         image.format.container = StateContainer::Gzip;
         GzipSource source(file);
@@ -140,7 +163,7 @@ Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file) {
     }
     image.format.container = StateContainer::Plain;
     PlainSource source(file);
-    return AssembleState(source, image);
+    return AssembleState(source, image, file.size());
 }
 
 // A plain state file, read through its descriptor, after the first bytes
@@ -178,13 +201,13 @@ Error Refill(SaveStateImage& image, const std::filesystem::path& path) {
         return Error::CouldNotOpenFile;
     }
     const std::span<const uint8_t> first = std::span(start).first(started);
-    if (!IsGzip(first) && !IsZip(first)) {
+    if (!IsGzip(first) && !IsZip(first) && !MayBeRetroArchState(first)) {
         if (file.size() > kMaxStateSize) {
             return Error::StateTooLarge;
         }
         image.format.container = StateContainer::Plain;
         FileSource source(file, first);
-        return AssembleState(source, image);
+        return AssembleState(source, image, file.size());
     }
     // A container is read whole first: libzip needs the whole archive, and a
     // zipped state's archive is kept to be written back.
@@ -318,6 +341,13 @@ Error PackInto(const SaveStateImage& image, ByteBuffer& state, std::vector<uint8
             file = packed;
             return Error::None;
         }
+        case StateContainer::RetroArch:
+            if (const Error error = WrapRetroArchState(image.retroarch, state, packed);
+                error != Error::None) {
+                return error;
+            }
+            file = packed;
+            return Error::None;
     }
     return Error::CouldNotWriteSaveState;
 }

@@ -10,7 +10,8 @@
 //   0x23D8A6C8 (LE word)     Project 64 classic     1884  size word      8192
 //   0x25EF3FAC (LE word)     Project 64 64-bit      2656  size word      8192
 //   0x23D8A6C9 (LE word)     Project 64 fork        2136  size word      8192 + 536
-//   "M64+SAVE"               mupen64plus 1.x         444  8 MiB          the rest, whole words
+//   "M64+SAVE"               mupen64plus 1.x, 2.x    444  8 MiB          the rest, whole words
+//   "M64+SAVE" 1.0 to 1.6    parallel-n64            448  8 MiB          the rest, whole words
 //   anything else            unmarked               1884  4 MiB          8192
 //
 // - Project 64's RDRAM size word is the little-endian word at offset 4,
@@ -21,12 +22,20 @@
 //   code lies at 70.
 // - A mupen64plus header starts with "M64+SAVE", a big-endian version word and
 //   the cartridge's MD5 as 32 hexadecimal characters; for every version 1.x
-//   RDRAM follows at 444 and is always 8 MiB. Other major versions are refused.
+//   and 2.x (RMG's core) RDRAM follows at 444 and is always 8 MiB. Other
+//   major versions are refused.
+// - parallel-n64 (a RetroArch core) writes the same header with versions
+//   0x00010000 to 0x00010006, and one word more before RDRAM. Newer builds put
+//   "M64H", the cartridge header's CRCs, its id and its region where the MD5
+//   was. Version 0x00010000 is also mupen64plus 1.0's: the two are told apart
+//   by the state's size, or, gzipped, as mupen64plus's (RetroArch never gzips);
+//   otherwise the state is refused as ambiguous.
 // - An unmarked state is read the way Morvane always read states: the classic
 //   layout with 4 MiB, the header not consulted. The game test decides.
 //
-// The state may come as it is, zipped or gzipped (state_containers.h); it is
-// written back in the same form.
+// The state may come as it is, zipped or gzipped (state_containers.h), or in
+// RetroArch's container (retroarch_state.h); it is written back in the same
+// form.
 //
 // In memory every block holds the same words with the bytes of each word
 // reversed ("memory order"), so the RDRAM block is a byte-for-byte picture of
@@ -46,6 +55,7 @@
 
 #include "common/byte_buffer.h"
 #include "common/error.h"
+#include "savestate/retroarch_state.h"
 
 namespace morvane {
 
@@ -68,6 +78,9 @@ enum class StateContainer : uint8_t {
     Plain,  // the state's bytes as they are
     Zip,    // one entry of a PKZIP archive (Project 64's "Auto Zip Saves")
     Gzip,   // gzip-compressed (the mupen64plus family)
+
+    // RetroArch's RZIP and RASTATE blocks around the core's state.
+    RetroArch,
 };
 
 enum class StateLayout : uint8_t {
@@ -76,6 +89,7 @@ enum class StateLayout : uint8_t {
     Project64Wide,     // 0x25EF3FAC: 64-bit program counter, CP0 registers and TLB
     Project64Fork,     // 0x23D8A6C9: a community fork's own layout
     Mupen64Plus,       // "M64+SAVE"
+    ParallelN64,       // "M64+SAVE" of parallel-n64, RDRAM one word later
 };
 
 struct StateFormat {
@@ -93,6 +107,9 @@ struct SaveStateImage {
     ByteBuffer archive;         // a zipped state's archive, as read
     uint64_t archiveEntry = 0;  // the state's entry in `archive`
     bool loaded = false;        // false until the first successful load
+
+    // A RetroArch state's container, as read.
+    RetroArchWrapping retroarch;
 };
 
 // The two fields of the cartridge header that name the game and its release.
@@ -110,13 +127,20 @@ struct StateBlocks {
     size_t tail = 0;
 };
 
+// What is known of an unpacked state besides its first bytes.
+struct StateFacts {
+    StateContainer container = StateContainer::Plain;
+    uint64_t size = 0;  // the unpacked state's length; 0 when not known in advance
+};
+
 // How the name of a replacement is made from the opened state's name.
 struct OutputNameRule {
-    // ".zip" or ".gz": when the name ends with it (in any case), it is set aside
-    // before the name is changed and put back after. Empty for a plain state.
+    // ".zip", ".gz" or ".auto": when the name ends with it (in any case), it is
+    // set aside before the name is changed and put back after. Empty for a
+    // plain state.
     std::string_view containerSuffix;
-    // True for the mupen64plus family, whose emulators list only their own
-    // extension: X.st0 gives X_new.st0 rather than X_new.pj.
+    // True for the mupen64plus family and RetroArch, whose emulators list only
+    // their own extension: X.st0 gives X_new.st0 rather than X_new.pj.
     bool keepOwnExtension = false;
 };
 
@@ -125,11 +149,13 @@ struct OutputNameRule {
 // Takes the RDRAM buffer for a new image. False when it cannot be had.
 bool AllocateRdram(SaveStateImage& image);
 
-// Reads a save-state file's bytes into the image, unpacking a zip or gzip
-// container first. Every refusal leaves the image exactly as it was:
+// Reads a save-state file's bytes into the image, unpacking a zip, gzip or
+// RetroArch container first. Every refusal leaves the image exactly as it was:
 // StateTooShort when the state cannot hold its blocks, DamagedArchive,
 // NoStateInArchive, StateTooLarge (past 64 MiB, whatever the kind),
-// UnsupportedRdramSize, UnsupportedStateVersion.
+// UnsupportedRdramSize, UnsupportedStateVersion, AmbiguousStateVersion, the
+// refusals of UnwrapRetroArchState, and NotN64State for a RetroArch state of
+// another console.
 Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file);
 
 // Reads the file at `path` and loads it. CouldNotOpenFile when it cannot be
@@ -176,14 +202,17 @@ Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& p
 // True when `start` begins with one of Project 64's state magics.
 bool IsProject64StateStart(std::span<const uint8_t> start);
 
-// Tells the layout and block sizes from an unpacked state's first bytes.
-// StateTooShort when there are too few bytes to tell, UnsupportedRdramSize,
-// UnsupportedStateVersion. The caller checks that the blocks are all there.
-Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks);
+// Tells the layout and block sizes from an unpacked state's first bytes and
+// what else is known of it. StateTooShort when there are too few bytes to
+// tell, UnsupportedRdramSize, UnsupportedStateVersion, AmbiguousStateVersion.
+// The caller checks that the blocks are all there.
+Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks,
+                        const StateFacts& facts = {});
 
 // The cartridge's name and region: from the header copy for Project 64 (and
-// unmarked) states, from the MD5 for mupen64plus states, whose header has no
-// copy. An MD5 of none of Goldeneye's releases gives an empty name.
+// unmarked) states, from the MD5 (or parallel-n64's "M64H" field) for
+// mupen64plus and parallel-n64 states, whose header has no copy. An MD5 of
+// none of Goldeneye's releases gives an empty name.
 CartridgeId CartridgeIdOf(const SaveStateImage& image);
 
 OutputNameRule OutputNameRuleFor(const StateFormat& format);

@@ -15,6 +15,9 @@ namespace {
 constexpr size_t kChunk = 1024 * 1024;
 // A state's magic: the first word.
 constexpr uint64_t kMagicBytes = 4;
+// A gzipped state is 16 MiB, all of it compressed again on every write: the
+// level is chosen for speed, as RZIP's is; the emulators read any level.
+constexpr int kGzipLevel = 1;
 
 // Closes a read-only archive, whatever happened, without writing anything.
 class ArchiveReader {
@@ -168,8 +171,8 @@ bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file) {
         return false;  // beyond what zlib takes in one call, and beyond any state
     }
     z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(&stream, kGzipLevel, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
         return false;
     }
     std::vector<uint8_t> out(deflateBound(&stream, static_cast<uLong>(state.size())));

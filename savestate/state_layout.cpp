@@ -33,6 +33,18 @@
 //
 // mupen64plus-core, data/mupen64plus.ini: the MD5s of GoldenEye 007's good
 // dumps, (U) [!], (E) [!] and (J) [!].
+//
+// RMG's bundled mupen64plus-core, src/main/savestates.c: version 0x00020000
+// ("2.0") keeps the 1.x layout up to and after RDRAM and adds the RSP's state
+// after the known blocks; the emulator loads only its own major version.
+//
+// parallel-n64, mupen64plus-core/src/main/savestates.c and libretro/libretro.c:
+// "M64+SAVE" with the audio interface's last_read word before RDRAM, which so
+// starts at 448 (0x1C0), versions 0x00010000 up to 0x00010006, each adding
+// blocks after RDRAM; retro_serialize_size is 16788288 + 1024 + 4. Builds
+// without that word wrote the 1.0 layout of 16788288 + 1024 bytes. Newer
+// builds write "M64H", the header CRCs, the cartridge id and the region in
+// the MD5's place.
 
 namespace morvane {
 namespace {
@@ -42,7 +54,9 @@ constexpr uint32_t kMagicWide = 0x25EF3FAC;
 constexpr uint32_t kMagicFork = 0x23D8A6C9;
 constexpr char kMupenMagic[] = "M64+SAVE";
 constexpr size_t kMupenMagicSize = 8;
-constexpr uint32_t kMupenMajorVersion = 1;
+constexpr uint32_t kMupenOne = 0x00010000;        // 1.0: mupen64plus's or parallel-n64's
+constexpr uint32_t kParallelLatest = 0x00010006;  // parallel-n64's newest
+constexpr uint32_t kRmgMajorVersion = 2;          // RMG's core since 2025
 
 constexpr size_t kDmemImemSize = 2 * 0x1000;
 constexpr size_t kForkExtraSize = 536;
@@ -52,12 +66,27 @@ constexpr size_t kRdram8 = 0x800000;
 constexpr size_t kMupenMd5Offset = 12;
 constexpr size_t kMupenMd5Size = 32;
 constexpr size_t kMupenHeaderSize = 444;
+constexpr size_t kParallelHeaderSize = 448;
 // Everything that version 1.0 already wrote after the 44-byte header, RDRAM
 // included; later versions add more, never less.
 constexpr size_t kMupenFixedSize = 16788244;
 constexpr size_t kMupenMinimumTail = kMupenFixedSize - (kMupenHeaderSize - 44) - kRdram8;
 
 static_assert(kMupenHeaderSize % 4 == 0 && kMupenMinimumTail % 4 == 0);
+
+// The whole sizes of a version 1.0 state as each writer makes it: the 1.0
+// layout, and parallel-n64's with its one word more.
+constexpr uint64_t kOneLayoutSize = 44 + kMupenFixedSize + 1024;
+constexpr uint64_t kParallelOneSize = kOneLayoutSize + 4;
+static_assert(kOneLayoutSize == 16788288 + 1024);
+
+// parallel-n64's identity field: "M64H", the cartridge header's two CRCs as
+// 16 hexadecimal characters, the two-character cartridge id and the region
+// code.
+constexpr char kParallelIdentity[] = "M64H";
+constexpr size_t kIdentityCartridgeId = 20;
+constexpr size_t kIdentityRegion = 22;
+constexpr char kGoldeneyeCartridgeId[] = "GE";
 
 struct KnownCartridge {
     char md5[kMupenMd5Size + 1];
@@ -80,17 +109,35 @@ char UpperHex(uint8_t c) {
     return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c);
 }
 
+// parallel-n64's identity field names the cartridge by its header's id and
+// region code; Goldeneye's id is "GE".
+CartridgeId CartridgeFromIdentity(const char (&field)[kMupenMd5Size]) {
+    CartridgeId id;
+    if (std::memcmp(field + kIdentityCartridgeId, kGoldeneyeCartridgeId, 2) == 0) {
+        id.name = {'G', 'O', 'L', 'D'};
+        id.region = static_cast<uint8_t>(field[kIdentityRegion]);
+    }
+    return id;
+}
+
 CartridgeId CartridgeFromMd5(const SaveStateImage& image) {
     CartridgeId id;
     if (image.header.size() < kMupenMd5Offset + kMupenMd5Size) {
         return id;
     }
-    char md5[kMupenMd5Size];
+    char field[kMupenMd5Size];
     for (size_t i = 0; i < kMupenMd5Size; ++i) {
         // The header is held in memory order like every block: file byte k
         // is memory byte k XOR 3.
-        md5[i] = UpperHex(image.header[(kMupenMd5Offset + i) ^ 3]);
+        field[i] = static_cast<char>(image.header[(kMupenMd5Offset + i) ^ 3]);
     }
+    if (image.format.layout == StateLayout::ParallelN64 &&
+        std::memcmp(field, kParallelIdentity, 4) == 0) {
+        return CartridgeFromIdentity(field);
+    }
+    char md5[kMupenMd5Size];
+    std::transform(field, field + kMupenMd5Size, md5,
+                   [](char c) { return UpperHex(static_cast<uint8_t>(c)); });
     for (const KnownCartridge& known : kGoldeneyeDumps) {
         if (std::memcmp(md5, known.md5, kMupenMd5Size) == 0) {
             id.name = {'G', 'O', 'L', 'D'};
@@ -99,6 +146,42 @@ CartridgeId CartridgeFromMd5(const SaveStateImage& image) {
         }
     }
     return id;
+}
+
+// Which layout a mupen64plus-family version word means, from the version and
+// what is known of the state.
+Error MupenLayoutOf(uint32_t version, const StateFacts& facts, StateLayout& layout) {
+    const uint32_t major = version >> 16;
+    if (major == kRmgMajorVersion) {
+        layout = StateLayout::Mupen64Plus;
+        return Error::None;
+    }
+    if (major != 1) {
+        return Error::UnsupportedStateVersion;
+    }
+    if (version == kMupenOne) {
+        // mupen64plus 1.0 and parallel-n64 both wrote 1.0, RDRAM four bytes
+        // apart; only a fact tells them apart, never the game's bytes.
+        if (facts.container == StateContainer::Gzip || facts.size == kOneLayoutSize) {
+            layout = StateLayout::Mupen64Plus;
+            return Error::None;
+        }
+        if (facts.size == kParallelOneSize) {
+            layout = StateLayout::ParallelN64;
+            return Error::None;
+        }
+        return Error::AmbiguousStateVersion;
+    }
+    if (version <= kParallelLatest) {
+        layout = StateLayout::ParallelN64;
+        return Error::None;
+    }
+    // mupen64plus's own versions are 1.1, 1.2 ... with a zero last byte.
+    if ((version & 0xFF) != 0) {
+        return Error::UnsupportedStateVersion;
+    }
+    layout = StateLayout::Mupen64Plus;
+    return Error::None;
 }
 
 }  // namespace
@@ -111,7 +194,8 @@ bool IsProject64StateStart(std::span<const uint8_t> start) {
     return magic == kMagicClassic || magic == kMagicWide || magic == kMagicFork;
 }
 
-Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks) {
+Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks,
+                        const StateFacts& facts) {
     ByteCursor cursor(state);
     if (IsMupenStart(state)) {
         cursor.Skip(kMupenMagicSize);
@@ -119,16 +203,17 @@ Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks) {
         if (!cursor.ok()) {
             return Error::StateTooShort;
         }
-        if (version >> 16 != kMupenMajorVersion) {
-            return Error::UnsupportedStateVersion;
+        StateLayout layout = StateLayout::Mupen64Plus;
+        if (const Error error = MupenLayoutOf(version, facts, layout); error != Error::None) {
+            return error;
         }
-        blocks.layout = StateLayout::Mupen64Plus;
+        blocks.layout = layout;
         blocks.version = version;
-        blocks.header = kMupenHeaderSize;
+        blocks.header = layout == StateLayout::ParallelN64 ? kParallelHeaderSize : kMupenHeaderSize;
         blocks.rdram = kRdram8;
         // The tail is whatever follows, in whole words; a state too short for
         // even version 1.0 gets the minimum, which the caller then misses.
-        const size_t before = kMupenHeaderSize + kRdram8;
+        const size_t before = blocks.header + kRdram8;
         const size_t rest = state.size() > before ? (state.size() - before) / 4 * 4 : 0;
         blocks.tail = std::max(rest, kMupenMinimumTail);
         return Error::None;
@@ -168,7 +253,8 @@ Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks) {
 }
 
 CartridgeId CartridgeIdOf(const SaveStateImage& image) {
-    if (image.format.layout == StateLayout::Mupen64Plus) {
+    if (image.format.layout == StateLayout::Mupen64Plus ||
+        image.format.layout == StateLayout::ParallelN64) {
         return CartridgeFromMd5(image);
     }
     CartridgeId id;
@@ -191,8 +277,14 @@ OutputNameRule OutputNameRuleFor(const StateFormat& format) {
         case StateContainer::Gzip:
             rule.containerSuffix = ".gz";
             break;
+        case StateContainer::RetroArch:
+            // RetroArch's automatic state, NAME.state.auto, keeps ".state".
+            rule.containerSuffix = ".auto";
+            break;
     }
-    rule.keepOwnExtension = format.layout == StateLayout::Mupen64Plus;
+    rule.keepOwnExtension = format.layout == StateLayout::Mupen64Plus ||
+                            format.layout == StateLayout::ParallelN64 ||
+                            format.container == StateContainer::RetroArch;
     return rule;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <zstd.h>
+
 #define ZLIB_CONST
 #include <zlib.h>
 
@@ -38,10 +40,18 @@ ProjectLayout LayoutOf(Layout layout) {
 // tail holds everything after RDRAM, whose length grew with the versions.
 constexpr size_t kMupenHeader = 444;
 constexpr size_t kMupenTail10 = 16788244 - 400 - kRdram8;
+// parallel-n64: one word more before RDRAM, and the state as long as its
+// fixed buffer, 16788288 + 1024 + 4 bytes, whatever its version.
+constexpr size_t kParallelHeader = 448;
+// RMG's version 2.x: the RSP's state after 1.2's blocks; this stands for it.
+constexpr size_t kRmgExtra = 0x2000;
 
 size_t MupenTailSize(uint32_t version) {
     if (version < 0x00010100) {
         return kMupenTail10 + 1024;  // the event queue, as long as it was
+    }
+    if (version >= 0x00020000) {
+        return kMupenTail10 + 1024 + 4 + 4096 + kRmgExtra;
     }
     if (version < 0x00010200) {
         return kMupenTail10 + 1024 + 4;
@@ -429,6 +439,28 @@ void QuietMachine(std::vector<uint8_t>& header, std::vector<uint8_t>& rdram) {
     PutBE32(rdram, (kEntryPoint & 0xFFFFFF) + 4, idle[1]);
 }
 
+// Fills the free memory between the table and the lowest texture (a page of
+// zeros kept on either side) with runs of 256 bytes, each noise or zeros, half
+// and half: it compresses to about half, as a game's memory does, where zeros
+// alone would time compressors on nothing.
+void BusyMemory(std::vector<uint8_t>& rdram, const GeneratedState& state) {
+    uint32_t lowestTexture = 0xFFFFFF;
+    for (const GeneratedTexture& t : state.textures) {
+        lowestTexture = std::min(lowestTexture, t.address & 0xFFFFFF);
+    }
+    const size_t from = (state.tableEnd & 0xFFFFFF) + 0x1000;
+    const size_t to = lowestTexture > 0x1000 ? lowestTexture - 0x1000 : 0;
+    uint32_t seed = 12345;
+    for (size_t run = from; run < to; run += 256) {
+        seed = seed * 1103515245 + 12345;
+        const bool noise = ((seed >> 16) & 1) != 0;
+        for (size_t i = run; i < std::min(run + 256, to); ++i) {
+            seed = seed * 1103515245 + 12345;
+            rdram[i] = noise ? static_cast<uint8_t>(seed >> 24) : 0;
+        }
+    }
+}
+
 }  // namespace
 
 GeneratedState PlantTextureTable(std::vector<uint8_t>& memory, const StateOptions& options,
@@ -517,18 +549,91 @@ std::vector<uint8_t> TimingData(uint32_t seed) {
     return dat;
 }
 
+namespace {
+
+// parallel-n64's identity in the MD5's place: "M64H", the cartridge header's
+// CRCs in hexadecimal, the cartridge id and the region code, zero-padded.
+std::string ParallelIdentity(const StateOptions& options) {
+    static const char* const kCrcs[] = {"DCBC50D109FD1AA3", "0414CA612E57B8AA",
+                                        "A2E6D07B4EBFDCDA"};
+    const size_t release = options.region == Region::Ntsc ? 0 : options.region == Region::Pal ? 1 : 2;
+    std::string identity = std::string("M64H") + kCrcs[release];
+    identity += options.gameName == "GOLDENEYE" ? "GE" : "XX";
+    identity += options.region == Region::Ntsc ? 'E' : options.region == Region::Pal ? 'P' : 'J';
+    identity.resize(32, '\0');
+    return identity;
+}
+
+void AppendBlock(std::vector<uint8_t>& out, const char* id, const std::vector<uint8_t>& payload) {
+    out.insert(out.end(), id, id + 4);
+    AppendLE32(out, static_cast<uint32_t>(payload.size()));
+    out.insert(out.end(), payload.begin(), payload.end());
+    out.resize(out.size() + (8 - payload.size() % 8) % 8, 0);
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeRastate(const std::vector<uint8_t>& core, bool extraBlocks,
+                                 uint32_t seed) {
+    Random random(seed ^ 0x5A5Au);
+    std::vector<uint8_t> replay(101);
+    std::vector<uint8_t> achievements(13);
+    random.Fill(replay);
+    random.Fill(achievements);
+    std::vector<uint8_t> out = {'R', 'A', 'S', 'T', 'A', 'T', 'E', 1};
+    if (extraBlocks) {
+        AppendBlock(out, "RPLY", replay);  // a replay comes before the core's state
+    }
+    AppendBlock(out, "MEM ", core);
+    if (extraBlocks) {
+        AppendBlock(out, "ACHV", achievements);
+    }
+    AppendBlock(out, "END ", {});
+    return out;
+}
+
+std::vector<uint8_t> MakeRzip(const std::vector<uint8_t>& data, int version, uint32_t chunkSize) {
+    std::vector<uint8_t> out = {'#', 'R', 'Z', 'I', 'P', 'v', static_cast<uint8_t>(version), '#'};
+    AppendLE32(out, chunkSize);
+    AppendLE32(out, static_cast<uint32_t>(data.size()));
+    AppendLE32(out, static_cast<uint32_t>(static_cast<uint64_t>(data.size()) >> 32));
+    for (size_t at = 0; at < data.size(); at += chunkSize) {
+        const size_t length = std::min<size_t>(chunkSize, data.size() - at);
+        std::vector<uint8_t> chunk;
+        if (version == 2) {
+            chunk.resize(ZSTD_compressBound(length));
+            chunk.resize(ZSTD_compress(chunk.data(), chunk.size(), data.data() + at, length, 3));
+        } else {
+            // RetroArch's own level.
+            uLongf size = compressBound(static_cast<uLong>(length));
+            chunk.resize(size);
+            compress2(chunk.data(), &size, data.data() + at, static_cast<uLong>(length), 6);
+            chunk.resize(size);
+        }
+        AppendLE32(out, static_cast<uint32_t>(chunk.size()));
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    return out;
+}
+
 GeneratedState GenerateSaveState(const StateOptions& options) {
     Random random(options.seed);
-    const bool mupen = options.layout == Layout::Mupen64Plus;
+    const bool parallel = options.layout == Layout::ParallelN64;
+    const bool mupen = options.layout == Layout::Mupen64Plus || parallel;
+    const uint32_t version = options.mupenVersion != 0 ? options.mupenVersion
+                             : parallel                ? 0x00010006u
+                                                       : 0x00010900u;
     const ProjectLayout project = LayoutOf(options.layout);
     const size_t rdramSize = mupen ? kRdram8 : std::max<size_t>(options.rdramSize, 4 << 20);
     const bool high = rdramSize >= kRdram8;
     const uint32_t tableStart = high ? kTableStart8 : kTableStart4;
     const uint32_t textureTop = high ? kTextureTop8 : kTextureTop4;
 
-    std::vector<uint8_t> header(mupen ? kMupenHeader : project.header);
+    std::vector<uint8_t> header(parallel ? kParallelHeader : mupen ? kMupenHeader : project.header);
     std::vector<uint8_t> rdram(rdramSize, 0);
-    std::vector<uint8_t> tail(mupen ? MupenTailSize(options.mupenVersion) : project.tail);
+    std::vector<uint8_t> tail(parallel ? kMupenTail10 + 1024
+                              : mupen  ? MupenTailSize(version)
+                                       : project.tail);
     random.Fill(header);
     if (mupen) {
         // Mostly zero, as the TLB tables that fill most of it are in a game.
@@ -542,9 +647,11 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
     if (mupen) {
         // In file order: the magic, the big-endian version and the MD5.
         std::memcpy(header.data(), "M64+SAVE", 8);
-        PutBE32(header, 8, options.mupenVersion);
+        PutBE32(header, 8, version);
         std::string md5 = options.md5;
-        if (md5.empty()) {
+        if (parallel && options.parallelIdentity) {
+            md5 = ParallelIdentity(options);
+        } else if (md5.empty()) {
             md5 = options.gameName == "GOLDENEYE" ? GoldeneyeMd5(options.region)
                                                   : "0123456789ABCDEF0123456789ABCDEF";
         }
@@ -575,6 +682,9 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
 
     GeneratedState state;
     PlantTable(rdram, options, tableStart, textureTop, random, state);
+    if (options.busyMemory) {
+        BusyMemory(rdram, state);
+    }
     if (options.cartridgeHeader.size() == kCartridgeHeader &&
         options.layout == Layout::Project64Classic) {
         QuietMachine(header, rdram);
@@ -605,6 +715,18 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
         case Container::Gzip:
             state.file = MakeGzip(bytes);
             break;
+        case Container::Rzip1:
+        case Container::Rzip2:
+        case Container::Rastate: {
+            const std::vector<uint8_t> unpacked =
+                options.retroarchBlocks ? MakeRastate(bytes, options.extraBlocks, options.seed)
+                                        : bytes;
+            state.file = options.container == Container::Rastate
+                             ? unpacked
+                             : MakeRzip(unpacked, options.container == Container::Rzip2 ? 2 : 1,
+                                        options.rzipChunkSize);
+            break;
+        }
         case Container::Zip: {
             std::vector<ZipEntry> entries{{options.zipEntryName, bytes, true}};
             if (options.datEntry) {

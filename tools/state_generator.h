@@ -8,9 +8,10 @@
 //
 // It writes every kind of state that Morvane reads: Project 64's classic,
 // 64-bit and fork layouts (a header with the cartridge header copy at offset
-// 8), with 4 or 8 MiB of RDRAM, and mupen64plus states (a header naming the
-// cartridge by its MD5, 8 MiB of RDRAM); plain, zipped the way Project 64 zips
-// them (the state entry and a ".dat" entry), or gzipped. Archives are made here
+// 8), with 4 or 8 MiB of RDRAM, mupen64plus states (a header naming the
+// cartridge by its MD5, 8 MiB of RDRAM; version 2.x is RMG's) and
+// parallel-n64's; plain, zipped the way Project 64 zips them (the state entry
+// and a ".dat" entry), gzipped, or in RetroArch's RZIP and RASTATE blocks. Archives are made here
 // with zlib alone, not with the core's libzip, so the tests read archives that
 // the core did not make. With 8 MiB of RDRAM the table and the textures lie in
 // the upper 4 MiB, so that a state read as 4 MiB shows nothing.
@@ -34,21 +35,29 @@ enum class TableShape {
     Wrapped,   // end lies below start
 };
 
-enum class Layout { Project64Classic, Project64Wide, Project64Fork, Mupen64Plus };
+enum class Layout { Project64Classic, Project64Wide, Project64Fork, Mupen64Plus, ParallelN64 };
 
-enum class Container { Plain, Zip, Gzip };
+// Rzip1, Rzip2 and Rastate are RetroArch's: its RASTATE blocks (or the core's
+// state bare) in RZIP with zlib or Zstandard chunks, or uncompressed.
+enum class Container { Plain, Zip, Gzip, Rzip1, Rzip2, Rastate };
 
 struct StateOptions {
     Layout layout = Layout::Project64Classic;
     Container container = Container::Plain;
     uint32_t rdramSize = 4 * 1024 * 1024;  // Project 64: 4 or 8 MiB; mupen64plus is always 8
     uint32_t rdramSizeWord = 0;            // the size word written instead, when not 0
-    uint32_t mupenVersion = 0x00010900;    // mupen64plus's version word
+    // mupen64plus's (or parallel-n64's) version word; 0 takes the layout's
+    // newest: 0x00010900 for mupen64plus, 0x00010006 for parallel-n64
+    uint32_t mupenVersion = 0;
     std::string md5;                       // mupen64plus: the ROM's MD5; empty takes the release's
     std::string zipEntryName = "GOLDENEYE.pj";
     bool datEntry = true;   // zip: a ".dat" entry of timing data after the state
     bool datFirst = false;  // zip: the ".dat" entry before the state
     size_t leadingEntry = 0;  // zip: a stored entry of this many arbitrary bytes before all others
+    bool parallelIdentity = false;  // parallel-n64: "M64H" and the cartridge in the MD5's place
+    bool retroarchBlocks = true;    // RetroArch: RASTATE blocks, or the core's state bare
+    bool extraBlocks = false;       // RetroArch: an RPLY block before MEM and ACHV after it
+    uint32_t rzipChunkSize = 131072;  // RetroArch: RZIP's chunk size
     Region region = Region::Ntsc;
     int faces = 6;
     int others = 4;
@@ -63,6 +72,7 @@ struct StateOptions {
     // layout then also holds a quiet machine that runs the cartridge's idle
     // loop (below), so that an emulator running that cartridge loads the state.
     std::vector<uint8_t> cartridgeHeader;
+    bool busyMemory = false;            // free RDRAM half noise, half zeros, as a game's is
     size_t truncateTo = 0;              // cut the state to this many bytes; 0 keeps it whole
     size_t trailingBytes = 0;           // bytes after the tail block, inside any container
     uint32_t seed = 1;
@@ -149,6 +159,15 @@ std::vector<uint8_t> MakeZip(const std::vector<ZipEntry>& entries);
 
 // One gzip member.
 std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes);
+
+// RetroArch's RASTATE blocks around a core's state: "MEM " and "END ", with
+// an "RPLY" block before them and an "ACHV" block after "MEM " when asked.
+std::vector<uint8_t> MakeRastate(const std::vector<uint8_t>& core, bool extraBlocks,
+                                 uint32_t seed);
+
+// RetroArch's RZIP of `data`: version 1 with zlib chunks at RetroArch's level,
+// version 2 with Zstandard frames.
+std::vector<uint8_t> MakeRzip(const std::vector<uint8_t>& data, int version, uint32_t chunkSize);
 
 // The ".dat" entry Project 64 writes beside a zipped state: its magic, the disk
 // registers and the system timers.

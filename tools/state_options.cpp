@@ -63,6 +63,22 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
         options.paletteAlpha = true;
         return true;
     }
+    if (arg == "--m64h") {
+        options.parallelIdentity = true;
+        return true;
+    }
+    if (arg == "--no-blocks") {
+        options.retroarchBlocks = false;
+        return true;
+    }
+    if (arg == "--extra-blocks") {
+        options.extraBlocks = true;
+        return true;
+    }
+    if (arg == "--busy-memory") {
+        options.busyMemory = true;
+        return true;
+    }
     if (value == nullptr) {
         return false;
     }
@@ -72,13 +88,19 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
                             {{"classic", Layout::Project64Classic},
                              {"wide", Layout::Project64Wide},
                              {"fork", Layout::Project64Fork},
-                             {"mupen64plus", Layout::Mupen64Plus}},
+                             {"mupen64plus", Layout::Mupen64Plus},
+                             {"parallel-n64", Layout::ParallelN64}},
                             options.layout);
     }
     if (arg == "--container") {
-        return Pick<Container>(
-            v, {{"plain", Container::Plain}, {"zip", Container::Zip}, {"gzip", Container::Gzip}},
-            options.container);
+        return Pick<Container>(v,
+                               {{"plain", Container::Plain},
+                                {"zip", Container::Zip},
+                                {"gzip", Container::Gzip},
+                                {"rzip1", Container::Rzip1},
+                                {"rzip2", Container::Rzip2},
+                                {"rastate", Container::Rastate}},
+                               options.container);
     }
     if (arg == "--region") {
         return Pick<Region>(
@@ -108,6 +130,13 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
                           : arg == "--mupen-version" ? options.mupenVersion
                                                      : options.seed;
         field = static_cast<uint32_t>(n);
+        return true;
+    }
+    if (arg == "--rzip-chunk") {
+        if (!ParseCount(v, 0xFFFFFFFFLL, n) || n == 0) {
+            return false;
+        }
+        options.rzipChunkSize = static_cast<uint32_t>(n);
         return true;
     }
     if (arg == "--faces" || arg == "--others") {
@@ -149,12 +178,13 @@ bool TakesValue(const std::string& arg) {
            arg == "--rdram" || arg == "--rdram-word" || arg == "--mupen-version" ||
            arg == "--seed" || arg == "--faces" || arg == "--others" || arg == "--truncate" ||
            arg == "--trailing" || arg == "--md5" || arg == "--entry" || arg == "--game" ||
-           arg == "--cartridge-header" || arg == "--leading-entry";
+           arg == "--cartridge-header" || arg == "--leading-entry" || arg == "--rzip-chunk";
 }
 
 bool IsFlag(const std::string& arg) {
     return arg == "--no-dat" || arg == "--dat-first" || arg == "--address-above" ||
-           arg == "--short-face" || arg == "--palette-alpha";
+           arg == "--short-face" || arg == "--palette-alpha" || arg == "--m64h" ||
+           arg == "--no-blocks" || arg == "--extra-blocks" || arg == "--busy-memory";
 }
 
 }  // namespace

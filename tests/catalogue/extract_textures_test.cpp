@@ -229,5 +229,15 @@ TEST(OutputPathFor, AMupenStateKeepsItsOwnExtension) {
     EXPECT_EQ(OutputPathFor("/m/quick", mupen), "/m/quick_new");
 }
 
+TEST(OutputPathFor, ARetroArchStateKeepsItsSlot) {
+    StateFormat retroarch;
+    retroarch.container = StateContainer::RetroArch;
+    retroarch.layout = StateLayout::ParallelN64;
+    EXPECT_EQ(OutputPathFor("/r/GoldenEye 007 (USA).state1", retroarch),
+              "/r/GoldenEye 007 (USA)_new.state1");
+    EXPECT_EQ(OutputPathFor("/r/GOLDENEYE.state", retroarch), "/r/GOLDENEYE_new.state");
+    EXPECT_EQ(OutputPathFor("/r/GOLDENEYE.state.auto", retroarch), "/r/GOLDENEYE_new.state.auto");
+}
+
 }  // namespace
 }  // namespace morvane

@@ -64,6 +64,14 @@ TEST_F(CliTest, InfoNamesTheKindOfState) {
                   "format: mupen64plus 1.9, 8 MiB RDRAM, gzipped\n"},
              Case{gen::Layout::Mupen64Plus, gen::Container::Gzip, k8, 0x00010000,
                   "format: mupen64plus 1.0, 8 MiB RDRAM, gzipped\n"},
+             Case{gen::Layout::Mupen64Plus, gen::Container::Gzip, k8, 0x00020000,
+                  "format: mupen64plus 2.0 (RMG), 8 MiB RDRAM, gzipped\n"},
+             Case{gen::Layout::Mupen64Plus, gen::Container::Rzip1, k8, 0,
+                  "format: RetroArch (mupen64plus-next), RZIP v1, 8 MiB RDRAM\n"},
+             Case{gen::Layout::ParallelN64, gen::Container::Rzip2, k8, 0,
+                  "format: RetroArch (parallel-n64 1.6), RZIP v2, 8 MiB RDRAM\n"},
+             Case{gen::Layout::ParallelN64, gen::Container::Rastate, k8, 0x00010003,
+                  "format: RetroArch (parallel-n64 1.3), uncompressed, 8 MiB RDRAM\n"},
          }) {
         gen::StateOptions options;
         options.layout = c.layout;
@@ -90,11 +98,13 @@ TEST_F(CliTest, ArchiveRefusalsAreWorded) {
     gen::StateOptions options;
     options.layout = gen::Layout::Mupen64Plus;
     options.container = gen::Container::Gzip;
-    options.mupenVersion = 0x00020000;
-    const std::string v2 = Write("v2.st0", options);
-    ToolRun run = RunTool({"info", v2});
+    options.mupenVersion = 0x00030000;
+    const std::string v3 = Write("v3.st0", options);
+    ToolRun run = RunTool({"info", v3});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, v2 + ": The save state's version is not supported\n");
+    EXPECT_EQ(run.err, v3 +
+                           ": The save state's version is not supported (mupen64plus 1.x and 2.x "
+                           "and parallel-n64 1.0 to 1.6 are)\n");
 
     const auto path = m_dir / "nostate.zip";
     test::WriteAll(path, gen::MakeZip({{"GOLDENEYE.dat", gen::TimingData(1), true}}));

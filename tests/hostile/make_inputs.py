@@ -281,7 +281,86 @@ def archives():
     write("states", "empty.bin", b"")
 
 
+# --- RetroArch's states: RZIP around RASTATE blocks -------------------------------
+
+def rastate(blocks, end=True, version=1):
+    """RASTATE blocks, each (id, payload, claimed size or None), padded to 8."""
+    out = b"RASTATE" + bytes([version])
+    for block_id, payload, claimed in blocks:
+        size = len(payload) if claimed is None else claimed
+        out += block_id + struct.pack("<I", size) + payload + b"\0" * (-len(payload) % 8)
+    if end:
+        out += b"END " + struct.pack("<I", 0)
+    return out
+
+
+def rzip(data, version=1, chunk_size=131072, total=None, chunks=None):
+    """RZIP of data in zlib chunks, or of the given compressed chunks."""
+    if chunks is None:
+        chunks = [zlib.compress(data[i:i + chunk_size], 6) for i in range(0, len(data), chunk_size)]
+    total = len(data) if total is None else total
+    out = b"#RZIPv" + bytes([version]) + b"#" + struct.pack("<IQ", chunk_size, total)
+    for chunk in chunks:
+        out += struct.pack("<I", len(chunk)) + chunk
+    return out
+
+
+def zstd_raw_frame(content, declared):
+    """One Zstandard frame holding content in a raw block and declaring `declared`
+    bytes (single segment, a two-byte content size field)."""
+    header = struct.pack("<I", 0xFD2FB528) + bytes([0x60]) + struct.pack("<H", declared - 256)
+    block = struct.pack("<I", 1 | (len(content) << 3))[:3]  # last block, raw
+    return header + block + content
+
+
+# What nestopia, the NES core Debian packages, writes in MEM: not an N64 state.
+NES_CORE_STATE = b"NST\x1a" + struct.pack("<I", 40) + b"NFO\0" + struct.pack("<I", 8) + bytes(8) + bytes(24)
+
+
+def retroarch():
+    small = rastate([(b"MEM ", NES_CORE_STATE, None)])
+    write("archives", "rastate-nes-core.state", small)
+    write("archives", "rzip-nes-core.state", rzip(small))
+    write("archives", "rzip-header-cut.state", rzip(small)[:12])
+    write("archives", "rzip-version-3.state", rzip(small, version=3))
+    write("archives", "rzip-chunk-size-zero.state",
+          rzip(small, chunk_size=0, chunks=[zlib.compress(small)]))
+    write("archives", "rzip-total-past-limit.state", rzip(small, total=(64 << 20) + 1))
+    # The chunk unpacks to less than the total claims, and a second chunk
+    # follows all that the total claims.
+    write("archives", "rzip-total-more-than-chunks.state", rzip(small, total=2 * len(small)))
+    write("archives", "rzip-chunk-beyond-total.state",
+          rzip(small, chunks=[zlib.compress(small), zlib.compress(small)]))
+    # A chunk length of 2 GiB in a file of a few hundred bytes.
+    cut = bytearray(rzip(small))
+    cut[20:24] = struct.pack("<I", 0x7FFFFFF0)
+    write("archives", "rzip-chunk-past-end.state", bytes(cut))
+    damaged = bytearray(rzip(small))
+    damaged[30] ^= 0x55
+    write("archives", "rzip-chunk-damaged.state", bytes(damaged))
+    # One 4 KiB chunk that inflates to 64 MiB.
+    write("archives", "rzip-bomb.state",
+          rzip(b"", chunk_size=4096, total=4096, chunks=[zlib.compress(bytes(64 << 20), 9)]))
+    # Zstandard frames that declare the chunk's 4096 bytes and hold more, or
+    # declare more than the chunk has.
+    write("archives", "zstd-frame-holds-more.state",
+          rzip(b"", version=2, chunk_size=4096, total=4096,
+               chunks=[zstd_raw_frame(bytes(4196), 4096)]))
+    write("archives", "zstd-frame-declares-more.state",
+          rzip(b"", version=2, chunk_size=4096, total=4096,
+               chunks=[zstd_raw_frame(bytes(4096), 40000)]))
+
+    write("archives", "rastate-version-2.state", rastate([(b"MEM ", NES_CORE_STATE, None)], version=2))
+    write("archives", "rastate-block-past-end.state",
+          rastate([(b"MEM ", NES_CORE_STATE, 0x7FFFFFF0)], end=False))
+    write("archives", "rastate-no-end.state", rastate([(b"MEM ", NES_CORE_STATE, None)], end=False))
+    write("archives", "rastate-two-mem.state",
+          rastate([(b"MEM ", NES_CORE_STATE, None), (b"MEM ", NES_CORE_STATE, None)]))
+    write("archives", "rastate-no-mem.state", rastate([(b"ACHV", b"achievements", None)]))
+
+
 if __name__ == "__main__":
     bitmaps()
     pngs()
     archives()
+    retroarch()

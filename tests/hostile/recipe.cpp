@@ -20,6 +20,8 @@ size_t RdramStart(gen::Layout layout) {
             return 2136;
         case gen::Layout::Mupen64Plus:
             return 444;
+        case gen::Layout::ParallelN64:
+            return 448;
         default:
             return 1884;
     }

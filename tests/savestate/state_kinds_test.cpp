@@ -1,5 +1,6 @@
 // Every kind of state the players have: the three Project 64 layouts, 8 MiB of
-// RDRAM, zipped Project 64 states and gzipped mupen64plus states.
+// RDRAM, zipped Project 64 states, gzipped mupen64plus states (RMG's 2.0 too)
+// and RetroArch's states of mupen64plus-next and parallel-n64.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "common/byte_order.h"
+#include "savestate/rzip.h"
 #include "savestate/save_state_image.h"
 #include "savestate/state_containers.h"
 #include "support/temp_dir.h"
@@ -30,6 +32,7 @@ struct Kind {
     StateContainer expectedContainer;
     size_t header;
     size_t tail;  // 0: mupen64plus, whose tail is the rest
+    uint32_t version = 0;  // the mupen64plus-family version word; 0: the layout's newest
 };
 
 const Kind kKinds[] = {
@@ -48,7 +51,13 @@ const Kind kKinds[] = {
     {"forkzip8", gen::Layout::Project64Fork, gen::Container::Zip, 8 * kMiB,
      StateLayout::Project64Fork, StateContainer::Zip, 2136, 8192 + 536},
     {"mupen", gen::Layout::Mupen64Plus, gen::Container::Gzip, 8 * kMiB, StateLayout::Mupen64Plus,
-     StateContainer::Gzip, 444, 0},
+     StateContainer::Gzip, 444, 0, 0x00010900},
+    {"rmg", gen::Layout::Mupen64Plus, gen::Container::Gzip, 8 * kMiB, StateLayout::Mupen64Plus,
+     StateContainer::Gzip, 444, 0, 0x00020000},
+    {"retroarch", gen::Layout::Mupen64Plus, gen::Container::Rzip1, 8 * kMiB,
+     StateLayout::Mupen64Plus, StateContainer::RetroArch, 444, 0, 0x00010900},
+    {"parallel", gen::Layout::ParallelN64, gen::Container::Rzip2, 8 * kMiB,
+     StateLayout::ParallelN64, StateContainer::RetroArch, 448, 0, 0x00010006},
 };
 
 void PrintTo(const Kind& kind, std::ostream* out) {
@@ -60,6 +69,7 @@ gen::StateOptions OptionsFor(const Kind& kind) {
     options.layout = kind.layout;
     options.container = kind.container;
     options.rdramSize = kind.rdram;
+    options.mupenVersion = kind.version;
     options.faces = 3;
     options.others = 2;
     return options;
@@ -119,7 +129,7 @@ TEST_P(StateKinds, AreToldFromTheirBytesWithTheirOwnBlocks) {
         EXPECT_EQ(image.tail.size(), kind.tail);
     } else {
         EXPECT_EQ(kind.header + image.RdramImage.size() + image.tail.size(), state.state.size());
-        EXPECT_EQ(image.format.version, 0x00010900u);
+        EXPECT_EQ(image.format.version, kind.version);
     }
     EXPECT_TRUE(image.trailing.empty());
 
@@ -411,6 +421,39 @@ TEST(GzippedStates, AGzippedProject64StateIsReadAndWrittenBackAsGzip) {
     EXPECT_TRUE(Same(unpacked, state.state));
 }
 
+// RetroArch.
+
+TEST(RetroArchStates, GoBackInTheirOwnFormWithEveryOtherBlockInPlace) {
+    for (const gen::Container container :
+         {gen::Container::Rzip1, gen::Container::Rzip2, gen::Container::Rastate}) {
+        gen::StateOptions options;
+        options.layout = gen::Layout::ParallelN64;
+        options.container = container;
+        options.extraBlocks = true;
+        options.rzipChunkSize = 200000;  // not RetroArch's own, and not a power of two
+        const gen::GeneratedState state = gen::GenerateSaveState(options);
+        SaveStateImage image;
+        ASSERT_EQ(LoadSaveState(image, state.file), Error::None);
+        std::vector<uint8_t> packed;
+        ASSERT_EQ(PackSaveStateFile(image, packed), Error::None);
+        if (container == gen::Container::Rastate) {
+            EXPECT_TRUE(Same(packed, state.file));
+            continue;
+        }
+        // Compressed at another level, so the chunks differ; what they hold,
+        // the version and the chunk size do not.
+        RzipFormat before;
+        RzipFormat after;
+        ByteBuffer unpackedBefore;
+        ByteBuffer unpackedAfter;
+        ASSERT_EQ(UnpackRzip(state.file, before, unpackedBefore), Error::None);
+        ASSERT_EQ(UnpackRzip(packed, after, unpackedAfter), Error::None);
+        EXPECT_EQ(after.version, before.version);
+        EXPECT_EQ(after.chunkSize, 200000u);
+        EXPECT_TRUE(Same(unpackedAfter, unpackedBefore));
+    }
+}
+
 // Refusals: each with its own code, the input file untouched and the image
 // exactly as the last good load left it.
 
@@ -488,7 +531,7 @@ std::vector<Refusal> Refusals() {
     cases.push_back({"rdram size zipped", Generated(wideZip), Error::UnsupportedRdramSize});
 
     // A mupen64plus version we do not know.
-    for (uint32_t version : {0x00000100u, 0x00020000u, 0xFFFF0000u}) {
+    for (uint32_t version : {0x00000100u, 0x00030000u, 0x00010007u, 0xFFFF0000u}) {
         gen::StateOptions options;
         options.layout = gen::Layout::Mupen64Plus;
         options.container = gen::Container::Gzip;
