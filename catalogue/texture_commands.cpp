@@ -98,6 +98,23 @@ Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem
 
 namespace {
 
+// Puts a prepared export in place: only while its name is what `seen` saw,
+// when a snapshot is given.
+Error CommitExport(AtomicFile& file, const FileSnapshot* seen) {
+    if (seen == nullptr) {
+        return file.Commit() ? Error::None : Error::CouldNotWriteFile;
+    }
+    switch (file.CommitIfUnchanged(*seen)) {
+        case CommitOutcome::Committed:
+            return Error::None;
+        case CommitOutcome::Changed:
+            return Error::OutputChanged;
+        case CommitOutcome::Failed:
+            break;
+    }
+    return Error::CouldNotWriteFile;
+}
+
 Error WritePair(const std::filesystem::path& path, std::span<const uint8_t> texture,
                 std::span<const uint8_t> bitmap, const ExportSnapshots* seen) {
     // A texture file without its picture is no export: both or neither. Both
@@ -117,25 +134,11 @@ Error WritePair(const std::filesystem::path& path, std::span<const uint8_t> text
     if (!textureFile.KeepPrevious()) {
         return Error::CouldNotWriteFile;
     }
-    const auto commit = [seen](AtomicFile& file, const FileSnapshot* expected) {
-        if (seen == nullptr) {
-            return file.Commit() ? Error::None : Error::CouldNotWriteFile;
-        }
-        switch (file.CommitIfUnchanged(*expected)) {
-            case CommitOutcome::Committed:
-                return Error::None;
-            case CommitOutcome::Changed:
-                return Error::OutputChanged;
-            case CommitOutcome::Failed:
-                break;
-        }
-        return Error::CouldNotWriteFile;
-    };
-    const Error first = commit(textureFile, seen != nullptr ? &seen->texture : nullptr);
+    const Error first = CommitExport(textureFile, seen != nullptr ? &seen->texture : nullptr);
     if (first != Error::None) {
         return first;
     }
-    const Error second = commit(bitmapFile, seen != nullptr ? &seen->bitmap : nullptr);
+    const Error second = CommitExport(bitmapFile, seen != nullptr ? &seen->bitmap : nullptr);
     if (second != Error::None) {
         const int reason = errno;
         textureFile.RestorePrevious();
@@ -162,15 +165,7 @@ Error WritePngExport(const std::filesystem::path& path, std::span<const uint8_t>
     if (!file.Prepare(path, {png}, Durability::NoFlush, Links::Refuse)) {
         return Error::CouldNotWriteFile;
     }
-    switch (file.CommitIfUnchanged(seen)) {
-        case CommitOutcome::Committed:
-            return Error::None;
-        case CommitOutcome::Changed:
-            return Error::OutputChanged;
-        case CommitOutcome::Failed:
-            break;
-    }
-    return Error::CouldNotWriteFile;
+    return CommitExport(file, &seen);
 }
 
 Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint8_t>& texture,

@@ -67,22 +67,30 @@ std::string RandomSuffix(int attempt) {
     return suffix;
 }
 
-// Follows `path` through its chain of symbolic links to the name a write
-// replaces or creates, and says what would refuse it. A link's target is
-// taken relative to the folder of the link.
-OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::path& target) {
+// What a write to the path would be refused for, given how looking at it
+// went (stat or lstat): anything but a regular file or nothing at all.
+OutputCheck CheckLooked(int looked, const struct stat& info) {
     OutputCheck check;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
+    if (looked == 0) {
         if (!S_ISREG(info.st_mode)) {
             check.refusal = OutputRefusal::NotARegularFile;
             check.error = S_ISDIR(info.st_mode) ? EISDIR : 0;
             check.fileType = info.st_mode & S_IFMT;
-            return check;
         }
     } else if (errno != ENOENT) {
         check.refusal = OutputRefusal::CannotResolve;
         check.error = errno;
+    }
+    return check;
+}
+
+// Follows `path` through its chain of symbolic links to the name a write
+// replaces or creates, and says what would refuse it. A link's target is
+// taken relative to the folder of the link.
+OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::path& target) {
+    struct stat info {};
+    OutputCheck check = CheckLooked(::stat(path.c_str(), &info), info);
+    if (!check.ok()) {
         return check;
     }
     std::filesystem::path current = path;
@@ -116,22 +124,10 @@ OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::pa
     return check;
 }
 
-// For a write that follows no link: anything but a regular file or nothing
-// at the path itself is refused.
+// For a write that follows no link: the path itself is looked at.
 OutputCheck CheckUnfollowed(const std::filesystem::path& path) {
-    OutputCheck check;
     struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0) {
-        if (!S_ISREG(info.st_mode)) {
-            check.refusal = OutputRefusal::NotARegularFile;
-            check.error = S_ISDIR(info.st_mode) ? EISDIR : 0;
-            check.fileType = info.st_mode & S_IFMT;
-        }
-    } else if (errno != ENOENT) {
-        check.refusal = OutputRefusal::CannotResolve;
-        check.error = errno;
-    }
-    return check;
+    return CheckLooked(::lstat(path.c_str(), &info), info);
 }
 
 FileSnapshot SnapshotOfStat(const struct stat& info) {
