@@ -1,7 +1,6 @@
 #include "app/main_dialog.h"
 
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -183,7 +182,9 @@ void CMainDialog::reject() {
 }
 
 void CMainDialog::OnOK() {
-    const QString chosen = m_prompts.GetOpenFileName(this);
+    // Any file: a state's name says little of what it holds (.pj, .st0, .zip
+    // or none at all), and the load looks at its bytes.
+    const QString chosen = m_prompts.GetOpenFileName(this, FileDialogSpec{});
     if (chosen.isEmpty()) {
         return;
     }
@@ -195,14 +196,17 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
     // its output path stay, and so does the status line once the refusal has
     // been shown.
     const QString earlierStatus = m_status->text();
+    m_loading = PathForDisplay(PathFromDialog(chosen));
     const OpenResult opened = OpenSaveState(*m_session, PathFromDialog(chosen), *this);
-    // A file that cannot be opened shows nothing, as in the original; a file
-    // that can, but is no save state, is refused aloud.
+    m_loading.clear();
+    // A file that the file dialog offered but that cannot be opened (it went
+    // away, or may not be read) shows nothing: the user sees the dialog
+    // close and can pick again.
     if (opened.read == Error::CouldNotOpenFile) {
         return;
     }
     if (opened.read != Error::None) {
-        ShowMessage(opened.read);
+        Tell(MessageText(opened.read), PathForDisplay(PathFromDialog(chosen)));
         return;
     }
     if (!opened.accepted) {
@@ -225,22 +229,24 @@ void CMainDialog::OnCancel() {
 }
 
 void CMainDialog::ShowMessage(Error message) {
-    Tell(MessageText(message));
+    // The core's refusals of a state come while it is being opened.
+    Tell(MessageText(message), m_loading);
 }
 
 void CMainDialog::ShowUnreadableRecords(std::span<const int32_t> records) {
     // One box for them all; a table can list hundreds.
-    Tell(MessageText(Error::MemoryAllocationFailure) + QStringLiteral("\n\n") +
-         RecordsText(records));
+    Tell(MessageText(Error::MemoryAllocationFailure),
+         QString::fromLatin1(kUnreadableDetails).arg(RecordsText(records)));
 }
 
 void CMainDialog::SetStatus(Status status) {
     m_status->setText(StatusText(status));
 }
 
-void CMainDialog::Tell(const QString& text) {
-    // Every message box bears the application's name: the executable's.
-    m_prompts.ShowMessageBox(this, QCoreApplication::applicationName(), text);
+void CMainDialog::Tell(const QString& text, const QString& details) {
+    // The product's name: the executable's, in lower case, stays the
+    // application's name, which the window system takes as the window's class.
+    m_prompts.ShowMessageBox(this, QString::fromLatin1(kApplicationName), text, details);
 }
 
 }  // namespace morvane::app

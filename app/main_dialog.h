@@ -63,6 +63,7 @@ public:
     void OnReplaceTexture();
     void OnSaveAsBitmap();
     void OnSaveAsTexture();
+    void OnSaveAsPng();
     void ReplaceTexture(int32_t record);
     // Replaces the texture with the picture at `path`, as a double-click does
     // once the user has chosen it.
@@ -110,8 +111,13 @@ private:
     // Runs one of the core's export flows on the selected texture, at a path
     // that the user chooses.
     using SaveFlow = Error (*)(const Session&, int32_t, const std::filesystem::path&);
-    void SaveSelectedTexture(SaveFlow save);
-    void Tell(const QString& text);
+    void SaveSelectedTexture(SaveFlow save, const char* filters, const char* suffix);
+    // What goes beneath a refusal of a command on `record`: the file it is
+    // about (`file`, a picture or an output) and what the system or the hint
+    // says of it. `reason` is errno after a failed write.
+    QString DetailsFor(Error error, int32_t record, const std::filesystem::path& file,
+                       int reason) const;
+    void Tell(const QString& text, const QString& details = QString());
 
     Prompts& m_prompts;
     std::unique_ptr<Session> m_session;
@@ -122,6 +128,8 @@ private:
     CTextureList* m_textureList = nullptr;
     QIcon m_hIcon;
     QList<QImage> m_imageList;
+    // The file that the core's messages are about while a load runs.
+    QString m_loading;
 };
 
 }  // namespace morvane::app

@@ -1,7 +1,7 @@
 #pragma once
 // The tests' answer to the windows' seam: file dialogs answered from a queue
-// of paths, popup menus from a queue of item texts, and every message box,
-// modal dialog and menu recorded.
+// of paths, popup menus from a queue of item texts, and every file dialog,
+// message box, modal dialog and menu recorded.
 
 #include <QDialog>
 #include <QString>
@@ -17,6 +17,7 @@ namespace morvane::apptest {
 struct RecordedMessage {
     QString caption;
     QString text;
+    QString details;  // beneath the text
 };
 
 struct RecordedModal {
@@ -31,9 +32,10 @@ struct RecordedMenu {
 
 class ScriptedPrompts final : public app::Prompts {
 public:
-    QString GetOpenFileName(QWidget* owner) override;
-    QString GetSaveFileName(QWidget* owner) override;
-    void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text) override;
+    QString GetOpenFileName(QWidget* owner, const app::FileDialogSpec& spec) override;
+    QString GetSaveFileName(QWidget* owner, const app::FileDialogSpec& spec) override;
+    void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text,
+                        const QString& details) override;
     void RunModal(QDialog& dialog) override;
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override;
 
@@ -45,7 +47,8 @@ public:
     // Called with each modal dialog instead of running it, when set.
     std::function<void(QDialog&)> onModal;
 
-    QStringList fileDialogs;  // "open" or "save", one per dialog asked for
+    QStringList fileDialogs;                     // "open" or "save", one per dialog asked for
+    std::vector<app::FileDialogSpec> fileSpecs;  // what each offered
     std::vector<RecordedMessage> messages;
     std::vector<RecordedModal> modals;
     std::vector<RecordedMenu> menus;

@@ -356,8 +356,8 @@ void MainDialogTest::messageBoxesBearTheApplicationsName() {
     CMainDialog dialog(prompts);
     dialog.ShowMessage(morvane::Error::NotGoldeneye);
     QCOMPARE(prompts.messages.size(), size_t{1});
-    // Qt's default application name is the executable's base name.
-    QCOMPARE(prompts.messages[0].caption, QStringLiteral("test_app_main_dialog"));
+    // The product's name, whatever the executable is called.
+    QCOMPARE(prompts.messages[0].caption, QStringLiteral("Morvane"));
     QCOMPARE(prompts.messages[0].text, QStringLiteral("Not a valid Goldeneye PJ64 file"));
 }
 

@@ -1,5 +1,5 @@
 // The commands on a texture: replace by double-click or from the popup menu,
-// every refusal, replacements accumulating in the written state, and the two
+// every refusal, replacements accumulating in the written state, and the
 // exports from the popup menu.
 
 #include <QApplication>
@@ -50,7 +50,8 @@ private slots:
     void aStateThatCannotBeWrittenIsReportedAndKeptInMemory();
     void otherKindsOfStateAreWrittenInTheirOwnForm_data();
     void otherKindsOfStateAreWrittenInTheirOwnForm();
-    void thePopupOffersTheThreeCommands();
+    void thePopupOffersTheFourCommands();
+    void saveAsPngThenReplaceGivesTheSameStateBack();
     void saveAsBitmapFromThePopup();
     void saveAsTextureFromThePopup();
     void replaceTextureFromThePopup();
@@ -178,19 +179,28 @@ void TextureCommandsTest::doubleClickReplacesTheTexture() {
 void TextureCommandsTest::eachRefusalIsShownAndChangesNothing_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("hint");  // beneath the picture's name
     QTest::newRow("missing file") << QStringLiteral("missing")
-                                  << QStringLiteral("Could not open file.");
+                                  << QStringLiteral("Could not open file.") << QString();
     QTest::newRow("text file") << QStringLiteral("text")
-                               << QStringLiteral("The file was not a bitmap");
+                               << QStringLiteral("The file was not a bitmap")
+                               << QStringLiteral(
+                                      "A picture must be 32x64: save it as PNG, or as "
+                                      "an 8-bit (256-colour) bitmap.");
     QTest::newRow("24-bit bitmap")
-        << QStringLiteral("24bit") << QStringLiteral("The file was not a 256 colour bitmap");
+        << QStringLiteral("24bit") << QStringLiteral("The file was not a 256 colour bitmap")
+        << QStringLiteral(
+               "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour) "
+               "bitmap.");
     QTest::newRow("16 x 16 bitmap")
-        << QStringLiteral("16x16") << QStringLiteral("The file was not a 32x64 bitmap");
+        << QStringLiteral("16x16") << QStringLiteral("The file was not a 32x64 bitmap")
+        << QStringLiteral("It is 16x16 pixels; a face texture is 32x64: scale it to 32x64.");
 }
 
 void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     QFETCH(QString, kind);
     QFETCH(QString, message);
+    QFETCH(QString, hint);
     Load();
     const QString picture = Path(QStringLiteral("picture.bmp"));
     if (kind == QStringLiteral("text")) {
@@ -209,7 +219,9 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     apptest::DoubleClickItem(*m_dialog, 1);
 
     QCOMPARE(m_prompts->MessageTexts(), QStringList{message});
-    QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("test_app_texture_commands"));
+    QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("Morvane"));
+    QCOMPARE(m_prompts->messages[0].details,
+             hint.isEmpty() ? picture : picture + QLatin1Char('\n') + hint);
     QVERIFY(m_dialog->session().image.RdramImage == rdram);
     QVERIFY(m_dialog->imageList() == images);
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), files);
@@ -252,6 +264,9 @@ void TextureCommandsTest::aStateThatCannotBeWrittenIsReportedAndKeptInMemory() {
     apptest::DoubleClickItem(*m_dialog, 2);
     QCOMPARE(m_prompts->MessageTexts(),
              QStringList{QStringLiteral("Could not write the save state.")});
+    QCOMPARE(
+        m_prompts->messages[0].details,
+        m_outputPath + QStringLiteral(" is a folder, not a regular file: it is left as it is."));
     QVERIFY(apptest::Slice(m_dialog->session().image.RdramImage, m_faces[2].address, 2560) ==
             Bytes(gen::FaceTexture(33)));
     // The pass still ran.
@@ -309,17 +324,37 @@ void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm() {
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(44)).isEmpty());
 }
 
-void TextureCommandsTest::thePopupOffersTheThreeCommands() {
+void TextureCommandsTest::thePopupOffersTheFourCommands() {
     Load();
     RightClickItem(4, QString());
     QCOMPARE(m_prompts->menus.size(), size_t{1});
     QCOMPARE(m_prompts->menus[0].title, QStringLiteral("Tex View Popup"));
     QCOMPARE(m_prompts->menus[0].items,
              (QStringList{QStringLiteral("Save As Bitmap"), QStringLiteral("Save As Texture"),
-                          QStringLiteral("-"), QStringLiteral("Replace Texture")}));
+                          QStringLiteral("Save As PNG"), QStringLiteral("-"),
+                          QStringLiteral("Replace Texture")}));
     // Dismissed: nothing more happens, but the item is the one selected.
     QCOMPARE(m_prompts->fileDialogs.size(), 1);
     QCOMPARE(m_dialog->SelectionMark(), 4);
+}
+
+// The PNG holds the texture's own palette, alpha bits included, so putting
+// it back changes no byte of the state.
+void TextureCommandsTest::saveAsPngThenReplaceGivesTheSameStateBack() {
+    gen::StateOptions options;
+    options.paletteAlpha = true;
+    Load(options, QStringLiteral("GOLDENEYE.pj"), QStringLiteral("GOLDENEYE_new.pj"));
+    const QString png = Path(QStringLiteral("face"));
+    m_prompts->paths.push_back(png);
+    RightClickItem(3, QStringLiteral("Save As PNG"));
+    QCOMPARE(m_prompts->fileSpecs.back().defaultSuffix, QStringLiteral("png"));
+    QCOMPARE(QImage(png, "PNG").format(), QImage::Format_Indexed8);
+
+    m_prompts->paths.push_back(png);
+    apptest::DoubleClickItem(*m_dialog, 3);
+    QVERIFY(m_prompts->fileSpecs.back().filters.contains(QLatin1String("(*.png *.bmp)")));
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    QVERIFY(apptest::ReadFile(m_outputPath) == m_state.file);
 }
 
 void TextureCommandsTest::saveAsBitmapFromThePopup() {
