@@ -75,7 +75,16 @@ void CMainDialog::DoDataExchange() {
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_status->setTextFormat(Qt::PlainText);
 
-    setFixedSize(DialogUnitsToPixels(units, 215, 223));
+    // The status line keeps its own texts; the file that a replacement wrote
+    // is named on a line of its own.
+    m_written = new QLabel(this);
+    m_written->setObjectName(QStringLiteral("writtenPath"));
+    m_written->setGeometry(DialogUnitsToPixels(units, 11, 222, 193, 8));
+    m_written->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_written->setTextFormat(Qt::PlainText);
+    m_written->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    setFixedSize(DialogUnitsToPixels(units, 215, 233));
     setAcceptDrops(true);
 }
 
@@ -213,6 +222,10 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
         m_status->setText(m_session->image.loaded ? earlierStatus : NoTexturesFoundText());
         return;
     }
+    // A new session: its output has not been written yet.
+    m_outputConfirmed = false;
+    m_written->clear();
+    m_written->setToolTip(QString());
     if (opened.shown != 0) {
         m_instructions->setText(StringResource(IDS_INSTRUCTIONS_REPLACE));
         m_status->setText(ExtractedText(opened.shown));

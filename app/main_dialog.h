@@ -10,6 +10,8 @@
 //   1002 instructions         11, 171, 131, 48
 //   1000 Texture gallery      9, 19, 188, 147
 //   1003 status line          11, 6, 88, 8
+// and, beneath them all, the line that names the file the last replacement
+// wrote:                       11, 222, 193, 8   (the window 215 x 233)
 
 #include <QDialog>
 #include <QIcon>
@@ -112,11 +114,16 @@ private:
     // that the user chooses.
     using SaveFlow = Error (*)(const Session&, int32_t, const std::filesystem::path&);
     void SaveSelectedTexture(SaveFlow save, const char* filters, const char* suffix);
+    // Before the first write of a session to an output that exists already:
+    // asks, and may move the output elsewhere. False when nothing is to be
+    // written.
+    bool MayWriteOutput();
     // What goes beneath a refusal of a command on `record`: the file it is
     // about (`file`, a picture or an output) and what the system or the hint
     // says of it. `reason` is errno after a failed write.
     QString DetailsFor(Error error, int32_t record, const std::filesystem::path& file,
                        int reason) const;
+    void ShowWritten(const std::filesystem::path& path);
     void Tell(const QString& text, const QString& details = QString());
 
     Prompts& m_prompts;
@@ -125,11 +132,14 @@ private:
     QPushButton* m_exit = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_instructions = nullptr;
+    QLabel* m_written = nullptr;
     CTextureList* m_textureList = nullptr;
     QIcon m_hIcon;
     QList<QImage> m_imageList;
     // The file that the core's messages are about while a load runs.
     QString m_loading;
+    // This session (since the last load) may write over its output.
+    bool m_outputConfirmed = false;
 };
 
 }  // namespace morvane::app

@@ -6,7 +6,9 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 
+#include "app/strings.h"
 
 namespace morvane::app {
 
@@ -70,6 +72,28 @@ void DesktopPrompts::ShowMessageBox(QWidget* owner, const QString& caption, cons
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(details);
     box.exec();
+}
+
+ReplaceChoice DesktopPrompts::AskToReplace(QWidget* owner, const QString& caption,
+                                           const QString& text, const QString& details) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(details);
+    const QPushButton* replace =
+        box.addButton(QString::fromLatin1(kReplaceButton), QMessageBox::DestructiveRole);
+    QPushButton* elsewhere =
+        box.addButton(QString::fromLatin1(kSaveElsewhereButton), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    // Enter keeps the earlier file; only a deliberate click replaces it.
+    box.setDefaultButton(elsewhere);
+    box.exec();
+    if (box.clickedButton() == replace) {
+        return ReplaceChoice::Replace;
+    }
+    if (box.clickedButton() == elsewhere) {
+        return ReplaceChoice::SaveElsewhere;
+    }
+    return ReplaceChoice::Cancel;
 }
 
 void DesktopPrompts::RunModal(QDialog& dialog) {

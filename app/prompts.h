@@ -1,6 +1,6 @@
 #pragma once
 // The one seam between the windows and everything modal that they open: file
-// dialogs, message boxes, popup menus and modal dialogs. The
+// dialogs, message boxes, questions, popup menus and modal dialogs. The
 // program answers through the real dialogs; the tests answer from a script
 // and record what was asked of them.
 
@@ -22,6 +22,13 @@ struct FileDialogSpec {
     QString start;          // the file or folder it opens at; empty: the dialog's choice
 };
 
+// The answers to "that file already exists".
+enum class ReplaceChoice {
+    Replace,        // write over it
+    SaveElsewhere,  // pick another name in a Save As dialog
+    Cancel,         // write nothing
+};
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
@@ -37,6 +44,10 @@ public:
     // text, `details` beneath it (none when empty).
     virtual void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text,
                                 const QString& details) = 0;
+
+    // Asks what to do about a file that a write would replace.
+    virtual ReplaceChoice AskToReplace(QWidget* owner, const QString& caption, const QString& text,
+                                       const QString& details) = 0;
 
     // Runs a dialog modally and returns when it has been closed.
     virtual void RunModal(QDialog& dialog) = 0;
@@ -59,6 +70,8 @@ public:
     QString GetSaveFileName(QWidget* owner, const FileDialogSpec& spec) override;
     void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text,
                         const QString& details) override;
+    ReplaceChoice AskToReplace(QWidget* owner, const QString& caption, const QString& text,
+                               const QString& details) override;
     void RunModal(QDialog& dialog) override;
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override;
 };

@@ -32,6 +32,7 @@ const char kPngFilters[] = "PNG pictures (*.png);;All files (*)";
 const char kTextureFilters[] = "Texture files (*.tex);;All files (*)";
 const char kStateFilters[] = "All files (*)";
 
+const char kWrotePath[] = "Wrote %1";
 const char kNotARegularFile[] = "%1 is %2, not a regular file: it is left as it is.";
 const char kRecordDetails[] = "record %1";
 const char kUnreadableDetails[] =
@@ -39,6 +40,12 @@ const char kUnreadableDetails[] =
     "replaced or exported; a face among them shows blank.";
 const char kIsTheState[] = "%1 is the open state, which is never written.";
 const char kIsThePicture[] = "%1 is the picture.";
+const char kOutputExists[] = "%1 already exists.";
+const char kOutputExistsDetails[] =
+    "It was changed on %1, in %2, and may hold the replacements of an earlier session.\n"
+    "Replace it with this session's state, or save this session's state under another name?";
+const char kReplaceButton[] = "Replace";
+const char kSaveElsewhereButton[] = "Save As...";
 const char kFaceToolTip[] = "record %1 (exported as %4)\nidentifier 0x%2\naddress 0x%3";
 
 QString StringResource(int id) {

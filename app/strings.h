@@ -55,14 +55,19 @@ extern const char kPngFilters[];
 extern const char kTextureFilters[];
 extern const char kStateFilters[];
 
-// What the window adds to the core's words: beneath a message and in a
-// thumbnail's tooltip. "%1" and on are
+// What the window adds to the core's words: beneath a message, on the second
+// status line, in a question and in a thumbnail's tooltip. "%1" and on are
 // filled in where they are used.
+extern const char kWrotePath[];            // the path
 extern const char kNotARegularFile[];      // the path, what it is
 extern const char kRecordDetails[];        // the record
 extern const char kUnreadableDetails[];    // "records 2, 5, 7-12"
 extern const char kIsTheState[];           // the path
 extern const char kIsThePicture[];         // the path
+extern const char kOutputExists[];         // the file's name
+extern const char kOutputExistsDetails[];  // its date, its folder
+extern const char kReplaceButton[];
+extern const char kSaveElsewhereButton[];
 
 // What `morvane-cli list` prints of a face, and the name export gives it.
 QString FaceToolTip(int32_t record, uint16_t identifier, uint32_t address);

@@ -1,6 +1,9 @@
 // The commands on one texture of the gallery: replace it with a picture, or
 // export it as a bitmap, a PNG or a texture file.
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
 #include <QListWidgetItem>
 #include <QMenu>
 #include <cerrno>
@@ -29,6 +32,17 @@ std::filesystem::path WithSuffix(const std::filesystem::path& path, const char* 
     return result;
 }
 
+// The extension a state's output keeps, for a name typed without one: a
+// zipped or gzipped state's two (pj.zip), else its last.
+QString StateSuffix(const QString& output) {
+    const QFileInfo info(output);
+    const QString last = info.suffix();
+    const QString before = QFileInfo(info.completeBaseName()).suffix();
+    const bool container = last.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0 ||
+                           last.compare(QLatin1String("gz"), Qt::CaseInsensitive) == 0;
+    return container && !before.isEmpty() ? before + QLatin1Char('.') + last : last;
+}
+
 }  // namespace
 
 void CMainDialog::OnDblclkTextureList() {
@@ -53,17 +67,72 @@ void CMainDialog::ReplaceTexture(int32_t record) {
 }
 
 void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
+    if (!MayWriteOutput()) {
+        return;
+    }
     const std::filesystem::path picture = PathFromDialog(path);
     // On success the extraction pass has run again and rebuilt the gallery.
     const Error result = morvane::ReplaceTexture(*m_session, *this, record, picture);
     const int reason = errno;
     if (result == Error::None) {
+        m_outputConfirmed = true;
+        ShowWritten(m_session->OutputStatePath);
         return;
     }
     const bool aboutTheOutput =
         result == Error::CouldNotWriteSaveState || result == Error::OutputOverwritesInput;
+    if (result == Error::CouldNotWriteSaveState) {
+        // The line must not go on naming a file that lacks this replacement.
+        ShowWritten({});
+    }
     Tell(MessageText(result),
          DetailsFor(result, record, aboutTheOutput ? m_session->OutputStatePath : picture, reason));
+}
+
+bool CMainDialog::MayWriteOutput() {
+    const std::filesystem::path& output = m_session->OutputStatePath;
+    // Once this session has written its output, or the user has said that
+    // it may, later replacements go there without a word. The write itself
+    // refuses an output that is the state, or that no file can replace (a
+    // folder).
+    std::error_code unseen;
+    if (m_outputConfirmed || !std::filesystem::is_regular_file(output, unseen) ||
+        SameFile(output, m_session->statePath)) {
+        return true;
+    }
+    // It may hold an earlier session's replacements, which this session's
+    // image does not: writing over it would lose them.
+    const QString shown = PathForDisplay(output);
+    const QFileInfo info(shown);
+    const ReplaceChoice choice = m_prompts.AskToReplace(
+        this, QString::fromLatin1(kApplicationName),
+        QString::fromLatin1(kOutputExists).arg(info.fileName()),
+        QString::fromLatin1(kOutputExistsDetails)
+            .arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                 info.absolutePath()));
+    if (choice == ReplaceChoice::Replace) {
+        m_outputConfirmed = true;
+        return true;
+    }
+    if (choice == ReplaceChoice::Cancel) {
+        return false;
+    }
+    // The Save As dialog asks itself before it lets the user pick a file
+    // that exists.
+    const QString chosen = m_prompts.GetSaveFileName(
+        this, FileDialogSpec{QString::fromLatin1(kStateFilters), StateSuffix(shown), shown});
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    const std::filesystem::path elsewhere = PathFromDialog(chosen);
+    if (SameFile(elsewhere, m_session->statePath)) {
+        Tell(MessageText(Error::OutputOverwritesInput),
+             DetailsFor(Error::OutputOverwritesInput, 0, elsewhere, 0));
+        return false;
+    }
+    m_session->OutputStatePath = elsewhere;
+    m_outputConfirmed = true;
+    return true;
 }
 
 QString CMainDialog::DetailsFor(Error error, int32_t record, const std::filesystem::path& file,
@@ -102,6 +171,20 @@ QString CMainDialog::DetailsFor(Error error, int32_t record, const std::filesyst
     // A refused picture: its name, and what would be taken instead.
     const std::string hint = PictureHintText(error, file);
     return hint.empty() ? shown : shown + QLatin1Char('\n') + QString::fromStdString(hint);
+}
+
+void CMainDialog::ShowWritten(const std::filesystem::path& path) {
+    if (path.empty()) {
+        m_written->clear();
+        m_written->setToolTip(QString());
+        return;
+    }
+    // The whole path where it fits; else its middle gives way, and the
+    // tooltip holds it whole.
+    const QString text = QString::fromLatin1(kWrotePath).arg(PathForDisplay(path));
+    m_written->setText(
+        m_written->fontMetrics().elidedText(text, Qt::ElideMiddle, m_written->width()));
+    m_written->setToolTip(text);
 }
 
 void CMainDialog::OnSaveAsBitmap() {

@@ -35,6 +35,17 @@ void ScriptedPrompts::ShowMessageBox(QWidget*, const QString& caption, const QSt
     messages.push_back(RecordedMessage{caption, text, details});
 }
 
+app::ReplaceChoice ScriptedPrompts::AskToReplace(QWidget*, const QString& caption,
+                                                 const QString& text, const QString& details) {
+    questions.push_back(RecordedMessage{caption, text, details});
+    if (replaceChoices.empty()) {
+        return app::ReplaceChoice::Cancel;
+    }
+    const app::ReplaceChoice choice = replaceChoices.front();
+    replaceChoices.pop_front();
+    return choice;
+}
+
 void ScriptedPrompts::RunModal(QDialog& dialog) {
     const QWidget* owner = dialog.parentWidget();
     modals.push_back(RecordedModal{dialog.windowTitle(), owner != nullptr && owner->isVisible()});

@@ -1,10 +1,11 @@
 // The commands on a texture: replace by double-click or from the popup menu,
-// every refusal, replacements accumulating in the written state, and the
-// exports from the popup menu.
+// every refusal, replacements accumulating in the written state, the question
+// before an earlier output is replaced, and the exports from the popup menu.
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include "scripted_prompts.h"
 
 using morvane::app::CMainDialog;
+using morvane::app::ReplaceChoice;
 using morvane::apptest::ScriptedPrompts;
 namespace gen = morvane::gen;
 namespace apptest = morvane::apptest;
@@ -50,6 +52,7 @@ private slots:
     void aStateThatCannotBeWrittenIsReportedAndKeptInMemory();
     void otherKindsOfStateAreWrittenInTheirOwnForm_data();
     void otherKindsOfStateAreWrittenInTheirOwnForm();
+    void anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo();
     void thePopupOffersTheFourCommands();
     void saveAsPngThenReplaceGivesTheSameStateBack();
     void saveAsBitmapFromThePopup();
@@ -168,6 +171,7 @@ void TextureCommandsTest::doubleClickReplacesTheTexture() {
     QCOMPARE(apptest::Instructions(*m_dialog)->text(), QString::fromLatin1(kInstructionsReplace));
     QCOMPARE(apptest::TextureList(*m_dialog)->count(), 8);
     QCOMPARE(m_dialog->SelectionMark(), -1);
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(), QStringLiteral("Wrote ") + m_outputPath);
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[3], gen::FaceTexture(40)).isEmpty());
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[4],
                                         gen::FaceTexture(m_faces[4].faceNumber))
@@ -322,6 +326,61 @@ void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm() {
     QVERIFY(apptest::Slice(rdram, m_faces[2].address, 2560) == Bytes(gen::FaceTexture(44)));
     QVERIFY(apptest::Slice(rdram, m_faces[5].address, 2560) == Bytes(gen::FaceTexture(45)));
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(44)).isEmpty());
+}
+
+// A session's first write to an output that is already there asks first: it
+// may hold an earlier session's replacements. Cancel writes nothing; another
+// name becomes the session's output; once the session has written, it goes on
+// without asking. A new load is a new session.
+void TextureCommandsTest::anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo() {
+    Load();
+    const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    apptest::WriteFile(m_outputPath, earlier);
+    const QString changed =
+        QFileInfo(m_outputPath).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const auto rdram = m_dialog->session().image.RdramImage;
+
+    m_prompts->paths = {PictureOfFace(60)};
+    m_prompts->replaceChoices = {ReplaceChoice::Cancel};
+    apptest::DoubleClickItem(*m_dialog, 1);
+    QCOMPARE(m_prompts->questions.size(), size_t{1});
+    QCOMPARE(m_prompts->questions[0].caption, QStringLiteral("Morvane"));
+    QCOMPARE(m_prompts->questions[0].text, QStringLiteral("GOLDENEYE_new.pj already exists."));
+    QVERIFY2(m_prompts->questions[0].details.contains(changed) &&
+                 m_prompts->questions[0].details.contains(m_folder->path()),
+             qPrintable(m_prompts->questions[0].details));
+    QVERIFY(apptest::ReadFile(m_outputPath) == earlier);
+    QVERIFY(m_dialog->session().image.RdramImage == rdram);
+
+    const QString mine = Path(QStringLiteral("GOLDENEYE_mine.pj"));
+    m_prompts->paths = {PictureOfFace(60), mine};
+    m_prompts->replaceChoices = {ReplaceChoice::SaveElsewhere};
+    apptest::DoubleClickItem(*m_dialog, 1);
+    QCOMPARE(m_prompts->questions.size(), size_t{2});
+    QCOMPARE(m_prompts->fileSpecs.back().start, m_outputPath);
+    QCOMPARE(m_dialog->session().OutputStatePath, morvane::app::PathFromDialog(mine));
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(), QStringLiteral("Wrote ") + mine);
+    m_prompts->paths = {PictureOfFace(61)};
+    apptest::DoubleClickItem(*m_dialog, 2);
+    QCOMPARE(m_prompts->questions.size(), size_t{2});
+    const std::vector<uint8_t> inMine = apptest::RdramOfFile(mine);
+    QVERIFY(apptest::Slice(inMine, m_faces[1].address, 2560) == Bytes(gen::FaceTexture(60)));
+    QVERIFY(apptest::Slice(inMine, m_faces[2].address, 2560) == Bytes(gen::FaceTexture(61)));
+    QVERIFY(apptest::ReadFile(m_outputPath) == earlier);
+
+    m_prompts->paths = {m_statePath, PictureOfFace(62), PictureOfFace(63)};
+    m_dialog->OnOK();
+    QCOMPARE(m_dialog->session().OutputStatePath, morvane::app::PathFromDialog(m_outputPath));
+    m_prompts->replaceChoices = {ReplaceChoice::Replace};
+    apptest::DoubleClickItem(*m_dialog, 3);
+    apptest::DoubleClickItem(*m_dialog, 4);
+    QCOMPARE(m_prompts->questions.size(), size_t{3});
+    const std::vector<uint8_t> replaced = apptest::RdramOfFile(m_outputPath);
+    QVERIFY(apptest::Slice(replaced, m_faces[1].address, 2560) ==
+            Bytes(gen::FaceTexture(m_faces[1].faceNumber)));
+    QVERIFY(apptest::Slice(replaced, m_faces[3].address, 2560) == Bytes(gen::FaceTexture(62)));
+    QVERIFY(apptest::Slice(replaced, m_faces[4].address, 2560) == Bytes(gen::FaceTexture(63)));
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
 }
 
 void TextureCommandsTest::thePopupOffersTheFourCommands() {
