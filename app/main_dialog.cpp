@@ -9,6 +9,7 @@
 
 #include "app/about_dialog.h"
 #include "app/dialog_units.h"
+#include "app/file_reasons.h"
 #include "app/prompts.h"
 #include "app/resource_ids.h"
 #include "app/strings.h"
@@ -89,18 +90,18 @@ void CMainDialog::DoDataExchange() {
 }
 
 int CMainDialog::DoModal(const QString& state) {
-    if (!OnInitDialog()) {
+    if (!OnInitDialog(state.isEmpty())) {
         return -1;
     }
     // Queued, so that it runs in the window's own loop: the window is on the
     // screen and owns any message box that the load shows.
     if (!state.isEmpty()) {
-        QTimer::singleShot(0, this, [this, state] { LoadSaveStateFrom(state); });
+        QTimer::singleShot(0, this, [this, state] { LoadSaveStateFrom(state, Origin::Named); });
     }
     return exec();
 }
 
-bool CMainDialog::OnInitDialog() {
+bool CMainDialog::OnInitDialog(bool showAbout) {
     // The About entry: the system menu's where there is one, and always the
     // background's context menu and F1.
     const QString aboutEntry = StringResource(IDS_ABOUTBOX);
@@ -127,7 +128,9 @@ bool CMainDialog::OnInitDialog() {
     m_instructions->setText(StringResource(IDS_INSTRUCTIONS_LOAD));
     m_browse->setFocus();
 
-    ShowAboutBox();
+    if (showAbout) {
+        ShowAboutBox();
+    }
     return true;
 }
 
@@ -200,7 +203,7 @@ void CMainDialog::OnOK() {
     LoadSaveStateFrom(chosen);
 }
 
-void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
+void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
     // A refused state changes nothing: the earlier state, its gallery and
     // its output path stay, and so does the status line once the refusal has
     // been shown.
@@ -210,8 +213,14 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
     m_loading.clear();
     // A file that the file dialog offered but that cannot be opened (it went
     // away, or may not be read) shows nothing: the user sees the dialog
-    // close and can pick again.
+    // close and can pick again. A name from outside the dialog gets its
+    // reason, or the user is left with an empty window and no word.
     if (opened.read == Error::CouldNotOpenFile) {
+        if (origin == Origin::Named) {
+            const QString why = WhyNotOpened(chosen);
+            Tell(MessageText(opened.read),
+                 why.isEmpty() ? PathForDisplay(PathFromDialog(chosen)) : why);
+        }
         return;
     }
     if (opened.read != Error::None) {

@@ -41,21 +41,26 @@ public:
     explicit CMainDialog(Prompts& prompts, QWidget* parent = nullptr);
     ~CMainDialog() override;
 
-    // Initialises the window (the About box included) and runs it modally.
-    // QDialog::Rejected when it has been closed; -1 when it could not start.
-    // A `state` is loaded as Browse would load it, once the window is shown.
+    // Initialises the window and runs it modally. QDialog::Rejected when it
+    // has been closed; -1 when it could not start. A `state` (the command
+    // line's, a file manager's) is loaded as Browse would load it, once the
+    // window is shown, and the About box is left out: the user came for the
+    // file.
     int DoModal(const QString& state = QString());
 
     // main_dialog.cpp
 
     // False when the RDRAM buffer cannot be had; the user has been told.
-    bool OnInitDialog();
+    bool OnInitDialog(bool showAbout = true);
     // The command value's low four bits are the system's own.
     void OnSysCommand(unsigned nID);
     // The load command, Browse. The window stays open.
     void OnOK();
     // Loads the state at `path` as Browse does once the user has chosen it.
-    void LoadSaveStateFrom(const QString& path);
+    // A path named outside the file dialog (the command line, a drop) that
+    // cannot be opened is said so, with the reason.
+    enum class Origin { FileDialog, Named };
+    void LoadSaveStateFrom(const QString& path, Origin origin = Origin::FileDialog);
     // Exit: releases the RDRAM buffer and closes the window.
     void OnCancel();
 

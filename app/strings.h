@@ -59,6 +59,7 @@ extern const char kStateFilters[];
 // status line, in a question and in a thumbnail's tooltip. "%1" and on are
 // filled in where they are used.
 extern const char kWrotePath[];            // the path
+extern const char kNotASaveState[];        // the path, what it is ("a folder")
 extern const char kNotARegularFile[];      // the path, what it is
 extern const char kRecordDetails[];        // the record
 extern const char kUnreadableDetails[];    // "records 2, 5, 7-12"
