@@ -120,9 +120,9 @@ private:
     using SaveFlow = Error (*)(const Session&, int32_t, const std::filesystem::path&);
     void SaveSelectedTexture(SaveFlow save, const char* filters, const char* suffix);
     // Before the first write of a session to an output that exists already:
-    // asks, and may move the output elsewhere. False when nothing is to be
-    // written.
-    bool MayWriteOutput();
+    // asks, and may move the output elsewhere (never onto the state or the
+    // `picture` that goes in). False when nothing is to be written.
+    bool MayWriteOutput(const std::filesystem::path& picture);
     // What goes beneath a refusal of a command on `record`: the file it is
     // about (`file`, a picture or an output) and what the system or the hint
     // says of it. `reason` is errno after a failed write.

@@ -67,10 +67,10 @@ void CMainDialog::ReplaceTexture(int32_t record) {
 }
 
 void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
-    if (!MayWriteOutput()) {
+    const std::filesystem::path picture = PathFromDialog(path);
+    if (!MayWriteOutput(picture)) {
         return;
     }
-    const std::filesystem::path picture = PathFromDialog(path);
     // On success the extraction pass has run again and rebuilt the gallery.
     const Error result = morvane::ReplaceTexture(*m_session, *this, record, picture);
     const int reason = errno;
@@ -89,7 +89,7 @@ void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
          DetailsFor(result, record, aboutTheOutput ? m_session->OutputStatePath : picture, reason));
 }
 
-bool CMainDialog::MayWriteOutput() {
+bool CMainDialog::MayWriteOutput(const std::filesystem::path& picture) {
     const std::filesystem::path& output = m_session->OutputStatePath;
     // Once this session has written its output, or the user has said that
     // it may, later replacements go there without a word. The write itself
@@ -125,7 +125,8 @@ bool CMainDialog::MayWriteOutput() {
         return false;
     }
     const std::filesystem::path elsewhere = PathFromDialog(chosen);
-    if (SameFile(elsewhere, m_session->statePath)) {
+    // An input is never an output, even when the user picks it.
+    if (SameFile(elsewhere, m_session->statePath) || SameFile(elsewhere, picture)) {
         Tell(MessageText(Error::OutputOverwritesInput),
              DetailsFor(Error::OutputOverwritesInput, 0, elsewhere, 0));
         return false;
