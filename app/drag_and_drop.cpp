@@ -50,7 +50,7 @@ void CMainDialog::dropEvent(QDropEvent* event) {
     if (item != nullptr) {
         ReplaceTextureFrom(item->data(kRecordRole).toInt(), path);
     } else {
-        LoadSaveStateFrom(path);
+        LoadSaveStateFrom(path, Origin::Named);
     }
 }
 

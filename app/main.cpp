@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QStringList>
 #include <cstdio>
 #include <cstring>
 
@@ -41,15 +42,21 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    // A window closed by a signal (a logout's SIGHUP) leaves no partial save.
-    morvane::InstallPartialFileCleanup();
-    morvane::app::CMorvaneApp app(argc, argv);
-    // The toolkit has taken its own options (-platform and the like) by now.
+    // Judged before the application exists: without a display, making it
+    // ends the process before any usage line could be printed.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
     QString state;
     QString problem;
-    if (!morvane::app::StateToOpen(app.arguments(), state, problem)) {
+    if (!morvane::app::StateToOpen(morvane::app::WithoutToolkitOptions(arguments), state,
+                                   problem)) {
         std::fprintf(stderr, "morvane: %s\n%s", problem.toLocal8Bit().constData(), kUsage);
         return 2;
     }
+    // A window closed by a signal (a logout's SIGHUP) leaves no partial save.
+    morvane::InstallPartialFileCleanup();
+    morvane::app::CMorvaneApp app(argc, argv);
     return app.InitInstance(state);
 }

@@ -1,7 +1,6 @@
 #include "app/main_dialog.h"
 
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -10,6 +9,7 @@
 
 #include "app/about_dialog.h"
 #include "app/dialog_units.h"
+#include "app/file_reasons.h"
 #include "app/prompts.h"
 #include "app/resource_ids.h"
 #include "app/strings.h"
@@ -76,23 +76,32 @@ void CMainDialog::DoDataExchange() {
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_status->setTextFormat(Qt::PlainText);
 
-    setFixedSize(DialogUnitsToPixels(units, 215, 223));
+    // The status line keeps its own texts; the file that a replacement wrote
+    // is named on a line of its own.
+    m_written = new QLabel(this);
+    m_written->setObjectName(QStringLiteral("writtenPath"));
+    m_written->setGeometry(DialogUnitsToPixels(units, 11, 222, 193, 8));
+    m_written->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_written->setTextFormat(Qt::PlainText);
+    m_written->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    setFixedSize(DialogUnitsToPixels(units, 215, 233));
     setAcceptDrops(true);
 }
 
 int CMainDialog::DoModal(const QString& state) {
-    if (!OnInitDialog()) {
+    if (!OnInitDialog(state.isEmpty())) {
         return -1;
     }
     // Queued, so that it runs in the window's own loop: the window is on the
     // screen and owns any message box that the load shows.
     if (!state.isEmpty()) {
-        QTimer::singleShot(0, this, [this, state] { LoadSaveStateFrom(state); });
+        QTimer::singleShot(0, this, [this, state] { LoadSaveStateFrom(state, Origin::Named); });
     }
     return exec();
 }
 
-bool CMainDialog::OnInitDialog() {
+bool CMainDialog::OnInitDialog(bool showAbout) {
     // The About entry: the system menu's where there is one, and always the
     // background's context menu and F1.
     const QString aboutEntry = StringResource(IDS_ABOUTBOX);
@@ -119,7 +128,9 @@ bool CMainDialog::OnInitDialog() {
     m_instructions->setText(StringResource(IDS_INSTRUCTIONS_LOAD));
     m_browse->setFocus();
 
-    ShowAboutBox();
+    if (showAbout) {
+        ShowAboutBox();
+    }
     return true;
 }
 
@@ -183,32 +194,47 @@ void CMainDialog::reject() {
 }
 
 void CMainDialog::OnOK() {
-    const QString chosen = m_prompts.GetOpenFileName(this);
+    // Any file: a state's name says little of what it holds (.pj, .st0, .zip
+    // or none at all), and the load looks at its bytes.
+    const QString chosen = m_prompts.GetOpenFileName(this, FileDialogSpec{});
     if (chosen.isEmpty()) {
         return;
     }
     LoadSaveStateFrom(chosen);
 }
 
-void CMainDialog::LoadSaveStateFrom(const QString& chosen) {
+void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
     // A refused state changes nothing: the earlier state, its gallery and
     // its output path stay, and so does the status line once the refusal has
     // been shown.
     const QString earlierStatus = m_status->text();
+    m_loading = PathForDisplay(PathFromDialog(chosen));
     const OpenResult opened = OpenSaveState(*m_session, PathFromDialog(chosen), *this);
-    // A file that cannot be opened shows nothing, as in the original; a file
-    // that can, but is no save state, is refused aloud.
+    m_loading.clear();
+    // A file that the file dialog offered but that cannot be opened (it went
+    // away, or may not be read) shows nothing: the user sees the dialog
+    // close and can pick again. A name from outside the dialog gets its
+    // reason, or the user is left with an empty window and no word.
     if (opened.read == Error::CouldNotOpenFile) {
+        if (origin == Origin::Named) {
+            const QString why = WhyNotOpened(chosen);
+            Tell(MessageText(opened.read),
+                 why.isEmpty() ? PathForDisplay(PathFromDialog(chosen)) : why);
+        }
         return;
     }
     if (opened.read != Error::None) {
-        ShowMessage(opened.read);
+        Tell(MessageText(opened.read), PathForDisplay(PathFromDialog(chosen)));
         return;
     }
     if (!opened.accepted) {
         m_status->setText(m_session->image.loaded ? earlierStatus : NoTexturesFoundText());
         return;
     }
+    // A new session: its output has not been written yet.
+    m_outputConfirmed = false;
+    m_written->clear();
+    m_written->setToolTip(QString());
     if (opened.shown != 0) {
         m_instructions->setText(StringResource(IDS_INSTRUCTIONS_REPLACE));
         m_status->setText(ExtractedText(opened.shown));
@@ -225,22 +251,24 @@ void CMainDialog::OnCancel() {
 }
 
 void CMainDialog::ShowMessage(Error message) {
-    Tell(MessageText(message));
+    // The core's refusals of a state come while it is being opened.
+    Tell(MessageText(message), m_loading);
 }
 
 void CMainDialog::ShowUnreadableRecords(std::span<const int32_t> records) {
     // One box for them all; a table can list hundreds.
-    Tell(MessageText(Error::MemoryAllocationFailure) + QStringLiteral("\n\n") +
-         RecordsText(records));
+    Tell(MessageText(Error::MemoryAllocationFailure),
+         QString::fromLatin1(kUnreadableDetails).arg(RecordsText(records)));
 }
 
 void CMainDialog::SetStatus(Status status) {
     m_status->setText(StatusText(status));
 }
 
-void CMainDialog::Tell(const QString& text) {
-    // Every message box bears the application's name: the executable's.
-    m_prompts.ShowMessageBox(this, QCoreApplication::applicationName(), text);
+void CMainDialog::Tell(const QString& text, const QString& details) {
+    // The product's name: the executable's, in lower case, stays the
+    // application's name, which the window system takes as the window's class.
+    m_prompts.ShowMessageBox(this, QString::fromLatin1(kApplicationName), text, details);
 }
 
 }  // namespace morvane::app

@@ -10,6 +10,8 @@
 //   1002 instructions         11, 171, 131, 48
 //   1000 Texture gallery      9, 19, 188, 147
 //   1003 status line          11, 6, 88, 8
+// and, beneath them all, the line that names the file the last replacement
+// wrote:                       11, 222, 193, 8   (the window 215 x 233)
 
 #include <QDialog>
 #include <QIcon>
@@ -39,21 +41,26 @@ public:
     explicit CMainDialog(Prompts& prompts, QWidget* parent = nullptr);
     ~CMainDialog() override;
 
-    // Initialises the window (the About box included) and runs it modally.
-    // QDialog::Rejected when it has been closed; -1 when it could not start.
-    // A `state` is loaded as Browse would load it, once the window is shown.
+    // Initialises the window and runs it modally. QDialog::Rejected when it
+    // has been closed; -1 when it could not start. A `state` (the command
+    // line's, a file manager's) is loaded as Browse would load it, once the
+    // window is shown, and the About box is left out: the user came for the
+    // file.
     int DoModal(const QString& state = QString());
 
     // main_dialog.cpp
 
     // False when the RDRAM buffer cannot be had; the user has been told.
-    bool OnInitDialog();
+    bool OnInitDialog(bool showAbout = true);
     // The command value's low four bits are the system's own.
     void OnSysCommand(unsigned nID);
     // The load command, Browse. The window stays open.
     void OnOK();
     // Loads the state at `path` as Browse does once the user has chosen it.
-    void LoadSaveStateFrom(const QString& path);
+    // A path named outside the file dialog (the command line, a drop) that
+    // cannot be opened is said so, with the reason.
+    enum class Origin { FileDialog, Named };
+    void LoadSaveStateFrom(const QString& path, Origin origin = Origin::FileDialog);
     // Exit: releases the RDRAM buffer and closes the window.
     void OnCancel();
 
@@ -63,6 +70,7 @@ public:
     void OnReplaceTexture();
     void OnSaveAsBitmap();
     void OnSaveAsTexture();
+    void OnSaveAsPng();
     void ReplaceTexture(int32_t record);
     // Replaces the texture with the picture at `path`, as a double-click does
     // once the user has chosen it.
@@ -110,8 +118,18 @@ private:
     // Runs one of the core's export flows on the selected texture, at a path
     // that the user chooses.
     using SaveFlow = Error (*)(const Session&, int32_t, const std::filesystem::path&);
-    void SaveSelectedTexture(SaveFlow save);
-    void Tell(const QString& text);
+    void SaveSelectedTexture(SaveFlow save, const char* filters, const char* suffix);
+    // Before the first write of a session to an output that exists already:
+    // asks, and may move the output elsewhere (never onto the state or the
+    // `picture` that goes in). False when nothing is to be written.
+    bool MayWriteOutput(const std::filesystem::path& picture);
+    // What goes beneath a refusal of a command on `record`: the file it is
+    // about (`file`, a picture or an output) and what the system or the hint
+    // says of it. `reason` is errno after a failed write.
+    QString DetailsFor(Error error, int32_t record, const std::filesystem::path& file,
+                       int reason) const;
+    void ShowWritten(const std::filesystem::path& path);
+    void Tell(const QString& text, const QString& details = QString());
 
     Prompts& m_prompts;
     std::unique_ptr<Session> m_session;
@@ -119,9 +137,14 @@ private:
     QPushButton* m_exit = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_instructions = nullptr;
+    QLabel* m_written = nullptr;
     CTextureList* m_textureList = nullptr;
     QIcon m_hIcon;
     QList<QImage> m_imageList;
+    // The file that the core's messages are about while a load runs.
+    QString m_loading;
+    // This session (since the last load) may write over its output.
+    bool m_outputConfirmed = false;
 };
 
 }  // namespace morvane::app

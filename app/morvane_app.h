@@ -1,6 +1,6 @@
 #pragma once
 // The application object. Its name is the executable's base name, Qt's
-// default, and that name is the caption of every message box.
+// default, which the window system takes as the window's class.
 
 #include <QApplication>
 #include <QStringList>
@@ -11,6 +11,12 @@ namespace morvane::app {
 // starts the program), or an empty string. False, with `problem` naming the
 // argument, for an option it does not know or a second state.
 bool StateToOpen(const QStringList& arguments, QString& state, QString& problem);
+
+// The arguments without the toolkit's own options (-platform NAME, -style=S,
+// -reverse, ...) and their values, as QApplication would leave them: so that
+// the command line can be judged before there is an application, which needs
+// a display.
+QStringList WithoutToolkitOptions(const QStringList& arguments);
 
 class CMorvaneApp final : public QApplication {
     Q_OBJECT

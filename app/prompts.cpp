@@ -1,10 +1,14 @@
 #include "app/prompts.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include "app/strings.h"
 
 namespace morvane::app {
 
@@ -17,19 +21,79 @@ std::filesystem::path PathFromDialog(const QString& path) {
 #endif
 }
 
-// No filter and no starting name: any file can be picked, as in the original.
-// Qt's Save As dialog asks before it overwrites a file, as the original's did.
-QString DesktopPrompts::GetOpenFileName(QWidget* owner) {
-    return QFileDialog::getOpenFileName(owner);
+QString PathForDisplay(const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error) {
+        absolute = path;
+    }
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(QString::fromStdWString(absolute.wstring()));
+#else
+    return QFile::decodeName(QByteArray::fromStdString(absolute.string()));
+#endif
 }
 
-QString DesktopPrompts::GetSaveFileName(QWidget* owner) {
-    return QFileDialog::getSaveFileName(owner);
+namespace {
+
+QString Run(QFileDialog& dialog, const FileDialogSpec& spec) {
+    if (!spec.filters.isEmpty()) {
+        dialog.setNameFilter(spec.filters);
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return QString();
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
 }
 
-void DesktopPrompts::ShowMessageBox(QWidget* owner, const QString& caption, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+}  // namespace
+
+QString DesktopPrompts::GetOpenFileName(QWidget* owner, const FileDialogSpec& spec) {
+    QFileDialog dialog(owner, QString(), spec.start);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return Run(dialog, spec);
+}
+
+// The dialog adds the default suffix before it asks about an existing file,
+// so its question is about the file that will be written.
+QString DesktopPrompts::GetSaveFileName(QWidget* owner, const FileDialogSpec& spec) {
+    QFileDialog dialog(owner, QString(), spec.start);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(spec.defaultSuffix);
+    return Run(dialog, spec);
+}
+
+void DesktopPrompts::ShowMessageBox(QWidget* owner, const QString& caption, const QString& text,
+                                    const QString& details) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(details);
     box.exec();
+}
+
+ReplaceChoice DesktopPrompts::AskToReplace(QWidget* owner, const QString& caption,
+                                           const QString& text, const QString& details) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(details);
+    const QPushButton* replace =
+        box.addButton(QString::fromLatin1(kReplaceButton), QMessageBox::DestructiveRole);
+    QPushButton* elsewhere =
+        box.addButton(QString::fromLatin1(kSaveElsewhereButton), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    // Enter keeps the earlier file; only a deliberate click replaces it.
+    box.setDefaultButton(elsewhere);
+    box.exec();
+    if (box.clickedButton() == replace) {
+        return ReplaceChoice::Replace;
+    }
+    if (box.clickedButton() == elsewhere) {
+        return ReplaceChoice::SaveElsewhere;
+    }
+    return ReplaceChoice::Cancel;
 }
 
 void DesktopPrompts::RunModal(QDialog& dialog) {

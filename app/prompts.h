@@ -1,8 +1,8 @@
 #pragma once
 // The one seam between the windows and everything modal that they open: file
-// dialogs, message boxes, popup menus and modal dialogs. The program answers
-// through the real dialogs; the tests answer from a script and record what was
-// asked of them.
+// dialogs, message boxes, questions, popup menus and modal dialogs. The
+// program answers through the real dialogs; the tests answer from a script
+// and record what was asked of them.
 
 #include <QPoint>
 #include <QString>
@@ -15,18 +15,39 @@ class QWidget;
 
 namespace morvane::app {
 
+// What a file dialog offers.
+struct FileDialogSpec {
+    QString filters;        // ";;" between filters, as QFileDialog takes them; empty: any file
+    QString defaultSuffix;  // Save As: added to a name typed without an extension
+    QString start;          // the file or folder it opens at; empty: the dialog's choice
+};
+
+// The answers to "that file already exists".
+enum class ReplaceChoice {
+    Replace,        // write over it
+    SaveElsewhere,  // pick another name in a Save As dialog
+    Cancel,         // write nothing
+};
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
 
     // A file dialog for opening; the chosen path, or empty when cancelled.
-    virtual QString GetOpenFileName(QWidget* owner) = 0;
+    virtual QString GetOpenFileName(QWidget* owner, const FileDialogSpec& spec) = 0;
 
-    // A Save As file dialog; the chosen path, or empty when cancelled.
-    virtual QString GetSaveFileName(QWidget* owner) = 0;
+    // A Save As file dialog, which asks before it overwrites a file; the
+    // chosen path, or empty when cancelled.
+    virtual QString GetSaveFileName(QWidget* owner, const FileDialogSpec& spec) = 0;
 
-    // A message box with an OK button.
-    virtual void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text) = 0;
+    // A message box with a warning icon and an OK button: `text` the main
+    // text, `details` beneath it (none when empty).
+    virtual void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text,
+                                const QString& details) = 0;
+
+    // Asks what to do about a file that a write would replace.
+    virtual ReplaceChoice AskToReplace(QWidget* owner, const QString& caption, const QString& text,
+                                       const QString& details) = 0;
 
     // Runs a dialog modally and returns when it has been closed.
     virtual void RunModal(QDialog& dialog) = 0;
@@ -38,12 +59,19 @@ public:
 // A path from a file dialog, in the form the core's file functions take.
 std::filesystem::path PathFromDialog(const QString& path);
 
+// The other way: a path as the user reads it, absolute, with the platform's
+// separators.
+QString PathForDisplay(const std::filesystem::path& path);
+
 // The real dialogs.
 class DesktopPrompts final : public Prompts {
 public:
-    QString GetOpenFileName(QWidget* owner) override;
-    QString GetSaveFileName(QWidget* owner) override;
-    void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text) override;
+    QString GetOpenFileName(QWidget* owner, const FileDialogSpec& spec) override;
+    QString GetSaveFileName(QWidget* owner, const FileDialogSpec& spec) override;
+    void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text,
+                        const QString& details) override;
+    ReplaceChoice AskToReplace(QWidget* owner, const QString& caption, const QString& text,
+                               const QString& details) override;
     void RunModal(QDialog& dialog) override;
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override;
 };

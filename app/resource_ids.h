@@ -29,6 +29,7 @@ inline constexpr int IDC_STATUS = 1003;
 inline constexpr int ID_SAVE_AS_BITMAP = 32772;
 inline constexpr int ID_SAVE_AS_TEXTURE = 32773;
 inline constexpr int ID_REPLACE_TEXTURE = 32774;
+inline constexpr int ID_SAVE_AS_PNG = 32775;
 
 // System commands. The system keeps the low four bits of a command for itself.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;

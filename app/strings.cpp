@@ -5,6 +5,8 @@
 
 namespace morvane::app {
 
+const char kApplicationName[] = "Morvane";
+
 const char kMainTitle[] = "Morvane for Project 64";
 const char kTemplateTitle[] = "Morvane for Nintendo 64";
 const char kBrowseCaption[] = "Browse";
@@ -22,6 +24,30 @@ const char kPopupTitle[] = "Tex View Popup";
 const char kSaveAsBitmap[] = "Save As Bitmap";
 const char kSaveAsTexture[] = "Save As Texture";
 const char kReplaceTexture[] = "Replace Texture";
+const char kSaveAsPng[] = "Save As PNG";
+
+const char kPictureFilters[] = "Pictures (*.png *.bmp);;All files (*)";
+const char kBitmapFilters[] = "Bitmaps (*.bmp);;All files (*)";
+const char kPngFilters[] = "PNG pictures (*.png);;All files (*)";
+const char kTextureFilters[] = "Texture files (*.tex);;All files (*)";
+const char kStateFilters[] = "All files (*)";
+
+const char kWrotePath[] = "Wrote %1";
+const char kNotASaveState[] = "%1 is %2, not a save state.";
+const char kNotARegularFile[] = "%1 is %2, not a regular file: it is left as it is.";
+const char kRecordDetails[] = "record %1";
+const char kUnreadableDetails[] =
+    "%1: each texture lies past the end of memory or over another face, so it cannot be read, "
+    "replaced or exported; a face among them shows blank.";
+const char kIsTheState[] = "%1 is the open state, which is never written.";
+const char kIsThePicture[] = "%1 is the picture.";
+const char kOutputExists[] = "%1 already exists.";
+const char kOutputExistsDetails[] =
+    "It was changed on %1, in %2, and may hold the replacements of an earlier session.\n"
+    "Replace it with this session's state, or save this session's state under another name?";
+const char kReplaceButton[] = "Replace";
+const char kSaveElsewhereButton[] = "Save As...";
+const char kFaceToolTip[] = "record %1 (exported as %4)\nidentifier 0x%2\naddress 0x%3";
 
 QString StringResource(int id) {
     switch (id) {
@@ -58,6 +84,19 @@ QString NoTexturesFoundText() {
 
 QString RecordsText(std::span<const int32_t> records) {
     return QString::fromStdString(morvane::RecordsText(records));
+}
+
+QString FaceToolTip(int32_t record, uint16_t identifier, uint32_t address) {
+    const auto hex = [](uint32_t value, int digits) {
+        return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+    };
+    return QString::fromLatin1(kFaceToolTip)
+        .arg(QString::number(record), hex(identifier, 4), hex(address, 8),
+             QStringLiteral("tex_%1.png").arg(record, 3, 10, QLatin1Char('0')));
+}
+
+QString FileKindText(mode_t fileType) {
+    return QString::fromStdString(morvane::FileKindText(fileType));
 }
 
 QString MessageText(Error error) {

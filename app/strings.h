@@ -3,6 +3,8 @@
 // and its fixed texts. What the core reports is worded by the core
 // (common/messages.h); these turn its words into QStrings.
 
+#include <sys/types.h>
+
 #include <QString>
 #include <cstdint>
 #include <span>
@@ -21,6 +23,11 @@ QString ExtractedText(int count);
 QString NoTexturesFoundText();
 // "records 2, 5, 7-12".
 QString RecordsText(std::span<const int32_t> records);
+// "a folder", "a FIFO", ...: what stands where a file was wanted.
+QString FileKindText(mode_t fileType);
+
+// The caption of every message box and question.
+extern const char kApplicationName[];
 
 extern const char kMainTitle[];
 extern const char kTemplateTitle[];
@@ -39,5 +46,31 @@ extern const char kPopupTitle[];
 extern const char kSaveAsBitmap[];
 extern const char kSaveAsTexture[];
 extern const char kReplaceTexture[];
+extern const char kSaveAsPng[];
+
+// File dialogs' filters.
+extern const char kPictureFilters[];
+extern const char kBitmapFilters[];
+extern const char kPngFilters[];
+extern const char kTextureFilters[];
+extern const char kStateFilters[];
+
+// What the window adds to the core's words: beneath a message, on the second
+// status line, in a question and in a thumbnail's tooltip. "%1" and on are
+// filled in where they are used.
+extern const char kWrotePath[];            // the path
+extern const char kNotASaveState[];        // the path, what it is ("a folder")
+extern const char kNotARegularFile[];      // the path, what it is
+extern const char kRecordDetails[];        // the record
+extern const char kUnreadableDetails[];    // "records 2, 5, 7-12"
+extern const char kIsTheState[];           // the path
+extern const char kIsThePicture[];         // the path
+extern const char kOutputExists[];         // the file's name
+extern const char kOutputExistsDetails[];  // its date, its folder
+extern const char kReplaceButton[];
+extern const char kSaveElsewhereButton[];
+
+// What `morvane-cli list` prints of a face, and the name export gives it.
+QString FaceToolTip(int32_t record, uint16_t identifier, uint32_t address);
 
 }  // namespace morvane::app

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/main_dialog.h"
+#include "app/strings.h"
+#include "catalogue/session.h"
 #include "catalogue/texture_catalogue.h"
 #include "dib/dib.h"
 #include "dib/thumbnail.h"
@@ -122,6 +124,12 @@ void CMainDialog::RebuildGallery(std::span<const ShownFace> faces) {
         auto* item = new QListWidgetItem();
         item->setData(kImageIndexRole, i);
         item->setData(kRecordRole, face.record);
+        // The numbers by which `morvane-cli list` and export name the face.
+        if (face.record >= 0 && static_cast<size_t>(face.record) < kCatalogueSlots) {
+            const TextureTableEntry& entry =
+                m_session->catalogue.records[static_cast<size_t>(face.record)].entry;
+            item->setToolTip(FaceToolTip(face.record, entry.identifier, entry.address));
+        }
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         m_textureList->addItem(item);
     }

@@ -1,6 +1,7 @@
 #include "catalogue/texture_commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "catalogue/extract_textures.h"
@@ -81,8 +82,13 @@ Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
     if (applied != Error::None) {
         return applied;
     }
+    errno = 0;
     const Error written = WriteSaveState(session.image, session.OutputStatePath);
+    // The system's reason for a failed write outlives the pass, for the caller
+    // to show.
+    const int reason = errno;
     ExtractTextures(session, ui);
+    errno = reason;
     return written;
 }
 

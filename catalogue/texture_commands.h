@@ -29,7 +29,8 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
 // MemoryAllocationFailure. An output path that names the opened state itself,
 // or the picture (through a link), is OutputOverwritesInput, and nothing
 // changes. Returns the first
-// refusal or CouldNotWriteSaveState; the pass runs even when the write failed.
+// refusal or CouldNotWriteSaveState, with errno then the system's reason
+// where it gave one; the pass runs even when the write failed.
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options = {});
 

@@ -11,7 +11,7 @@
 #include "catalogue/extract_textures.h"
 #include "cli/messages.h"
 #include "common/file_io.h"
-#include "texture/texture_converter.h"
+#include "texture/picture_hint.h"
 
 namespace morvane::cli {
 
@@ -34,13 +34,8 @@ void RefuseReplacement(std::ostream& err, const std::string& texture, const std:
         return;
     }
     err << name << ": " << MessageText(error) << "\n";
-    std::vector<uint8_t> file;
-    if (error != Error::CouldNotOpenFile && error != Error::FileTooLarge &&
-        error != Error::PictureTooLarge &&
-        ReadFileBytes(path, file, kMaxPictureFileSize) == Error::None) {
-        if (const std::string hint = PictureHintText(error, file); !hint.empty()) {
-            err << hint << "\n";
-        }
+    if (const std::string hint = PictureHintText(error, path); !hint.empty()) {
+        err << hint << "\n";
     }
 }
 

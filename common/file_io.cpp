@@ -290,8 +290,9 @@ bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& wr
     struct stat existing {};
     if (::fstatat(m_directory, m_name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISREG(existing.st_mode)) {
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-            ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid);
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+            ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+            // Neither: the file keeps the writer's owner and group.
         }
         ::fchmod(fd, existing.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID));
     }

@@ -1,5 +1,7 @@
 #include "common/messages.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 namespace morvane {
@@ -135,6 +137,23 @@ std::string RecordsText(std::span<const int32_t> records) {
         i = last + 1;
     }
     return text;
+}
+
+std::string FileKindText(mode_t fileType) {
+    switch (fileType) {
+        case S_IFDIR:
+            return "a folder";
+        case S_IFIFO:
+            return "a FIFO";
+        case S_IFCHR:
+            return "a character device";
+        case S_IFBLK:
+            return "a block device";
+        case S_IFSOCK:
+            return "a socket";
+        default:
+            return "not a regular file";
+    }
 }
 
 }  // namespace morvane

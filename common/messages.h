@@ -3,6 +3,8 @@
 // The desktop application shows them in its message boxes and status line,
 // the command-line tool on standard error, each adding its own context.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -25,5 +27,9 @@ std::string_view NoTexturesFoundText();
 // Record indices, ascending, as "record 4" or "records 2, 5, 7-12": what a
 // message about several records names them by.
 std::string RecordsText(std::span<const int32_t> records);
+
+// What a file that is not a regular file is, from its S_IFMT bits: "a folder",
+// "a FIFO", "a character device", ...: why a state or an output is refused.
+std::string FileKindText(mode_t fileType);
 
 }  // namespace morvane

@@ -149,6 +149,10 @@ QLabel* Instructions(app::CMainDialog& dialog) {
     return dialog.findChild<QLabel*>(QStringLiteral("instructions"));
 }
 
+QLabel* WrittenPath(app::CMainDialog& dialog) {
+    return dialog.findChild<QLabel*>(QStringLiteral("writtenPath"));
+}
+
 QPushButton* BrowseButton(app::CMainDialog& dialog) {
     return dialog.findChild<QPushButton*>(QStringLiteral("browseButton"));
 }

@@ -51,6 +51,8 @@ std::vector<uint8_t> BlankBitmap(int width, int height, int bitsPerPixel);
 QListWidget* TextureList(app::CMainDialog& dialog);
 QLabel* StatusLine(app::CMainDialog& dialog);
 QLabel* Instructions(app::CMainDialog& dialog);
+// The line that names the file the last replacement wrote.
+QLabel* WrittenPath(app::CMainDialog& dialog);
 QPushButton* BrowseButton(app::CMainDialog& dialog);
 
 // Initialises the window as DoModal does and shows it, without a modal loop.

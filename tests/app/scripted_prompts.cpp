@@ -18,18 +18,32 @@ QString Next(std::deque<QString>& answers) {
 
 }  // namespace
 
-QString ScriptedPrompts::GetOpenFileName(QWidget*) {
+QString ScriptedPrompts::GetOpenFileName(QWidget*, const app::FileDialogSpec& spec) {
     fileDialogs << QStringLiteral("open");
+    fileSpecs.push_back(spec);
     return Next(paths);
 }
 
-QString ScriptedPrompts::GetSaveFileName(QWidget*) {
+QString ScriptedPrompts::GetSaveFileName(QWidget*, const app::FileDialogSpec& spec) {
     fileDialogs << QStringLiteral("save");
+    fileSpecs.push_back(spec);
     return Next(paths);
 }
 
-void ScriptedPrompts::ShowMessageBox(QWidget*, const QString& caption, const QString& text) {
-    messages.push_back(RecordedMessage{caption, text});
+void ScriptedPrompts::ShowMessageBox(QWidget*, const QString& caption, const QString& text,
+                                     const QString& details) {
+    messages.push_back(RecordedMessage{caption, text, details});
+}
+
+app::ReplaceChoice ScriptedPrompts::AskToReplace(QWidget*, const QString& caption,
+                                                 const QString& text, const QString& details) {
+    questions.push_back(RecordedMessage{caption, text, details});
+    if (replaceChoices.empty()) {
+        return app::ReplaceChoice::Cancel;
+    }
+    const app::ReplaceChoice choice = replaceChoices.front();
+    replaceChoices.pop_front();
+    return choice;
 }
 
 void ScriptedPrompts::RunModal(QDialog& dialog) {

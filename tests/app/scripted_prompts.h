@@ -1,7 +1,8 @@
 #pragma once
 // The tests' answer to the windows' seam: file dialogs answered from a queue
-// of paths, popup menus from a queue of item texts, and every message box,
-// modal dialog and menu recorded.
+// of paths, questions from a queue of choices, popup menus from a queue of
+// item texts, and every file dialog, message box, question, modal dialog and
+// menu recorded.
 
 #include <QDialog>
 #include <QString>
@@ -17,6 +18,7 @@ namespace morvane::apptest {
 struct RecordedMessage {
     QString caption;
     QString text;
+    QString details;  // beneath the text
 };
 
 struct RecordedModal {
@@ -31,22 +33,28 @@ struct RecordedMenu {
 
 class ScriptedPrompts final : public app::Prompts {
 public:
-    QString GetOpenFileName(QWidget* owner) override;
-    QString GetSaveFileName(QWidget* owner) override;
-    void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text) override;
+    QString GetOpenFileName(QWidget* owner, const app::FileDialogSpec& spec) override;
+    QString GetSaveFileName(QWidget* owner, const app::FileDialogSpec& spec) override;
+    void ShowMessageBox(QWidget* owner, const QString& caption, const QString& text,
+                        const QString& details) override;
+    app::ReplaceChoice AskToReplace(QWidget* owner, const QString& caption, const QString& text,
+                                    const QString& details) override;
     void RunModal(QDialog& dialog) override;
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override;
 
     // Answers, consumed in order. A file dialog with no answer left is
-    // cancelled; a menu with none is dismissed.
+    // cancelled, and so is a question; a menu with none is dismissed.
     std::deque<QString> paths;
+    std::deque<app::ReplaceChoice> replaceChoices;
     std::deque<QString> menuChoices;
 
     // Called with each modal dialog instead of running it, when set.
     std::function<void(QDialog&)> onModal;
 
-    QStringList fileDialogs;  // "open" or "save", one per dialog asked for
+    QStringList fileDialogs;                     // "open" or "save", one per dialog asked for
+    std::vector<app::FileDialogSpec> fileSpecs;  // what each offered
     std::vector<RecordedMessage> messages;
+    std::vector<RecordedMessage> questions;
     std::vector<RecordedModal> modals;
     std::vector<RecordedMenu> menus;
 

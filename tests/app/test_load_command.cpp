@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "app/main_dialog.h"
 #include "app/prompts.h"
@@ -71,6 +73,7 @@ private slots:
     void cancelChangesNothing();
     void aFileThatCannotBeOpenedChangesNothing();
     void aShortStateIsRefusedAndChangesNothing();
+    void unreadableRecordsAreNamedInOneBox();
     void aNewLoadReplacesTheGalleryWhole();
 
 private:
@@ -124,6 +127,11 @@ void LoadCommandTest::browseShowsEveryFaceTexture() {
         QCOMPARE(item->data(morvane::app::kRecordRole).toInt(), face.record);
         QCOMPARE(item->data(morvane::app::kImageIndexRole).toInt(), i);
         QCOMPARE(list->visualItemRect(item), QRect(expected[i], QSize(32, 64)));
+        // The numbers that `morvane-cli list` prints, and export's name.
+        QCOMPARE(item->toolTip(),
+                 QString::asprintf("record %d (exported as tex_%03d.png)\nidentifier "
+                                   "0x%04X\naddress 0x%08X",
+                                   face.record, face.record, face.identifier, face.address));
         const QString difference =
             apptest::CompareWithTexture(dialog.imageList()[i], gen::FaceTexture(face.faceNumber));
         QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("item %1: ").arg(i) + difference));
@@ -191,7 +199,8 @@ void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing() {
     dialog.OnOK();
 
     QCOMPARE(prompts.MessageTexts(), QStringList{message});
-    QCOMPARE(prompts.messages[0].caption, QStringLiteral("test_app_load_command"));
+    QCOMPARE(prompts.messages[0].caption, QStringLiteral("Morvane"));
+    QCOMPARE(prompts.messages[0].details, refusedPath);
     QVERIFY(Take(dialog) == before);
 
     // The earlier state still works: its faces can be replaced, into its own
@@ -330,6 +339,35 @@ void LoadCommandTest::aNewLoadReplacesTheGalleryWhole() {
     QCOMPARE(apptest::TextureList(dialog)->visualItemRect(apptest::TextureList(dialog)->item(9)),
              QRect(QPoint(112, 72), QSize(32, 64)));
     QCOMPARE(apptest::StatusLine(dialog)->text(), QStringLiteral("Extracted 10 textures"));
+}
+
+// One box for every record of the table whose texture cannot be read, the
+// records named beneath the message, however many there are.
+void LoadCommandTest::unreadableRecordsAreNamedInOneBox() {
+    gen::StateOptions options = Options(gen::Region::Ntsc, 6, 3);
+    options.addressAbovePrevious = true;
+    const QString statePath = Path(QStringLiteral("GOLDENEYE.pj"));
+    const gen::GeneratedState state = apptest::WriteState(statePath, options);
+    // Its size wrapped: it lies above the texture listed before it.
+    const auto wrapped =
+        std::find_if(state.textures.begin(), state.textures.end(),
+                     [](const gen::GeneratedTexture& t) { return t.size > 4u * 1024 * 1024; });
+    QVERIFY(wrapped != state.textures.end());
+
+    ScriptedPrompts prompts;
+    CMainDialog dialog(prompts);
+    QVERIFY(apptest::StartShown(dialog));
+    prompts.paths.push_back(statePath);
+    dialog.OnOK();
+    QCOMPARE(prompts.MessageTexts(), QStringList{QStringLiteral("Memory Allocation failure")});
+    // "records 0, 2, 3: ...": the face moved above and what it now overlaps.
+    const QString details = prompts.messages[0].details;
+    const QString named = details.section(QLatin1Char(':'), 0, 0);
+    QVERIFY2(
+        named.startsWith(QLatin1String("record")) &&
+            named.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(wrapped->record))),
+        qPrintable(details));
+    QCOMPARE(apptest::TextureList(dialog)->count(), 6);
 }
 
 QTEST_MAIN(LoadCommandTest)

@@ -1,8 +1,11 @@
 // The application and its main window: start-up, the template's layout, the
 // About box and its ways in, Enter, Esc and the close box, and the texts.
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
@@ -70,7 +73,8 @@ private slots:
     void f1OpensTheAboutBox();
     void withoutTheBufferTheProgramSaysSoAndStops();
     void messageBoxesBearTheApplicationsName();
-    void versionOptionPrintsTheVersionBlock();
+    void theCommandLineIsAnsweredWithoutADisplay_data();
+    void theCommandLineIsAnsweredWithoutADisplay();
     void aStateOnTheCommandLineOpensOnceTheWindowIsUp();
 };
 
@@ -356,12 +360,35 @@ void MainDialogTest::messageBoxesBearTheApplicationsName() {
     CMainDialog dialog(prompts);
     dialog.ShowMessage(morvane::Error::NotGoldeneye);
     QCOMPARE(prompts.messages.size(), size_t{1});
-    // Qt's default application name is the executable's base name.
-    QCOMPARE(prompts.messages[0].caption, QStringLiteral("test_app_main_dialog"));
+    // The product's name, whatever the executable is called.
+    QCOMPARE(prompts.messages[0].caption, QStringLiteral("Morvane"));
     QCOMPARE(prompts.messages[0].text, QStringLiteral("Not a valid Goldeneye PJ64 file"));
 }
 
-void MainDialogTest::versionOptionPrintsTheVersionBlock() {
+void MainDialogTest::theCommandLineIsAnsweredWithoutADisplay_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("firstErrorLine");
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                             << QStringLiteral("morvane 1.0.0.1\n") << QString();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus")} << 2 << QString()
+                                    << QStringLiteral("morvane: unknown option '--bogus'");
+    // The toolkit's own options are no states.
+    QTest::newRow("two states")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("a"),
+                       QStringLiteral("--style=fusion"), QStringLiteral("b")}
+        << 2 << QString()
+        << QStringLiteral("morvane: unexpected argument 'b': one state at a time");
+}
+
+// A display is what the application would need first; these are answered
+// before it is made.
+void MainDialogTest::theCommandLineIsAnsweredWithoutADisplay() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, firstErrorLine);
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Needs no display at all.
@@ -369,15 +396,24 @@ void MainDialogTest::versionOptionPrintsTheVersionBlock() {
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(MORVANE_EXECUTABLE), {QStringLiteral("--version")});
+    process.start(QStringLiteral(MORVANE_EXECUTABLE), arguments);
     QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()),
-             QStringLiteral("morvane 1.0.0.1\n"));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), status);
+    QCOMPARE(QString::fromLocal8Bit(process.readAllStandardOutput()), out);
+    const QStringList errors =
+        QString::fromLocal8Bit(process.readAllStandardError()).split(QLatin1Char('\n'));
+    if (firstErrorLine.isEmpty()) {
+        QCOMPARE(errors, QStringList{QString()});
+    } else {
+        QCOMPARE(errors.first(), firstErrorLine);
+        QVERIFY(errors.at(1).startsWith(QLatin1String("usage: morvane")));
+    }
 }
 
-// `morvane STATE`, as a file manager starts it: the About box first, then the
-// window, and the state loads in the window's loop as Browse loads it.
+// `morvane STATE`, as a file manager starts it: no About box, the window
+// first, and the state loads in the window's loop as Browse loads it. A name
+// that cannot be opened is said so, with the reason.
 void MainDialogTest::aStateOnTheCommandLineOpensOnceTheWindowIsUp() {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
@@ -388,6 +424,10 @@ void MainDialogTest::aStateOnTheCommandLineOpensOnceTheWindowIsUp() {
     options.gameName = "PERFECTDARK";
     const QString otherGame = folder.filePath(QStringLiteral("other.pj"));
     morvane::apptest::WriteState(otherGame, options);
+    const QString subfolder = folder.filePath(QStringLiteral("states"));
+    QVERIFY(QDir().mkdir(subfolder));
+    const QString fifo = folder.filePath(QStringLiteral("fifo.pj"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
 
     struct Seen {
         int itemsBeforeTheLoop = -1;
@@ -398,27 +438,24 @@ void MainDialogTest::aStateOnTheCommandLineOpensOnceTheWindowIsUp() {
     const auto open = [](const QString& path, ScriptedPrompts& prompts) {
         CMainDialog dialog(prompts);
         Seen seen;
-        // Posted while the About box runs, so ahead of the load; the check it
-        // posts in turn comes after it.
-        prompts.onModal = [&](QDialog&) {
+        // Posted ahead of the load, which the window posts as it starts; the
+        // check it posts in turn comes after the load.
+        QTimer::singleShot(0, &dialog, [&] {
+            seen.itemsBeforeTheLoop = morvane::apptest::TextureList(dialog)->count();
             QTimer::singleShot(0, &dialog, [&] {
-                seen.itemsBeforeTheLoop = morvane::apptest::TextureList(dialog)->count();
-                QTimer::singleShot(0, &dialog, [&] {
-                    seen.visible = dialog.isVisible();
-                    seen.status = morvane::apptest::StatusLine(dialog)->text();
-                    seen.items = morvane::apptest::TextureList(dialog)->count();
-                    dialog.reject();
-                });
+                seen.visible = dialog.isVisible();
+                seen.status = morvane::apptest::StatusLine(dialog)->text();
+                seen.items = morvane::apptest::TextureList(dialog)->count();
+                dialog.reject();
             });
-        };
+        });
         dialog.DoModal(path);
         return seen;
     };
 
     ScriptedPrompts prompts;
     const Seen loaded = open(good, prompts);
-    QCOMPARE(prompts.modals.size(), size_t{1});
-    QVERIFY(!prompts.modals[0].ownerVisible);
+    QVERIFY(prompts.modals.empty());
     QCOMPARE(loaded.itemsBeforeTheLoop, 0);
     QVERIFY(loaded.visible);
     QCOMPARE(loaded.status, QStringLiteral("Extracted 3 textures"));
@@ -430,7 +467,20 @@ void MainDialogTest::aStateOnTheCommandLineOpensOnceTheWindowIsUp() {
     const Seen refused = open(otherGame, refusedPrompts);
     QCOMPARE(refusedPrompts.MessageTexts(),
              QStringList{QStringLiteral("Not a valid Goldeneye PJ64 file")});
+    QCOMPARE(refusedPrompts.messages[0].details, otherGame);
     QCOMPARE(refused.items, 0);
+
+    for (const auto& [path, kind] : {std::pair{subfolder, QStringLiteral("a folder")},
+                                     std::pair{fifo, QStringLiteral("a FIFO")}}) {
+        ScriptedPrompts unopenedPrompts;
+        const Seen unopened = open(path, unopenedPrompts);
+        QCOMPARE(unopenedPrompts.MessageTexts(),
+                 QStringList{QStringLiteral("Could not open file.")});
+        QCOMPARE(unopenedPrompts.messages[0].details,
+                 QStringLiteral("%1 is %2, not a save state.").arg(path, kind));
+        QVERIFY(unopened.visible);
+        QCOMPARE(unopened.items, 0);
+    }
 
     QString state;
     QString problem;
@@ -443,6 +493,15 @@ void MainDialogTest::aStateOnTheCommandLineOpensOnceTheWindowIsUp() {
     QCOMPARE(problem, QStringLiteral("unexpected argument 'b.pj': one state at a time"));
     QVERIFY(!morvane::app::StateToOpen({program, QStringLiteral("--frob")}, state, problem));
     QCOMPARE(problem, QStringLiteral("unknown option '--frob'"));
+    // What the toolkit takes for itself is not judged; what it leaves is.
+    QVERIFY(morvane::app::StateToOpen(
+        morvane::app::WithoutToolkitOptions(
+            {program, QStringLiteral("-platform"), QStringLiteral("offscreen"),
+             QStringLiteral("-style=fusion"), QStringLiteral("--reverse"), QStringLiteral("a.pj")}),
+        state, problem));
+    QCOMPARE(state, QStringLiteral("a.pj"));
+    QVERIFY(!morvane::app::StateToOpen(
+        morvane::app::WithoutToolkitOptions({program, QStringLiteral("-bogus")}), state, problem));
 }
 
 QTEST_MAIN(MainDialogTest)

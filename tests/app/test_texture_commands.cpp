@@ -1,10 +1,11 @@
 // The commands on a texture: replace by double-click or from the popup menu,
-// every refusal, replacements accumulating in the written state, and the two
-// exports from the popup menu.
+// every refusal, replacements accumulating in the written state, the question
+// before an earlier output is replaced, and the exports from the popup menu.
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include "scripted_prompts.h"
 
 using morvane::app::CMainDialog;
+using morvane::app::ReplaceChoice;
 using morvane::apptest::ScriptedPrompts;
 namespace gen = morvane::gen;
 namespace apptest = morvane::apptest;
@@ -50,7 +52,9 @@ private slots:
     void aStateThatCannotBeWrittenIsReportedAndKeptInMemory();
     void otherKindsOfStateAreWrittenInTheirOwnForm_data();
     void otherKindsOfStateAreWrittenInTheirOwnForm();
-    void thePopupOffersTheThreeCommands();
+    void anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo();
+    void thePopupOffersTheFourCommands();
+    void saveAsPngThenReplaceGivesTheSameStateBack();
     void saveAsBitmapFromThePopup();
     void saveAsTextureFromThePopup();
     void replaceTextureFromThePopup();
@@ -167,6 +171,7 @@ void TextureCommandsTest::doubleClickReplacesTheTexture() {
     QCOMPARE(apptest::Instructions(*m_dialog)->text(), QString::fromLatin1(kInstructionsReplace));
     QCOMPARE(apptest::TextureList(*m_dialog)->count(), 8);
     QCOMPARE(m_dialog->SelectionMark(), -1);
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(), QStringLiteral("Wrote ") + m_outputPath);
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[3], gen::FaceTexture(40)).isEmpty());
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[4],
                                         gen::FaceTexture(m_faces[4].faceNumber))
@@ -178,19 +183,28 @@ void TextureCommandsTest::doubleClickReplacesTheTexture() {
 void TextureCommandsTest::eachRefusalIsShownAndChangesNothing_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("hint");  // beneath the picture's name
     QTest::newRow("missing file") << QStringLiteral("missing")
-                                  << QStringLiteral("Could not open file.");
+                                  << QStringLiteral("Could not open file.") << QString();
     QTest::newRow("text file") << QStringLiteral("text")
-                               << QStringLiteral("The file was not a bitmap");
+                               << QStringLiteral("The file was not a bitmap")
+                               << QStringLiteral(
+                                      "A picture must be 32x64: save it as PNG, or as "
+                                      "an 8-bit (256-colour) bitmap.");
     QTest::newRow("24-bit bitmap")
-        << QStringLiteral("24bit") << QStringLiteral("The file was not a 256 colour bitmap");
+        << QStringLiteral("24bit") << QStringLiteral("The file was not a 256 colour bitmap")
+        << QStringLiteral(
+               "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour) "
+               "bitmap.");
     QTest::newRow("16 x 16 bitmap")
-        << QStringLiteral("16x16") << QStringLiteral("The file was not a 32x64 bitmap");
+        << QStringLiteral("16x16") << QStringLiteral("The file was not a 32x64 bitmap")
+        << QStringLiteral("It is 16x16 pixels; a face texture is 32x64: scale it to 32x64.");
 }
 
 void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     QFETCH(QString, kind);
     QFETCH(QString, message);
+    QFETCH(QString, hint);
     Load();
     const QString picture = Path(QStringLiteral("picture.bmp"));
     if (kind == QStringLiteral("text")) {
@@ -209,7 +223,9 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     apptest::DoubleClickItem(*m_dialog, 1);
 
     QCOMPARE(m_prompts->MessageTexts(), QStringList{message});
-    QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("test_app_texture_commands"));
+    QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("Morvane"));
+    QCOMPARE(m_prompts->messages[0].details,
+             hint.isEmpty() ? picture : picture + QLatin1Char('\n') + hint);
     QVERIFY(m_dialog->session().image.RdramImage == rdram);
     QVERIFY(m_dialog->imageList() == images);
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), files);
@@ -252,6 +268,9 @@ void TextureCommandsTest::aStateThatCannotBeWrittenIsReportedAndKeptInMemory() {
     apptest::DoubleClickItem(*m_dialog, 2);
     QCOMPARE(m_prompts->MessageTexts(),
              QStringList{QStringLiteral("Could not write the save state.")});
+    QCOMPARE(
+        m_prompts->messages[0].details,
+        m_outputPath + QStringLiteral(" is a folder, not a regular file: it is left as it is."));
     QVERIFY(apptest::Slice(m_dialog->session().image.RdramImage, m_faces[2].address, 2560) ==
             Bytes(gen::FaceTexture(33)));
     // The pass still ran.
@@ -309,17 +328,92 @@ void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm() {
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(44)).isEmpty());
 }
 
-void TextureCommandsTest::thePopupOffersTheThreeCommands() {
+// A session's first write to an output that is already there asks first: it
+// may hold an earlier session's replacements. Cancel writes nothing; another
+// name becomes the session's output; once the session has written, it goes on
+// without asking. A new load is a new session.
+void TextureCommandsTest::anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo() {
+    Load();
+    const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    apptest::WriteFile(m_outputPath, earlier);
+    const QString changed =
+        QFileInfo(m_outputPath).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const auto rdram = m_dialog->session().image.RdramImage;
+
+    m_prompts->paths = {PictureOfFace(60)};
+    m_prompts->replaceChoices = {ReplaceChoice::Cancel};
+    apptest::DoubleClickItem(*m_dialog, 1);
+    QCOMPARE(m_prompts->questions.size(), size_t{1});
+    QCOMPARE(m_prompts->questions[0].caption, QStringLiteral("Morvane"));
+    QCOMPARE(m_prompts->questions[0].text, QStringLiteral("GOLDENEYE_new.pj already exists."));
+    QVERIFY2(m_prompts->questions[0].details.contains(changed) &&
+                 m_prompts->questions[0].details.contains(m_folder->path()),
+             qPrintable(m_prompts->questions[0].details));
+    QVERIFY(apptest::ReadFile(m_outputPath) == earlier);
+    QVERIFY(m_dialog->session().image.RdramImage == rdram);
+
+    const QString mine = Path(QStringLiteral("GOLDENEYE_mine.pj"));
+    m_prompts->paths = {PictureOfFace(60), mine};
+    m_prompts->replaceChoices = {ReplaceChoice::SaveElsewhere};
+    apptest::DoubleClickItem(*m_dialog, 1);
+    QCOMPARE(m_prompts->questions.size(), size_t{2});
+    QCOMPARE(m_prompts->fileSpecs.back().start, m_outputPath);
+    QCOMPARE(m_dialog->session().OutputStatePath, morvane::app::PathFromDialog(mine));
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(), QStringLiteral("Wrote ") + mine);
+    m_prompts->paths = {PictureOfFace(61)};
+    apptest::DoubleClickItem(*m_dialog, 2);
+    QCOMPARE(m_prompts->questions.size(), size_t{2});
+    const std::vector<uint8_t> inMine = apptest::RdramOfFile(mine);
+    QVERIFY(apptest::Slice(inMine, m_faces[1].address, 2560) == Bytes(gen::FaceTexture(60)));
+    QVERIFY(apptest::Slice(inMine, m_faces[2].address, 2560) == Bytes(gen::FaceTexture(61)));
+    QVERIFY(apptest::ReadFile(m_outputPath) == earlier);
+
+    m_prompts->paths = {m_statePath, PictureOfFace(62), PictureOfFace(63)};
+    m_dialog->OnOK();
+    QCOMPARE(m_dialog->session().OutputStatePath, morvane::app::PathFromDialog(m_outputPath));
+    m_prompts->replaceChoices = {ReplaceChoice::Replace};
+    apptest::DoubleClickItem(*m_dialog, 3);
+    apptest::DoubleClickItem(*m_dialog, 4);
+    QCOMPARE(m_prompts->questions.size(), size_t{3});
+    const std::vector<uint8_t> replaced = apptest::RdramOfFile(m_outputPath);
+    QVERIFY(apptest::Slice(replaced, m_faces[1].address, 2560) ==
+            Bytes(gen::FaceTexture(m_faces[1].faceNumber)));
+    QVERIFY(apptest::Slice(replaced, m_faces[3].address, 2560) == Bytes(gen::FaceTexture(62)));
+    QVERIFY(apptest::Slice(replaced, m_faces[4].address, 2560) == Bytes(gen::FaceTexture(63)));
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+}
+
+void TextureCommandsTest::thePopupOffersTheFourCommands() {
     Load();
     RightClickItem(4, QString());
     QCOMPARE(m_prompts->menus.size(), size_t{1});
     QCOMPARE(m_prompts->menus[0].title, QStringLiteral("Tex View Popup"));
     QCOMPARE(m_prompts->menus[0].items,
              (QStringList{QStringLiteral("Save As Bitmap"), QStringLiteral("Save As Texture"),
-                          QStringLiteral("-"), QStringLiteral("Replace Texture")}));
+                          QStringLiteral("Save As PNG"), QStringLiteral("-"),
+                          QStringLiteral("Replace Texture")}));
     // Dismissed: nothing more happens, but the item is the one selected.
     QCOMPARE(m_prompts->fileDialogs.size(), 1);
     QCOMPARE(m_dialog->SelectionMark(), 4);
+}
+
+// The PNG holds the texture's own palette, alpha bits included, so putting
+// it back changes no byte of the state.
+void TextureCommandsTest::saveAsPngThenReplaceGivesTheSameStateBack() {
+    gen::StateOptions options;
+    options.paletteAlpha = true;
+    Load(options, QStringLiteral("GOLDENEYE.pj"), QStringLiteral("GOLDENEYE_new.pj"));
+    const QString png = Path(QStringLiteral("face"));
+    m_prompts->paths.push_back(png);
+    RightClickItem(3, QStringLiteral("Save As PNG"));
+    QCOMPARE(m_prompts->fileSpecs.back().defaultSuffix, QStringLiteral("png"));
+    QCOMPARE(QImage(png, "PNG").format(), QImage::Format_Indexed8);
+
+    m_prompts->paths.push_back(png);
+    apptest::DoubleClickItem(*m_dialog, 3);
+    QVERIFY(m_prompts->fileSpecs.back().filters.contains(QLatin1String("(*.png *.bmp)")));
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    QVERIFY(apptest::ReadFile(m_outputPath) == m_state.file);
 }
 
 void TextureCommandsTest::saveAsBitmapFromThePopup() {

@@ -72,7 +72,8 @@ TEST(ExtractTextures, EachBitmapIsTheFileThatSaveAsBitmapWrites) {
         const int32_t record = ui.rebuilds.at(0).shownList[i];
         const std::filesystem::path bitmap = dir.path() / ("face" + std::to_string(i) + ".bmp");
         ASSERT_EQ(SaveAsBitmap(*loaded.session, record, bitmap), Error::None);
-        // The file route of the original: the texture file converted by path.
+        // The same bitmap made the long way, from the texture file on disk
+        // converted by its path: both routes must give the same bytes.
         const std::filesystem::path again = dir.path() / ("again" + std::to_string(i) + ".bmp");
         ASSERT_TRUE(CTextureConverter().ConvertTextureToBitmap(bitmap.string() + ".tex", again));
         EXPECT_EQ(ui.rebuilds[0].bitmaps[i], test::ReadAll(bitmap));

@@ -1,0 +1,24 @@
+#pragma once
+// What to do about a refused picture, in one line that both front ends show
+// beneath the refusal: the command-line tool after it, the window in its
+// message box.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "common/error.h"
+
+namespace morvane {
+
+// One line that says what would be accepted instead, from the picture's own
+// bytes: "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour)
+// bitmap." Empty when there is nothing to add.
+std::string PictureHintText(Error refusal, std::span<const uint8_t> picture);
+
+// The same for the picture at `path`, read for the purpose. Empty when the
+// refusal is not about the picture's content, or the file cannot be read.
+std::string PictureHintText(Error refusal, const std::filesystem::path& path);
+
+}  // namespace morvane
