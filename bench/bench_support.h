@@ -67,6 +67,7 @@ std::vector<uint8_t> Inflate(std::span<const uint8_t> compressed, size_t size);
 class SilentUi final : public UserInterface {
 public:
     void ShowMessage(Error) override { ++m_messages; }
+    void ShowUnreadableRecords(std::span<const int32_t>) override { ++m_messages; }
     void SetStatus(Status) override {}
     void RebuildGallery(std::span<const ShownFace>) override {}
 

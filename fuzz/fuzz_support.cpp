@@ -68,6 +68,17 @@ void ScratchFile::Write(std::span<const uint8_t> bytes) const {
     Require(static_cast<bool>(out), "the scratch file can be written");
 }
 
+void GalleryUi::ShowUnreadableRecords(std::span<const int32_t> records) {
+    Require(!records.empty(), "a report of unreadable records names some");
+    for (size_t i = 0; i < records.size(); ++i) {
+        Require(records[i] >= 0 && static_cast<size_t>(records[i]) < kCatalogueSlots,
+                "an unreadable record names a record");
+        Require(i == 0 || records[i] > records[i - 1], "unreadable records come once, in order");
+        Require(!ExtentIsReadable(m_session.image, m_session.catalogue, records[i]),
+                "a record reported unreadable is refused by the commands too");
+    }
+}
+
 void GalleryUi::RebuildGallery(std::span<const ShownFace> faces) {
     Require(faces.size() <= kCatalogueSlots, "no more faces than catalogue slots");
     for (const ShownFace& face : faces) {

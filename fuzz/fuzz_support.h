@@ -36,11 +36,13 @@ private:
 };
 
 // Reads every shown face's bitmap as the gallery does and draws its
-// thumbnail. A bitmap that the extraction pass made must be readable.
+// thumbnail. A bitmap that the extraction pass made must be readable, and
+// the records it cannot read come once, each a record of the catalogue.
 class GalleryUi final : public UserInterface {
 public:
     explicit GalleryUi(const Session& session) : m_session(session) {}
     void ShowMessage(Error) override {}
+    void ShowUnreadableRecords(std::span<const int32_t> records) override;
     void SetStatus(Status) override {}
     void RebuildGallery(std::span<const ShownFace> faces) override;
 
