@@ -25,26 +25,6 @@ gen::StateOptions FaceState(int faces, int others) {
     return options;
 }
 
-void FillFreeRdram(gen::GeneratedState& state, size_t rdramOffset) {
-    uint32_t lowestTexture = 0xFFFFFF;
-    for (const gen::GeneratedTexture& t : state.textures) {
-        lowestTexture = std::min(lowestTexture, t.address & 0xFFFFFF);
-    }
-    // A page of zeros on either side keeps the table and the textures clear.
-    const size_t from = rdramOffset + (state.tableEnd & 0xFFFFFF) + 0x1000;
-    const size_t to = rdramOffset + lowestTexture - 0x1000;
-    // Runs of 256 bytes, each either zero or noise, half and half.
-    uint32_t seed = 12345;
-    for (size_t run = from; run < to; run += 256) {
-        seed = seed * 1103515245 + 12345;
-        const bool noise = ((seed >> 16) & 1) != 0;
-        for (size_t i = run; i < std::min(run + 256, to); ++i) {
-            seed = seed * 1103515245 + 12345;
-            state.state[i] = noise ? static_cast<uint8_t>(seed >> 24) : 0;
-        }
-    }
-}
-
 ScratchFolder::ScratchFolder() {
     std::error_code error;
     std::string pattern =

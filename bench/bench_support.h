@@ -24,12 +24,6 @@ void Defaults(benchmark::internal::Benchmark* b);
 // other textures between them.
 gen::StateOptions FaceState(int faces, int others);
 
-// Fills the part of RDRAM that the generator leaves zero with bytes that
-// deflate to about half their size, so that the compressed states are not
-// timed on zeros alone. `rdramOffset` is where the RDRAM
-// block starts in `state.state`; `state.file` is left alone.
-void FillFreeRdram(gen::GeneratedState& state, size_t rdramOffset);
-
 // Set-up only: a private folder under the system's temporary directory,
 // removed with everything in it when the object goes away.
 class ScratchFolder {

@@ -162,27 +162,18 @@ std::string ReadOnlyReason(const std::filesystem::path& output) {
 // rather than to a file in a folder, or to nothing regular at all: there is
 // no folder to put the default output in.
 bool HasAFolder(const std::filesystem::path& state) {
-    std::filesystem::path current = state;
-    for (int links = 0; links < 40; ++links) {
-        const std::string text = current.lexically_normal().string();
+    std::vector<std::filesystem::path> chain;
+    if (FollowLinks(state, chain) != 0) {
+        return false;
+    }
+    for (const std::filesystem::path& name : chain) {
+        const std::string text = name.lexically_normal().string();
         if (text.starts_with("/proc/") || text.starts_with("/dev/")) {
             return false;
         }
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0) {
-            return false;
-        }
-        if (!S_ISLNK(info.st_mode)) {
-            return S_ISREG(info.st_mode);
-        }
-        std::error_code error;
-        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
-        if (error) {
-            return false;
-        }
-        current = next.is_absolute() ? next : current.parent_path() / next;
     }
-    return false;
+    struct stat info {};
+    return ::lstat(chain.back().c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 }  // namespace

@@ -84,30 +84,42 @@ OutputCheck CheckLooked(int looked, const struct stat& info) {
     return check;
 }
 
+}  // namespace
+
+int FollowLinks(const std::filesystem::path& path, std::vector<std::filesystem::path>& chain) {
+    chain.assign(1, path);
+    for (int links = 0;; ++links) {
+        const std::filesystem::path& current = chain.back();
+        struct stat link {};
+        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            return 0;  // the file itself, or a name to create
+        }
+        std::error_code error;
+        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
+        if (error || links == kMaxLinks) {
+            return error ? error.value() : ELOOP;
+        }
+        chain.push_back(next.is_absolute() ? next : current.parent_path() / next);
+    }
+}
+
+namespace {
+
 // Follows `path` through its chain of symbolic links to the name a write
-// replaces or creates, and says what would refuse it. A link's target is
-// taken relative to the folder of the link.
+// replaces or creates, and says what would refuse it.
 OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::path& target) {
     struct stat info {};
     OutputCheck check = CheckLooked(::stat(path.c_str(), &info), info);
     if (!check.ok()) {
         return check;
     }
-    std::filesystem::path current = path;
-    for (int links = 0;; ++links) {
-        struct stat link {};
-        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
-            break;  // the file itself, or a name to create
-        }
-        std::error_code error;
-        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
-        if (error || links == kMaxLinks) {
-            check.refusal = OutputRefusal::CannotResolve;
-            check.error = error ? error.value() : ELOOP;
-            return check;
-        }
-        current = next.is_absolute() ? next : current.parent_path() / next;
+    std::vector<std::filesystem::path> chain;
+    if (const int error = FollowLinks(path, chain); error != 0) {
+        check.refusal = OutputRefusal::CannotResolve;
+        check.error = error;
+        return check;
     }
+    const std::filesystem::path& current = chain.back();
     // A name in /proc of an open file leads to the file's own name, which a
     // deleted file no longer has: its link reads "NAME (deleted)", a name
     // that a write would create. Whatever the links lead to must be the very
@@ -372,9 +384,8 @@ CommitOutcome AtomicFile::CommitIfUnchanged(const FileSnapshot& expected) {
     }
     struct stat now {};
     const FileSnapshot current =
-        ::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0
-            ? SnapshotOfStat(now)
-            : FileSnapshot{};
+        ::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 ? SnapshotOfStat(now)
+                                                                               : FileSnapshot{};
     if (!(current == expected)) {
         Abandon();
         return CommitOutcome::Changed;

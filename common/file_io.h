@@ -154,8 +154,8 @@ private:
     int m_directory = -1;  // the target's folder
     std::string m_name;    // the target's name in it
     std::string m_temporary;
-    std::string m_kept;         // the old file's second name, while kept
-    bool m_keptNone = false;    // KeepPrevious found nothing at the target
+    std::string m_kept;       // the old file's second name, while kept
+    bool m_keptNone = false;  // KeepPrevious found nothing at the target
     bool m_committed = false;
     Durability m_durability = Durability::Flush;
     PartialFileEntry m_entry;
@@ -165,6 +165,12 @@ private:
 // target named `targetName`. A name too long to take the prefix and suffix
 // within the file system's 255 bytes keeps its first bytes only.
 std::string PartialFilePrefix(const std::string& targetName);
+
+// Follows `path` through its chain of symbolic links, a link's target taken
+// relative to the link's folder, to the first name that is no link (a file,
+// or nothing). `chain` gets every name on the way, `path` first. 0, or the
+// system's reason the chain cannot be followed (ELOOP past 40 links).
+int FollowLinks(const std::filesystem::path& path, std::vector<std::filesystem::path>& chain);
 
 // True when both paths name the same existing file (same device and inode).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
