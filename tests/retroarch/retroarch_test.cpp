@@ -268,12 +268,14 @@ TEST_P(RetroArchTest, SavesAStateMorvaneUnwrapsAndLoadsTheStateMorvaneWraps) {
     std::vector<uint8_t> wrapped;
     ASSERT_EQ(WrapRetroArchState(wrapping, changed, wrapped), Error::None);
     // RetroArch loaded it, memory change and all, and saved exactly it again.
-    // Its one frame may run after the load or before it (the load is a task
-    // that the frame can overtake); a frame after it moves the machine on, so
-    // the run is tried again, up to three times, until it saves what it
-    // loaded. A state RetroArch could not load never comes back.
+    // The load is a task, and the run is tried again, up to five times, when
+    // the task and the one frame go the wrong way round: a frame that runs
+    // before the load finishes moves the machine on, and the save at exit is
+    // dropped (with "succeeded" in the log) while the load's task is still
+    // queued. A state RetroArch could not load never comes back.
     Unwrapped again;
-    for (int attempt = 0; attempt < 3 && again.payload != changed; ++attempt) {
+    int unsaved = 0;
+    for (int attempt = 0; attempt < 5 && again.payload != changed; ++attempt) {
         test::WriteAll(setup.AutomaticState(), wrapped);
         // Dated an hour back, so that RetroArch's save shows whatever the
         // granularity of the file system's clock.
@@ -285,9 +287,10 @@ TEST_P(RetroArchTest, SavesAStateMorvaneUnwrapsAndLoadsTheStateMorvaneWraps) {
         // after it has saved: only the saving counts here.
         EXPECT_NE(log.find("Auto-loading save state"), std::string::npos) << log;
         EXPECT_NE(log.find("Auto save state to"), std::string::npos) << log;
-        ASSERT_GT(fs::last_write_time(setup.AutomaticState()), writtenAt)
-            << "not saved again\n"
-            << log;
+        if (fs::last_write_time(setup.AutomaticState()) <= writtenAt) {
+            ++unsaved;
+            continue;
+        }
         again = Unwrap(test::ReadAll(setup.AutomaticState()));
         ASSERT_EQ(again.error, Error::None);
         ASSERT_TRUE(ConsoleMemoryOffset(again.payload).has_value());
@@ -299,7 +302,9 @@ TEST_P(RetroArchTest, SavesAStateMorvaneUnwrapsAndLoadsTheStateMorvaneWraps) {
                                changed.begin() + static_cast<ptrdiff_t>(*memory)))
             << "RetroArch did not load the state Morvane wrapped";
     }
-    EXPECT_TRUE(again.payload == changed) << "RetroArch did not save the state it loaded";
+    EXPECT_TRUE(again.payload == changed)
+        << "RetroArch did not save the state it loaded (" << unsaved
+        << " of its runs saved nothing)";
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, RetroArchTest, ::testing::Values(true, false),
