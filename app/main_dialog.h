@@ -34,6 +34,7 @@ namespace morvane::app {
 
 class CTextureList;
 class Prompts;
+enum class ReplaceChoice;
 
 class CMainDialog : public QDialog, public UserInterface {
     Q_OBJECT
@@ -123,6 +124,8 @@ private:
     // asks, and may move the output elsewhere (never onto the state or the
     // `picture` that goes in). False when nothing is to be written.
     bool MayWriteOutput(const std::filesystem::path& picture);
+    // Asks before a bitmap's texture file replaces a file of that name.
+    ReplaceChoice AskBeforeWritingBeside(const std::filesystem::path& file);
     // What goes beneath a refusal of a command on `record`: the file it is
     // about (`file`, a picture or an output) and what the system or the hint
     // says of it. `reason` is errno after a failed write.

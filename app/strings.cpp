@@ -45,6 +45,9 @@ const char kOutputExists[] = "%1 already exists.";
 const char kOutputExistsDetails[] =
     "It was changed on %1, in %2, and may hold the replacements of an earlier session.\n"
     "Replace it with this session's state, or save this session's state under another name?";
+const char kTextureBesideExistsDetails[] =
+    "The bitmap's texture file is saved beside it under this name. The file there was "
+    "changed on %1, in %2.\nReplace it, or save the bitmap under another name?";
 const char kReplaceButton[] = "Replace";
 const char kSaveElsewhereButton[] = "Save As...";
 const char kFaceToolTip[] = "record %1 (exported as %4)\nidentifier 0x%2\naddress 0x%3";

@@ -67,6 +67,7 @@ extern const char kIsTheState[];           // the path
 extern const char kIsThePicture[];         // the path
 extern const char kOutputExists[];         // the file's name
 extern const char kOutputExistsDetails[];  // its date, its folder
+extern const char kTextureBesideExistsDetails[];  // its date, its folder
 extern const char kReplaceButton[];
 extern const char kSaveElsewhereButton[];
 

@@ -205,13 +205,29 @@ void CMainDialog::SaveSelectedTexture(SaveFlow save, const char* filters, const 
     if (mark < 0) {
         return;
     }
-    const QString chosen = m_prompts.GetSaveFileName(
-        this, FileDialogSpec{QString::fromLatin1(filters), QString::fromLatin1(suffix), QString()});
-    if (chosen.isEmpty()) {
-        return;
-    }
     const int32_t record = RecordOf(*m_textureList->item(mark));
-    const std::filesystem::path path = PathFromDialog(chosen);
+    QString start;
+    std::filesystem::path path;
+    for (;;) {
+        const QString chosen = m_prompts.GetSaveFileName(
+            this, FileDialogSpec{QString::fromLatin1(filters), QString::fromLatin1(suffix), start});
+        if (chosen.isEmpty()) {
+            return;
+        }
+        path = PathFromDialog(chosen);
+        // The file dialog asked about the bitmap; its texture file goes
+        // beside it under a name the user never saw, and may be earlier work.
+        const ReplaceChoice choice = save == &SaveAsBitmap
+                                         ? AskBeforeWritingBeside(WithSuffix(path, ".tex"))
+                                         : ReplaceChoice::Replace;
+        if (choice == ReplaceChoice::Replace) {
+            break;
+        }
+        if (choice == ReplaceChoice::Cancel) {
+            return;
+        }
+        start = chosen;
+    }
     // The open state is an input: no export is written over it, under
     // either of a bitmap's two names.
     if (SameFile(path, m_session->statePath) ||
@@ -226,6 +242,21 @@ void CMainDialog::SaveSelectedTexture(SaveFlow save, const char* filters, const 
     if (result != Error::None) {
         Tell(MessageText(result), DetailsFor(result, record, path, reason));
     }
+}
+
+ReplaceChoice CMainDialog::AskBeforeWritingBeside(const std::filesystem::path& file) {
+    std::error_code unseen;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, unseen))) {
+        return ReplaceChoice::Replace;
+    }
+    const QString shown = PathForDisplay(file);
+    const QFileInfo info(shown);
+    return m_prompts.AskToReplace(
+        this, QString::fromLatin1(kApplicationName),
+        QString::fromLatin1(kOutputExists).arg(info.fileName()),
+        QString::fromLatin1(kTextureBesideExistsDetails)
+            .arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                 info.absolutePath()));
 }
 
 // The popup "Tex View Popup" over a thumbnail is how the user reaches the

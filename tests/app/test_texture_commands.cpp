@@ -56,6 +56,7 @@ private slots:
     void thePopupOffersTheFourCommands();
     void saveAsPngThenReplaceGivesTheSameStateBack();
     void saveAsBitmapFromThePopup();
+    void aTextureFileBesideTheBitmapIsReplacedOnlyOnceTheUserSaysSo();
     void saveAsTextureFromThePopup();
     void replaceTextureFromThePopup();
     void cancellingSaveAsWritesNothing();
@@ -442,6 +443,38 @@ void TextureCommandsTest::saveAsBitmapFromThePopup() {
     // Nothing in the session changed.
     QVERIFY(!QFile::exists(m_outputPath));
     QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Extracted 8 textures"));
+}
+
+// The file dialog asks about the bitmap's own name only.
+void TextureCommandsTest::aTextureFileBesideTheBitmapIsReplacedOnlyOnceTheUserSaysSo() {
+    Load();
+    const QString first = Path(QStringLiteral("face.bmp"));
+    const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    apptest::WriteFile(first + QStringLiteral(".tex"), earlier);
+
+    m_prompts->paths = {first};
+    m_prompts->replaceChoices = {ReplaceChoice::Cancel};
+    RightClickItem(2, QStringLiteral("Save As Bitmap"));
+    QCOMPARE(m_prompts->questions.size(), size_t{1});
+    QCOMPARE(m_prompts->questions[0].text, QStringLiteral("face.bmp.tex already exists."));
+    QVERIFY(!QFile::exists(first));
+    QVERIFY(apptest::ReadFile(first + QStringLiteral(".tex")) == earlier);
+
+    const QString second = Path(QStringLiteral("other.bmp"));
+    m_prompts->paths = {first, second};
+    m_prompts->replaceChoices = {ReplaceChoice::SaveElsewhere};
+    RightClickItem(2, QStringLiteral("Save As Bitmap"));
+    QCOMPARE(m_prompts->fileSpecs.back().start, first);
+    QVERIFY(!QFile::exists(first));
+    QVERIFY(apptest::ReadFile(first + QStringLiteral(".tex")) == earlier);
+    QVERIFY(QFile::exists(second) && QFile::exists(second + QStringLiteral(".tex")));
+
+    m_prompts->paths = {first};
+    m_prompts->replaceChoices = {ReplaceChoice::Replace};
+    RightClickItem(2, QStringLiteral("Save As Bitmap"));
+    QVERIFY(apptest::ReadFile(first + QStringLiteral(".tex")) ==
+            apptest::ReadFile(second + QStringLiteral(".tex")));
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
 }
 
 void TextureCommandsTest::saveAsTextureFromThePopup() {
