@@ -22,6 +22,7 @@
 #include <memory>
 
 #include "catalogue/user_interface.h"
+#include "texture/colour_reduction.h"
 
 class QLabel;
 class QPushButton;
@@ -131,7 +132,10 @@ private:
     // says of it. `reason` is errno after a failed write.
     QString DetailsFor(Error error, int32_t record, const std::filesystem::path& file,
                        int reason) const;
-    void ShowWritten(const std::filesystem::path& path);
+    // The path written, or none; with the picture that went in and how its
+    // colours were made to fit.
+    void ShowWritten(const std::filesystem::path& path, const std::filesystem::path& picture = {},
+                     Reduction reduction = Reduction::None);
     void Tell(const QString& text, const QString& details = QString());
 
     Prompts& m_prompts;

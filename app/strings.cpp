@@ -33,6 +33,9 @@ const char kTextureFilters[] = "Texture files (*.tex);;All files (*)";
 const char kStateFilters[] = "All files (*)";
 
 const char kWrotePath[] = "Wrote %1";
+const char kWrotePathReduced[] = "%1 (%2)";
+const char kColoursReducedExactly[] = "colours reduced, exactly";
+const char kColoursQuantised[] = "colours quantised";
 const char kNotASaveState[] = "%1 is %2, not a save state.";
 const char kNotARegularFile[] = "%1 is %2, not a regular file: it is left as it is.";
 const char kRecordDetails[] = "record %1";

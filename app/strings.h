@@ -58,15 +58,18 @@ extern const char kStateFilters[];
 // What the window adds to the core's words: beneath a message, on the second
 // status line, in a question and in a thumbnail's tooltip. "%1" and on are
 // filled in where they are used.
-extern const char kWrotePath[];            // the path
-extern const char kNotASaveState[];        // the path, what it is ("a folder")
-extern const char kNotARegularFile[];      // the path, what it is
-extern const char kRecordDetails[];        // the record
-extern const char kUnreadableDetails[];    // "records 2, 5, 7-12"
-extern const char kIsTheState[];           // the path
-extern const char kIsThePicture[];         // the path
-extern const char kOutputExists[];         // the file's name
-extern const char kOutputExistsDetails[];  // its date, its folder
+extern const char kWrotePath[];         // the path
+extern const char kWrotePathReduced[];  // the line above, how the colours were reduced
+extern const char kColoursReducedExactly[];
+extern const char kColoursQuantised[];
+extern const char kNotASaveState[];               // the path, what it is ("a folder")
+extern const char kNotARegularFile[];             // the path, what it is
+extern const char kRecordDetails[];               // the record
+extern const char kUnreadableDetails[];           // "records 2, 5, 7-12"
+extern const char kIsTheState[];                  // the path
+extern const char kIsThePicture[];                // the path
+extern const char kOutputExists[];                // the file's name
+extern const char kOutputExistsDetails[];         // its date, its folder
 extern const char kTextureBesideExistsDetails[];  // its date, its folder
 extern const char kReplaceButton[];
 extern const char kSaveElsewhereButton[];

@@ -72,11 +72,13 @@ void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
         return;
     }
     // On success the extraction pass has run again and rebuilt the gallery.
-    const Error result = morvane::ReplaceTexture(*m_session, *this, record, picture);
+    Reduction reduction = Reduction::None;
+    const Error result =
+        morvane::ReplaceTexture(*m_session, *this, record, picture, {false, &reduction});
     const int reason = errno;
     if (result == Error::None) {
         m_outputConfirmed = true;
-        ShowWritten(m_session->OutputStatePath);
+        ShowWritten(m_session->OutputStatePath, picture, reduction);
         return;
     }
     const bool aboutTheOutput =
@@ -174,18 +176,31 @@ QString CMainDialog::DetailsFor(Error error, int32_t record, const std::filesyst
     return hint.empty() ? shown : shown + QLatin1Char('\n') + QString::fromStdString(hint);
 }
 
-void CMainDialog::ShowWritten(const std::filesystem::path& path) {
+void CMainDialog::ShowWritten(const std::filesystem::path& path,
+                              const std::filesystem::path& picture, Reduction reduction) {
     if (path.empty()) {
         m_written->clear();
         m_written->setToolTip(QString());
         return;
     }
     // The whole path where it fits; else its middle gives way, and the
-    // tooltip holds it whole.
-    const QString text = QString::fromLatin1(kWrotePath).arg(PathForDisplay(path));
+    // tooltip holds it whole, with how the picture's colours were made to
+    // fit, if they were.
+    const QString wrote = QString::fromLatin1(kWrotePath).arg(PathForDisplay(path));
+    QString text = wrote;
+    QString tip = wrote;
+    const std::string reduced = ReductionText(reduction, false);
+    if (!reduced.empty()) {
+        text = QString::fromLatin1(kWrotePathReduced)
+                   .arg(wrote,
+                        QString::fromLatin1(reduction == Reduction::Exact ? kColoursReducedExactly
+                                                                          : kColoursQuantised));
+        tip += QLatin1Char('\n') + QFileInfo(PathForDisplay(picture)).fileName() +
+               QStringLiteral(": ") + QString::fromStdString(reduced);
+    }
     m_written->setText(
         m_written->fontMetrics().elidedText(text, Qt::ElideMiddle, m_written->width()));
-    m_written->setToolTip(text);
+    m_written->setToolTip(tip);
 }
 
 void CMainDialog::OnSaveAsBitmap() {

@@ -86,12 +86,15 @@ Arguments ParseArguments(const std::vector<std::string>& args, unsigned options)
 }
 
 void NoteReduction(std::ostream& err, const std::string& name, Reduction reduction, bool dither) {
-    if (reduction == Reduction::Exact) {
-        err << name << ": its colours were reduced to the texture's palette, exactly\n";
-    } else if (reduction == Reduction::Quantised) {
-        err << name << ": it has more colours than the texture's palette; they were quantised"
-            << (dither ? ", with error diffusion" : " (--dither diffuses the error)") << "\n";
+    const std::string text = ReductionText(reduction, dither);
+    if (text.empty()) {
+        return;
     }
+    err << name << ": " << text;
+    if (reduction == Reduction::Quantised && !dither) {
+        err << " (--dither diffuses the error)";
+    }
+    err << "\n";
 }
 
 std::unique_ptr<Session> LoadCatalogued(const std::string& path, CliUi& ui, std::ostream& err,

@@ -102,4 +102,19 @@ std::string PictureHintText(Error refusal, const std::filesystem::path& path) {
     return PictureHintText(refusal, file);
 }
 
+std::string ReductionText(Reduction reduction, bool dither) {
+    switch (reduction) {
+        case Reduction::Exact:
+            return "its colours were reduced to the texture's palette, exactly";
+        case Reduction::Quantised:
+            return std::string(
+                       "it has more colours than the texture's palette; they were "
+                       "quantised") +
+                   (dither ? ", with error diffusion" : "");
+        case Reduction::None:
+            break;
+    }
+    return {};
+}
+
 }  // namespace morvane

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/error.h"
+#include "texture/colour_reduction.h"
 
 namespace morvane {
 
@@ -20,5 +21,10 @@ std::string PictureHintText(Error refusal, std::span<const uint8_t> picture);
 // The same for the picture at `path`, read for the purpose. Empty when the
 // refusal is not about the picture's content, or the file cannot be read.
 std::string PictureHintText(Error refusal, const std::filesystem::path& path);
+
+// How a picture's colours were made to fit the texture's palette, for a front
+// end to say after the name: "its colours were reduced to the texture's
+// palette, exactly". Empty when they fitted as they were.
+std::string ReductionText(Reduction reduction, bool dither);
 
 }  // namespace morvane

@@ -179,6 +179,25 @@ void TextureCommandsTest::doubleClickReplacesTheTexture() {
                 .isEmpty());
     // The opened state itself is never written.
     QVERIFY(apptest::ReadFile(m_statePath) == m_state.file);
+
+    // A true-colour picture: the line says its colours were quantised.
+    QImage gradient(32, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            gradient.setPixel(x, y, qRgb(x * 8, y * 4, (x * y) % 256));
+        }
+    }
+    const QString png = Path(QStringLiteral("gradient.png"));
+    QVERIFY(gradient.save(png, "PNG"));
+    m_prompts->paths.push_back(png);
+    apptest::DoubleClickItem(*m_dialog, 3);
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    QVERIFY2(apptest::WrittenPath(*m_dialog)->text().endsWith(QLatin1String("(colours quantised)")),
+             qPrintable(apptest::WrittenPath(*m_dialog)->text()));
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(),
+             QStringLiteral("Wrote ") + m_outputPath +
+                 QStringLiteral("\ngradient.png: it has more colours than the texture's palette; "
+                                "they were quantised"));
 }
 
 void TextureCommandsTest::eachRefusalIsShownAndChangesNothing_data() {

@@ -421,12 +421,11 @@ TEST_F(WriteFaults, StandardOutputThatCannotBeWrittenFailsTheCommand) {
     }
     const std::string state = m_state.string();
     const std::string exported = (m_dir / "exported").string();
-    for (const std::string& command :
-         {"info '" + state + "'", "list --json '" + state + "'",
-          "export '" + state + "' '" + exported + "'"}) {
+    for (const std::string& command : {"info '" + state + "'", "list --json '" + state + "'",
+                                       "export '" + state + "' '" + exported + "'"}) {
         SCOPED_TRACE(command);
-        const ProcessResult run =
-            RunProcess({"/bin/sh", "-c", "'" + CliPath().string() + "' " + command + " >/dev/full"});
+        const ProcessResult run = RunProcess(
+            {"/bin/sh", "-c", "'" + CliPath().string() + "' " + command + " >/dev/full"});
         ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err,
@@ -441,20 +440,23 @@ TEST_F(WriteFaults, StandardOutputThatCannotBeWrittenFailsTheCommand) {
 TEST_F(WriteFaults, DescriptorNamesAreNoPlaceForAnOutput) {
     const std::string cli = "'" + CliPath().string() + "' ";
     const std::string picture = "'" + m_pictureB.string() + "'";
-    ProcessResult run = RunProcess(
-        {"/bin/sh", "-c", cli + "replace /dev/stdin 0 " + picture + " < '" + m_state.string() + "'"});
+    ProcessResult run =
+        RunProcess({"/bin/sh", "-c",
+                    cli + "replace /dev/stdin 0 " + picture + " < '" + m_state.string() + "'"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "/dev/stdin is not a file in a folder, where the new state would go beside "
-                       "it: name the output with -o OUT\n");
+    EXPECT_EQ(run.err,
+              "/dev/stdin is not a file in a folder, where the new state would go beside "
+              "it: name the output with -o OUT\n");
     EXPECT_FALSE(std::filesystem::exists("/dev/stdin_new.pj"));
 
     const auto deleted = m_dir / "deleted.pj";
-    run = RunProcess({"/bin/sh", "-c",
-                      "exec 3>'" + deleted.string() + "'; rm '" + deleted.string() + "'; " + cli +
-                          "replace '" + m_state.string() + "' 0 " + picture +
-                          " -o /proc/self/fd/3"});
+    run =
+        RunProcess({"/bin/sh", "-c",
+                    "exec 3>'" + deleted.string() + "'; rm '" + deleted.string() + "'; " + cli +
+                        "replace '" + m_state.string() + "' 0 " + picture + " -o /proc/self/fd/3"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, std::string(kCouldNotWrite) + "/proc/self/fd/3: No such file or directory\n");
+    EXPECT_EQ(run.err,
+              std::string(kCouldNotWrite) + "/proc/self/fd/3: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(deleted.string() + " (deleted)"));
 }
 

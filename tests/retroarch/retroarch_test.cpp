@@ -302,9 +302,8 @@ TEST_P(RetroArchTest, SavesAStateMorvaneUnwrapsAndLoadsTheStateMorvaneWraps) {
                                changed.begin() + static_cast<ptrdiff_t>(*memory)))
             << "RetroArch did not load the state Morvane wrapped";
     }
-    EXPECT_TRUE(again.payload == changed)
-        << "RetroArch did not save the state it loaded (" << unsaved
-        << " of its runs saved nothing)";
+    EXPECT_TRUE(again.payload == changed) << "RetroArch did not save the state it loaded ("
+                                          << unsaved << " of its runs saved nothing)";
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, RetroArchTest, ::testing::Values(true, false),
