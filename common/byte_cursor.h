@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "common/byte_order.h"
 
@@ -92,6 +93,19 @@ inline bool AddFits(size_t a, size_t b, size_t limit) {
 }
 inline bool MultiplyFits(size_t a, size_t b, size_t limit) {
     return a == 0 || b <= limit / a;
+}
+
+// Whether `bytes` hold `magic` at `at`: false when they are too short.
+inline bool StartsWith(std::span<const uint8_t> bytes, std::string_view magic, size_t at = 0) {
+    if (!AddFits(at, magic.size(), bytes.size())) {
+        return false;
+    }
+    for (size_t i = 0; i < magic.size(); ++i) {
+        if (bytes[at + i] != static_cast<uint8_t>(magic[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace morvane

@@ -20,10 +20,6 @@ constexpr char kMemId[] = "MEM ";
 constexpr char kEndId[] = "END ";
 constexpr char kN64Magic[] = "M64+SAVE";
 
-bool StartsWith(std::span<const uint8_t> bytes, const char* text, size_t length) {
-    return bytes.size() >= length && std::memcmp(bytes.data(), text, length) == 0;
-}
-
 bool IsId(std::span<const uint8_t> id, const char* text) {
     return std::memcmp(id.data(), text, 4) == 0;
 }
@@ -75,15 +71,15 @@ Error FindMemBlock(std::span<const uint8_t> data, size_t& memAt, size_t& memSize
 }  // namespace
 
 bool IsRetroArchState(std::span<const uint8_t> file) {
-    return IsRzip(file) || StartsWith(file, kRastateMagic, kRastateMagicSize);
+    return IsRzip(file) || StartsWith(file, kRastateMagic);
 }
 
 bool MayBeRetroArchState(std::span<const uint8_t> start) {
-    return StartsWith(start, "#RZI", 4) || StartsWith(start, "RAST", 4);
+    return StartsWith(start, "#RZI") || StartsWith(start, "RAST");
 }
 
 bool HoldsN64CoreState(std::span<const uint8_t> payload) {
-    return StartsWith(payload, kN64Magic, 8);
+    return StartsWith(payload, kN64Magic);
 }
 
 Error UnwrapRetroArchState(std::span<const uint8_t> file, RetroArchWrapping& wrapping,
@@ -101,7 +97,7 @@ Error UnwrapRetroArchState(std::span<const uint8_t> file, RetroArchWrapping& wra
     } else if (file.size() > kMaxStateSize) {
         return Error::StateTooLarge;
     }
-    if (!StartsWith(data, kRastateMagic, kRastateMagicSize)) {
+    if (!StartsWith(data, kRastateMagic)) {
         payload = data;  // the core's state, bare
         wrapping = std::move(found);
         return Error::None;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/byte_cursor.h"
 #include "common/file_io.h"
 #include "dib/bitmap_file.h"
 #include "texture/png_picture.h"
@@ -12,12 +13,6 @@
 
 namespace morvane {
 namespace {
-
-bool StartsWith(std::span<const uint8_t> bytes, std::string_view magic, size_t at = 0) {
-    return bytes.size() >= at + magic.size() &&
-           std::equal(magic.begin(), magic.end(), bytes.begin() + static_cast<ptrdiff_t>(at),
-                      [](char m, uint8_t b) { return static_cast<uint8_t>(m) == b; });
-}
 
 // The picture formats people most often save by mistake, told by their bytes.
 const char* OtherPictureKind(std::span<const uint8_t> file) {
