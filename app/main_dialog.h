@@ -125,8 +125,9 @@ private:
     // asks, and may move the output elsewhere (never onto the state or the
     // `picture` that goes in). False when nothing is to be written.
     bool MayWriteOutput(const std::filesystem::path& picture);
-    // Asks before a bitmap's texture file replaces a file of that name.
-    ReplaceChoice AskBeforeWritingBeside(const std::filesystem::path& file);
+    // Asks before `file` is replaced, when there is one: its name, with
+    // `details` given its date and folder. Replace when there is none.
+    ReplaceChoice AskBeforeReplacing(const std::filesystem::path& file, const char* details);
     // What goes beneath a refusal of a command on `record`: the file it is
     // about (`file`, a picture or an output) and what the system or the hint
     // says of it. `reason` is errno after a failed write.

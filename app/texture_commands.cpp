@@ -104,14 +104,7 @@ bool CMainDialog::MayWriteOutput(const std::filesystem::path& picture) {
     }
     // It may hold an earlier session's replacements, which this session's
     // image does not: writing over it would lose them.
-    const QString shown = PathForDisplay(output);
-    const QFileInfo info(shown);
-    const ReplaceChoice choice = m_prompts.AskToReplace(
-        this, QString::fromLatin1(kApplicationName),
-        QString::fromLatin1(kOutputExists).arg(info.fileName()),
-        QString::fromLatin1(kOutputExistsDetails)
-            .arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 info.absolutePath()));
+    const ReplaceChoice choice = AskBeforeReplacing(output, kOutputExistsDetails);
     if (choice == ReplaceChoice::Replace) {
         m_outputConfirmed = true;
         return true;
@@ -121,6 +114,7 @@ bool CMainDialog::MayWriteOutput(const std::filesystem::path& picture) {
     }
     // The Save As dialog asks itself before it lets the user pick a file
     // that exists.
+    const QString shown = PathForDisplay(output);
     const QString chosen = m_prompts.GetSaveFileName(
         this, FileDialogSpec{QString::fromLatin1(kStateFilters), StateSuffix(shown), shown});
     if (chosen.isEmpty()) {
@@ -232,9 +226,10 @@ void CMainDialog::SaveSelectedTexture(SaveFlow save, const char* filters, const 
         path = PathFromDialog(chosen);
         // The file dialog asked about the bitmap; its texture file goes
         // beside it under a name the user never saw, and may be earlier work.
-        const ReplaceChoice choice = save == &SaveAsBitmap
-                                         ? AskBeforeWritingBeside(WithSuffix(path, ".tex"))
-                                         : ReplaceChoice::Replace;
+        const ReplaceChoice choice =
+            save == &SaveAsBitmap
+                ? AskBeforeReplacing(WithSuffix(path, ".tex"), kTextureBesideExistsDetails)
+                : ReplaceChoice::Replace;
         if (choice == ReplaceChoice::Replace) {
             break;
         }
@@ -259,7 +254,8 @@ void CMainDialog::SaveSelectedTexture(SaveFlow save, const char* filters, const 
     }
 }
 
-ReplaceChoice CMainDialog::AskBeforeWritingBeside(const std::filesystem::path& file) {
+ReplaceChoice CMainDialog::AskBeforeReplacing(const std::filesystem::path& file,
+                                              const char* details) {
     std::error_code unseen;
     if (!std::filesystem::exists(std::filesystem::symlink_status(file, unseen))) {
         return ReplaceChoice::Replace;
@@ -269,9 +265,8 @@ ReplaceChoice CMainDialog::AskBeforeWritingBeside(const std::filesystem::path& f
     return m_prompts.AskToReplace(
         this, QString::fromLatin1(kApplicationName),
         QString::fromLatin1(kOutputExists).arg(info.fileName()),
-        QString::fromLatin1(kTextureBesideExistsDetails)
-            .arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 info.absolutePath()));
+        QString::fromLatin1(details).arg(
+            info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")), info.absolutePath()));
 }
 
 // The popup "Tex View Popup" over a thumbnail is how the user reaches the
