@@ -74,26 +74,47 @@ int32_t ExtractTextures(Session& session, UserInterface& ui) {
     return ShowFaces(session, catalogued.recordCount, ui);
 }
 
-OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, UserInterface& ui) {
-    OpenResult result;
-    // Read into the buffers of the state opened before the current one.
-    result.read = RefillSaveStateFile(session.spare, path);
-    if (result.read != Error::None) {
-        return result;
-    }
-    // Catalogued aside too: a refused game leaves the current one's catalogue.
-    // The refusals and the status are the user's to see.
+namespace {
+
+// Catalogues the state just read into the session's spare image, aside: a
+// refused game leaves the current one's image and catalogue. The refusals
+// and the status are the user's to see.
+void TakeIfGoldeneye(Session& session, const std::filesystem::path& path, UserInterface& ui,
+                     OpenResult& result) {
     TextureCatalogue candidate;
     const CatalogueResult catalogued = BuildTextureCatalogue(session.spare, candidate, ui);
     if (!catalogued.accepted) {
-        return result;
+        return;
     }
     std::swap(session.image, session.spare);
     session.catalogue = candidate;
+    session.release = catalogued.release;
+    session.changes.clear();
     session.statePath = path;
     session.OutputStatePath = OutputPathFor(path, session.image.format);
     result.accepted = true;
     result.shown = ShowFaces(session, catalogued.recordCount, ui);
+}
+
+}  // namespace
+
+OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, UserInterface& ui) {
+    OpenResult result;
+    // Read into the buffers of the state opened before the current one.
+    result.read = RefillSaveStateFile(session.spare, path);
+    if (result.read == Error::None) {
+        TakeIfGoldeneye(session, path, ui, result);
+    }
+    return result;
+}
+
+OpenResult OpenSaveState(Session& session, std::span<const uint8_t> file,
+                         const std::filesystem::path& name, UserInterface& ui) {
+    OpenResult result;
+    result.read = LoadSaveState(session.spare, file);
+    if (result.read == Error::None) {
+        TakeIfGoldeneye(session, name, ui, result);
+    }
     return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "common/error.h"
 #include "savestate/save_state_image.h"
@@ -35,6 +36,11 @@ struct OpenResult {
 // refusal is returned, not shown; a catalogue refusal has been shown through
 // `ui`. The buffers of the state it replaces are kept for the next load.
 OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, UserInterface& ui);
+
+// The same for a save-state file's bytes already in memory, named `name`:
+// its OutputStatePath is made from that name, and nothing is read from disk.
+OpenResult OpenSaveState(Session& session, std::span<const uint8_t> file,
+                         const std::filesystem::path& name, UserInterface& ui);
 
 // output_path.cpp
 

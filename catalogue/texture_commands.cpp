@@ -42,8 +42,7 @@ Error BuildRecordTexture(const Session& session, int32_t record, std::vector<uin
 
 }  // namespace
 
-Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture,
-                       const ReplacementOptions& options) {
+Error CheckReplaceable(const Session& session, int32_t record) {
     if (!IsShown(session.catalogue, record)) {
         return Error::NoFaceTexture;
     }
@@ -52,41 +51,63 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
     if (!ExtentIsReadable(session.image, session.catalogue, record)) {
         return Error::MemoryAllocationFailure;
     }
-    const TextureTableEntry& entry = session.catalogue.entries[static_cast<size_t>(record)];
     if (session.catalogue.records[static_cast<size_t>(record)].size < kFaceTextureBytes) {
         return Error::TextureTooSmall;
     }
+    return Error::None;
+}
+
+Error ApplyReplacement(Session& session, int32_t record, std::span<const uint8_t> picture,
+                       const ReplacementOptions& options) {
+    if (const Error refused = CheckReplaceable(session, record); refused != Error::None) {
+        return refused;
+    }
+    const TextureTableEntry& entry = session.catalogue.entries[static_cast<size_t>(record)];
     // The texture as it stands lends a PNG's colours their alpha bits.
     const std::span<const uint8_t> current =
         RdramBytes(session.image, entry.address, kFaceTextureBytes);
     const std::span<const uint8_t> palette =
         current.size() == kFaceTextureBytes ? current.subspan(kFaceTexelBytes) : current;
     ReplacementBytes bytes;
-    const Error prepared = PrepareReplacement(picture, entry, options, bytes, palette);
+    const Error prepared = PrepareReplacementFromBytes(picture, entry, options, bytes, palette);
     if (prepared != Error::None) {
         return prepared;
     }
+    NoteFaceChange(session, record);
     return WriteRdram(session.image, entry.address, bytes) ? Error::None
                                                            : Error::MemoryAllocationFailure;
 }
 
-Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
-                     const std::filesystem::path& picture, const ReplacementOptions& options) {
-    // The output's name comes from the input's; through a link it can be the
-    // input itself, which is never written.
-    if (SameFile(session.OutputStatePath, session.statePath) ||
-        SameFile(session.OutputStatePath, picture)) {
-        return Error::OutputOverwritesInput;
+Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture,
+                       const ReplacementOptions& options) {
+    // The record is judged before the file is read: its refusal comes first,
+    // whatever the picture.
+    if (const Error refused = CheckReplaceable(session, record); refused != Error::None) {
+        return refused;
     }
-    // The face as it stands: what the output last written holds, or the
-    // state as opened. A write that fails puts it back, so that nothing in
-    // memory goes unsaved and rides along, unannounced, in the next write.
-    const uint32_t address = session.catalogue.entries[static_cast<size_t>(record)].address;
+    std::vector<uint8_t> file;
+    if (const Error read = ReadPictureFile(picture, file); read != Error::None) {
+        return read;
+    }
+    return ApplyReplacement(session, record, file, options);
+}
+
+namespace {
+
+// Runs `change` on the face, then writes the whole state to the session's
+// output and runs the extraction pass. A write that fails puts the face back
+// as it stood before, so that nothing in memory goes unsaved and rides along,
+// unannounced, in the next write.
+template <typename Change>
+Error ChangeAndWrite(Session& session, UserInterface& ui, int32_t record, const Change& change) {
+    const uint32_t address =
+        IsShown(session.catalogue, record)
+            ? session.catalogue.entries[static_cast<size_t>(record)].address
+            : 0;
     const std::span<const uint8_t> standing = RdramBytes(session.image, address, kFaceTextureBytes);
     const std::vector<uint8_t> before(standing.begin(), standing.end());
-    const Error applied = ApplyReplacement(session, record, picture, options);
-    if (applied != Error::None) {
-        return applied;
+    if (const Error changed = change(); changed != Error::None) {
+        return changed;
     }
     errno = 0;
     // A link at the output's name is replaced, never written through: the
@@ -101,6 +122,68 @@ Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
     ExtractTextures(session, ui);
     errno = reason;
     return written;
+}
+
+// The output's name comes from the input's; through a link it can be the
+// input itself, which is never written.
+bool OutputIsAnInput(const Session& session, const std::filesystem::path& picture) {
+    return SameFile(session.OutputStatePath, session.statePath) ||
+           (!picture.empty() && SameFile(session.OutputStatePath, picture));
+}
+
+}  // namespace
+
+Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
+                     const std::filesystem::path& picture, const ReplacementOptions& options) {
+    if (OutputIsAnInput(session, picture)) {
+        return Error::OutputOverwritesInput;
+    }
+    return ChangeAndWrite(session, ui, record, [&] {
+        return ApplyReplacement(session, record, picture, options);
+    });
+}
+
+Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
+                     std::span<const uint8_t> picture, const ReplacementOptions& options) {
+    if (OutputIsAnInput(session, {})) {
+        return Error::OutputOverwritesInput;
+    }
+    return ChangeAndWrite(session, ui, record, [&] {
+        return ApplyReplacement(session, record, picture, options);
+    });
+}
+
+Error RevertTexture(Session& session, UserInterface& ui, int32_t record) {
+    if (OutputIsAnInput(session, {})) {
+        return Error::OutputOverwritesInput;
+    }
+    return ChangeAndWrite(session, ui, record, [&] { return RevertFaceBytes(session, record); });
+}
+
+Error BuildOpenedFaceBitmap(const Session& session, int32_t record, std::vector<uint8_t>& bitmap) {
+    if (!IsShown(session.catalogue, record)) {
+        return Error::NoFaceTexture;
+    }
+    if (!ExtentIsReadable(session.image, session.catalogue, record)) {
+        return Error::MemoryAllocationFailure;
+    }
+    const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
+    if (texture.size < kFaceTextureBytes) {
+        return Error::TooSmallForPicture;
+    }
+    // The texture's whole extent as it stands, its first 2560 bytes as opened.
+    const std::span<const uint8_t> standing =
+        RdramBytes(session.image, texture.entry.address, texture.size);
+    const std::span<const uint8_t> opened = OpenedFaceBytes(session, record);
+    std::vector<uint8_t> payload(standing.begin(), standing.end());
+    std::copy(opened.begin(), opened.end(), payload.begin());
+    const CTextureConverter converter;
+    std::vector<uint8_t> file;
+    if (const Error built = converter.BuildTextureFile(texture, payload, file);
+        built != Error::None) {
+        return built;
+    }
+    return converter.ConvertTextureFileToBitmap(file, bitmap);
 }
 
 Error SaveAsBitmap(const Session& session, int32_t record, const std::filesystem::path& path) {

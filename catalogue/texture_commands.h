@@ -16,11 +16,20 @@ namespace morvane {
 struct Session;
 class UserInterface;
 
+// Whether the record's texture may be replaced at all, whatever the picture:
+// NoFaceTexture, MemoryAllocationFailure (its extent cannot be written
+// alone), TextureTooSmall, or None.
+Error CheckReplaceable(const Session& session, int32_t record);
+
 // Prepares the picture (a bitmap or a PNG, PrepareReplacement) for the
 // record's texture and copies its 2560 bytes over the texture in RDRAM. A
 // PNG's colours keep the alpha bits the texture gives them (KeepAlphaBits).
 // Nothing is written to disk. Every refusal leaves the image unchanged.
 Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::path& picture,
+                       const ReplacementOptions& options = {});
+
+// The same for a picture file's bytes already in memory.
+Error ApplyReplacement(Session& session, int32_t record, std::span<const uint8_t> picture,
                        const ReplacementOptions& options = {});
 
 // The replace flow: ApplyReplacement, then the whole state written to the
@@ -36,6 +45,17 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
 // new file, never written through.
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options = {});
+Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
+                     std::span<const uint8_t> picture, const ReplacementOptions& options = {});
+
+// The same flow that puts the face back as the state was opened
+// (RevertFaceBytes) instead of replacing it.
+Error RevertTexture(Session& session, UserInterface& ui, int32_t record);
+
+// The 16-bit bitmap of the face as the state was opened, as the extraction
+// pass makes the gallery's: for a view of the face before this session's
+// change. The refusals of BuildBitmapExport.
+Error BuildOpenedFaceBitmap(const Session& session, int32_t record, std::vector<uint8_t>& bitmap);
 
 // Writes the texture file at `path` + ".tex" and the 16-bit bitmap at `path`;
 // neither when the texture is too short for a picture (TooSmallForPicture).

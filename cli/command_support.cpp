@@ -125,12 +125,6 @@ std::unique_ptr<Session> Extract(const std::string& path, CliUi& ui, std::ostrea
     return session;
 }
 
-std::string PictureName(int32_t record, const char* extension) {
-    char name[32];
-    std::snprintf(name, sizeof name, "tex_%3.3d.%s", record, extension);
-    return name;
-}
-
 bool ParseRecord(const std::string& text, int32_t& record) {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);

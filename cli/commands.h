@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/picture_import.h"
 #include "catalogue/session.h"
 #include "catalogue/user_interface.h"
 #include "common/messages.h"
@@ -109,8 +110,6 @@ std::unique_ptr<Session> LoadCatalogued(const std::string& path, CliUi& ui, std:
 // does; null when the state was refused.
 std::unique_ptr<Session> Extract(const std::string& path, CliUi& ui, std::ostream& err);
 
-// The name export gives a record's picture, and import looks for.
-std::string PictureName(int32_t record, const char* extension);
 
 bool ParseRecord(const std::string& text, int32_t& record);
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/json.h"
+#include "common/json.h"
 #include "cli/messages.h"
 
 namespace morvane::cli {
@@ -23,7 +23,7 @@ int Info(const std::string& path, bool json, std::ostream& out, std::ostream& er
         JsonWriter writer;
         writer.BeginObject()
             .Key("format")
-            .String(FormatText(session->image))
+            .String(StateFormatText(session->image))
             .Key("release")
             .String(result.release == Release::Ntsc ? "NTSC" : "PAL")
             .Key("textures")
@@ -36,7 +36,7 @@ int Info(const std::string& path, bool json, std::ostream& out, std::ostream& er
         out << writer.text() << "\n";
         return 0;
     }
-    out << "format: " << FormatText(session->image) << "\n";
+    out << "format: " << StateFormatText(session->image) << "\n";
     out << ui.status() << "\n";
     out << "textures: " << result.recordCount;
     if (result.tableEntries > result.recordCount) {

@@ -9,65 +9,13 @@
 #include <map>
 #include <memory>
 
+#include "catalogue/picture_import.h"
 #include "catalogue/texture_commands.h"
 #include "cli/messages.h"
 
 namespace morvane::cli {
 
 namespace {
-
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-// Whether a file in an import folder looks as if it were meant as a picture:
-// named tex_..., or with a picture's extension. Export's own texture files
-// (tex_NNN.bmp.tex) are not pictures.
-bool LooksLikePicture(const std::string& name) {
-    const std::string lower = Lowered(name);
-    if (lower.ends_with(".tex")) {
-        return false;
-    }
-    for (const char* extension :
-         {".png", ".bmp", ".jpg", ".jpeg", ".gif", ".webp", ".tif", ".tiff"}) {
-        if (lower.ends_with(extension)) {
-            return true;
-        }
-    }
-    return lower.starts_with("tex_");
-}
-
-// The record index that a picture's file name gives, as export names it:
-// "tex_", at least three digits, ".png" or ".bmp", in either case. Otherwise
-// why import does not take the name.
-std::string PictureRecord(const std::string& name, int32_t& record) {
-    const std::string lower = Lowered(name);
-    const size_t dot = lower.rfind('.');
-    const std::string extension = dot == std::string::npos ? "" : lower.substr(dot);
-    const std::string digits = lower.substr(0, dot).substr(std::min<size_t>(4, dot));
-    const bool numbered =
-        lower.starts_with("tex_") && !digits.empty() &&
-        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (extension != ".png" && extension != ".bmp") {
-        return numbered ? "import takes PNG pictures and 8-bit bitmaps, named .png or .bmp: save "
-                          "it as PNG"
-                        : "not named tex_NNN.png or tex_NNN.bmp";
-    }
-    if (!numbered) {
-        return "not named tex_NNN.png or tex_NNN.bmp";
-    }
-    if (digits.size() > 9 || !ParseRecord(digits, record)) {
-        return "no texture has so large a record index";
-    }
-    if (digits.size() < 3) {
-        return "export names this texture's picture " +
-               PictureName(record, extension.substr(1).c_str()) + "; rename it so";
-    }
-    return "";
-}
 
 // Why a file that looks like a picture is not read at all: it is not a
 // regular file, or following its links fails. Empty for a regular file.
@@ -154,85 +102,59 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!session) {
         return 1;
     }
-    // The pictures by record index, in order; two for one record is a
-    // refusal of its own. A file that looks like a picture but is passed
-    // over says why, so that a misnamed edit is not lost in silence; nothing
-    // but a regular file is ever opened.
-    std::map<int32_t, std::vector<std::string>> pictures;
-    std::vector<std::string> skipped;
+    // Every file that looks like a picture is offered; one that is no
+    // regular file is never opened, and says why it was passed over, so that
+    // a misnamed edit is not lost in silence.
+    std::vector<NamedPicture> offered;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(dir, error), end; !error && entry != end;
          entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (!LooksLikePicture(name)) {
+        NamedPicture picture;
+        picture.name = entry->path().filename().string();
+        if (!LooksLikePicture(picture.name)) {
             continue;
         }
         inputs.pictures.push_back(entry->path());
-        int32_t record = 0;
-        std::string reason = NotAFileReason(entry->path());
-        if (reason.empty()) {
-            reason = PictureRecord(name, record);
+        picture.notAFile = NotAFileReason(entry->path());
+        if (picture.notAFile.empty()) {
+            picture.read = ReadPictureFile(entry->path(), picture.bytes);
         }
-        if (!reason.empty()) {
-            skipped.push_back(name + ": skipped: " + reason);
-            continue;
-        }
-        pictures[record].push_back(name);
+        offered.push_back(std::move(picture));
     }
     if (error) {
         return RefuseFile(err, dir.string(), Error::CouldNotOpenFile);
     }
-    std::sort(skipped.begin(), skipped.end());
-    for (const std::string& line : skipped) {
-        err << line << "\n";
+    const ImportResult imported = ImportPictures(*session, offered, {parsed.dither, nullptr});
+    for (const ImportedPicture& skipped : imported.skipped) {
+        err << skipped.name << ": skipped: " << skipped.reason << "\n";
     }
-    if (pictures.empty()) {
+    if (imported.pictures.empty()) {
         err << "No tex_NNN.png or tex_NNN.bmp in " << dir.string() << "\n";
         return 1;
     }
-    std::vector<std::pair<std::string, bool>> accepted;  // each name, and whether it changed
-    int refused = 0;
-    for (auto& [record, names] : pictures) {
-        std::sort(names.begin(), names.end());
-        if (names.size() > 1) {
-            err << names[0];
-            for (size_t i = 1; i < names.size(); ++i) {
-                err << ", " << names[i];
-            }
-            err << ": more than one picture for this texture; keep one\n";
-            ++refused;
-            continue;
+    for (const ImportedPicture& picture : imported.pictures) {
+        if (picture.outcome == ImportedPicture::Outcome::Duplicate) {
+            err << picture.reason << ": more than one picture for this texture; keep one\n";
+        } else if (picture.outcome == ImportedPicture::Outcome::Refused) {
+            RefuseReplacement(err, picture.name, picture.name, dir / picture.name, picture.error);
+        } else {
+            NoteReduction(err, picture.name, picture.reduction, parsed.dither);
         }
-        // An unchanged picture (export's own, left as it was) gives back the
-        // texture's bytes.
-        const uint32_t address = session->catalogue.entries[static_cast<size_t>(record)].address;
-        const std::span<const uint8_t> texture =
-            RdramBytes(session->image, address, static_cast<uint32_t>(kFaceTextureBytes));
-        const std::vector<uint8_t> before(texture.begin(), texture.end());
-        Reduction reduction = Reduction::None;
-        const Error applied =
-            ApplyReplacement(*session, record, dir / names[0], {parsed.dither, &reduction});
-        if (applied != Error::None) {
-            RefuseReplacement(err, names[0], names[0], dir / names[0], applied);
-            ++refused;
-            continue;
-        }
-        NoteReduction(err, names[0], reduction, parsed.dither);
-        const std::span<const uint8_t> after =
-            RdramBytes(session->image, address, static_cast<uint32_t>(kFaceTextureBytes));
-        accepted.emplace_back(names[0], !std::equal(after.begin(), after.end(), before.begin(),
-                                                    before.end()));
     }
-    if (refused > 0) {
-        for (const auto& [name, changed] : accepted) {
-            out << name << ": accepted, but not written\n";
+    const bool written = imported.refused == 0;
+    for (const ImportedPicture& picture : imported.pictures) {
+        if (picture.outcome == ImportedPicture::Outcome::Replaced ||
+            picture.outcome == ImportedPicture::Outcome::Unchanged) {
+            out << picture.name
+                << (!written ? ": accepted, but not written\n"
+                    : picture.outcome == ImportedPicture::Outcome::Replaced ? ": replaced\n"
+                                                                            : ": unchanged\n");
         }
-        err << "Nothing was written: " << refused
-            << (refused == 1 ? " picture was" : " pictures were") << " refused\n";
+    }
+    if (!written) {
+        err << "Nothing was written: " << imported.refused
+            << (imported.refused == 1 ? " picture was" : " pictures were") << " refused\n";
         return 1;
-    }
-    for (const auto& [name, changed] : accepted) {
-        out << name << (changed ? ": replaced\n" : ": unchanged\n");
     }
     return WriteOutput(*session, inputs, parsed, out, err);
 }

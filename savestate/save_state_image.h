@@ -50,6 +50,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -200,6 +201,13 @@ Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file)
 // at `path` is followed, or replaced itself with Links::Replace.
 Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path,
                      Links links = Links::Follow);
+
+// state_description.cpp
+
+// What kind of state the image was loaded from, as a player reads it: the
+// emulator (and its version or layout), the memory size and the container,
+// e.g. "Project64, 64-bit layout, 8 MiB RDRAM, zipped".
+std::string StateFormatText(const SaveStateImage& image);
 
 // state_layout.cpp
 

@@ -160,17 +160,18 @@ Error PrepareReplacementFromBytes(std::span<const uint8_t> file, const TextureTa
     return PrepareBitmap(file, entry, out);
 }
 
+Error ReadPictureFile(const std::filesystem::path& path, std::vector<uint8_t>& file) {
+    const Error read = ReadFileBytes(path, file, kMaxPictureFileSize);
+    return read == Error::FileTooLarge ? Error::PictureTooLarge : read;
+}
+
 Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEntry& entry,
                          const ReplacementOptions& options, ReplacementBytes& out,
                          std::span<const uint8_t> replacedPalette) {
     // One read serves the check and the conversion, so the file cannot
     // change between them.
     std::vector<uint8_t> file;
-    const Error read = ReadFileBytes(path, file, kMaxPictureFileSize);
-    if (read == Error::FileTooLarge) {
-        return Error::PictureTooLarge;
-    }
-    if (read != Error::None) {
+    if (const Error read = ReadPictureFile(path, file); read != Error::None) {
         return read;
     }
     return PrepareReplacementFromBytes(file, entry, options, out, replacedPalette);

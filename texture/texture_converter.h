@@ -140,6 +140,10 @@ struct ReplacementOptions {
     Reduction* reduction = nullptr;
 };
 
+// Reads a picture file whole: CouldNotOpenFile, or PictureTooLarge past
+// kMaxPictureFileSize.
+Error ReadPictureFile(const std::filesystem::path& path, std::vector<uint8_t>& file);
+
 // How many palette entries the game loads for the texture: byte 10 + 1.
 size_t PaletteColoursOf(const TextureTableEntry& entry);
 

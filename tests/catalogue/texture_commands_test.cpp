@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "catalogue/extract_textures.h"
+#include "catalogue/picture_import.h"
 #include "catalogue/session.h"
 #include "common/byte_order.h"
 #include "support/bitmap_builder.h"
@@ -197,6 +198,48 @@ TEST_F(TextureCommandsTest, AFailedWritePutsTheFaceBackAndStillRebuilds) {
     const std::array<uint8_t, 2560> expected = gen::FaceTexture(face.faceNumber);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
                            m_session->image.RdramImage.begin() + (face.address & 0xFFFFFF)));
+}
+
+// The session's record of its changes: a face changed, then put back as it
+// was opened, written as a replacement is; a face given its own bytes again
+// is no change.
+TEST_F(TextureCommandsTest, ARevertedFaceIsWrittenAsOpenedAndNoLongerChanged) {
+    const gen::GeneratedTexture& face = Face(3);
+    const std::array<uint8_t, 2560> opened = gen::FaceTexture(face.faceNumber);
+    ASSERT_EQ(ReplaceTexture(*m_session, m_ui, face.record, gen::FaceBitmap(41)), Error::None);
+    EXPECT_EQ(ChangedFaces(*m_session), std::vector<int32_t>{face.record});
+    const std::span<const uint8_t> before = OpenedFaceBytes(*m_session, face.record);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), opened.begin(), opened.end()));
+
+    ASSERT_EQ(RevertTexture(*m_session, m_ui, face.record), Error::None);
+    EXPECT_TRUE(ChangedFaces(*m_session).empty());
+    EXPECT_EQ(TextureInFile(ReadAll(m_session->OutputStatePath), face.address),
+              std::vector<uint8_t>(opened.begin(), opened.end()));
+
+    // Its own picture back: a replacement, yet no change.
+    std::vector<uint8_t> exported;
+    ASSERT_EQ(BuildPngExport(*m_session, face.record, exported), Error::None);
+    ASSERT_EQ(ApplyReplacement(*m_session, face.record, exported), Error::None);
+    EXPECT_TRUE(ChangedFaces(*m_session).empty());
+}
+
+// A set of pictures goes in whole or not at all: one refused picture leaves
+// every face as it was.
+TEST_F(TextureCommandsTest, AnImportWithARefusedPictureChangesNoFace) {
+    const gen::GeneratedTexture& good = Face(1);
+    const gen::GeneratedTexture& bad = Face(2);
+    const ByteBuffer rdram = m_session->image.RdramImage;
+    std::vector<NamedPicture> pictures(2);
+    pictures[0].name = PictureName(good.record, "bmp");
+    pictures[0].bytes = gen::FaceBitmap(42);
+    pictures[1].name = PictureName(bad.record, "png");
+    pictures[1].bytes = {'n', 'o', 't'};
+    const ImportResult result = ImportPictures(*m_session, pictures);
+    EXPECT_EQ(result.refused, 1);
+    ASSERT_EQ(result.pictures.size(), 2u);
+    EXPECT_EQ(result.pictures[0].outcome, ImportedPicture::Outcome::Replaced);
+    EXPECT_EQ(result.pictures[1].error, Error::NotAPicture);
+    EXPECT_TRUE(m_session->image.RdramImage == rdram);
 }
 
 TEST_F(TextureCommandsTest, SaveAsBitmapWritesTheTextureFileAndTheBitmap) {

@@ -7,7 +7,7 @@
 #include "catalogue/extract_textures.h"
 #include "catalogue/session.h"
 #include "catalogue/texture_commands.h"
-#include "cli/json.h"
+#include "common/json.h"
 #include "cli_run.h"
 #include "support/bitmap_builder.h"
 #include "support/image_tools.h"
@@ -453,7 +453,7 @@ TEST_F(CliJsonTest, RefusalsPrintNoJson) {
 TEST_F(CliJsonTest, StringsAreEscaped) {
     const std::string tricky = "quote \" backslash \\ slash / tab \t newline \n bell \x07 "
                                "unit \x1F delete \x7F accent \xC3\xA9 end";
-    cli::JsonWriter writer;
+    JsonWriter writer;
     writer.BeginObject().Key("s").String(tricky).Key("k\"ey").Number(-5).EndObject();
     const std::string reparsed = Reparse(writer.text());
     const std::string script =
@@ -466,7 +466,7 @@ TEST_F(CliJsonTest, StringsAreEscaped) {
     const std::vector<uint8_t> back = ReadAll(m_dir / "s.bin");
     EXPECT_EQ(std::string(back.begin(), back.end()), tricky);
     EXPECT_NE(reparsed.find("\"k\\\"ey\":-5"), std::string::npos) << reparsed;
-    EXPECT_EQ(cli::JsonString("a\x01"), "\"a\\u0001\"");
+    EXPECT_EQ(JsonString("a\x01"), "\"a\\u0001\"");
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #pragma once
-// Just enough JSON for the tool's --json output: one object per command,
-// written field by field.
+// Just enough JSON for the front ends' structured output (the tool's --json,
+// the browser page's messages): one object at a time, written field by field.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace morvane::cli {
+namespace morvane {
 
 // The text as a JSON string literal, quotes included: '"' and '\' escaped,
 // control characters as \n, \t ... or \u00XX. Other bytes pass unchanged, so
@@ -36,4 +36,4 @@ private:
     bool m_first = true;
 };
 
-}  // namespace morvane::cli
+}  // namespace morvane

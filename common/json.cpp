@@ -1,8 +1,8 @@
-#include "cli/json.h"
+#include "common/json.h"
 
 #include <cstdio>
 
-namespace morvane::cli {
+namespace morvane {
 
 std::string JsonString(std::string_view text) {
     std::string quoted = "\"";
@@ -95,4 +95,4 @@ JsonWriter& JsonWriter::EndArray() {
     return *this;
 }
 
-}  // namespace morvane::cli
+}  // namespace morvane
