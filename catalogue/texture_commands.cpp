@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "catalogue/extract_textures.h"
+#include "catalogue/picture_import.h"
 #include "catalogue/session.h"
 #include "common/file_io.h"
 #include "common/partial_files.h"
+#include "savestate/state_containers.h"
 #include "texture/png_picture.h"
 #include "texture/texture_converter.h"
 
@@ -308,6 +310,27 @@ Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t
         return Error::CouldNotWriteFile;
     }
     return Error::None;
+}
+
+Error BuildPngExportArchive(const Session& session, std::vector<uint8_t>& archive,
+                            std::vector<int32_t>& left) {
+    left.clear();
+    const TextureCatalogue& catalogue = session.catalogue;
+    std::vector<std::vector<uint8_t>> pngs;
+    std::vector<ArchiveFile> files;
+    pngs.reserve(static_cast<size_t>(catalogue.shownCount));
+    for (int32_t j = 0; j < catalogue.shownCount; ++j) {
+        const int32_t record = catalogue.ShownList[static_cast<size_t>(j)];
+        std::vector<uint8_t> png;
+        if (BuildPngExport(session, record, png) != Error::None) {
+            left.push_back(record);
+            continue;
+        }
+        pngs.push_back(std::move(png));
+        files.push_back({PictureName(record, "png"), pngs.back()});
+    }
+    MemorySink sink(archive);
+    return ZipFiles(files, sink) ? Error::None : Error::CouldNotWriteFile;
 }
 
 Error SaveAsPng(const Session& session, int32_t record, const std::filesystem::path& path) {

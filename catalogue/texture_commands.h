@@ -73,6 +73,12 @@ Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint
                         std::vector<uint8_t>& bitmap);
 Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t>& png);
 
+// Every shown face as export names its PNG (tex_NNN.png), in one zip
+// archive, in record order. A face that has no picture (too short, or its
+// extent unreadable) is left out and its record listed in `left`.
+Error BuildPngExportArchive(const Session& session, std::vector<uint8_t>& archive,
+                            std::vector<int32_t>& left);
+
 // Writes what BuildBitmapExport built: the texture file at `path` + ".tex"
 // and the bitmap at `path`, both or neither: a failure or a signal between
 // the two leaves the earlier pair.

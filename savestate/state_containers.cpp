@@ -500,4 +500,43 @@ bool WriteZipState(std::span<const uint8_t> archive, uint64_t entry, std::span<c
     return false;
 }
 
+bool ZipFiles(std::span<const ArchiveFile> files, ArchiveSink& sink) {
+    // An empty archive of ours, rewritten into the sink with the files added.
+    RewriteSource rewrite({}, sink);
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_function_create(RewriteSource::Call, &rewrite, &error);
+    zip_t* zip =
+        source != nullptr ? zip_open_from_source(source, ZIP_CREATE | ZIP_TRUNCATE, &error) : nullptr;
+    zip_error_fini(&error);
+    if (zip == nullptr) {
+        if (source != nullptr) {
+            zip_source_free(source);
+        }
+        return false;
+    }
+    bool ok = true;
+    for (const ArchiveFile& file : files) {
+        zip_source_t* data = zip_source_buffer(zip, file.bytes.data(), file.bytes.size(), 0);
+        const zip_int64_t index =
+            data != nullptr ? zip_file_add(zip, file.name.c_str(), data, ZIP_FL_ENC_UTF_8) : -1;
+        if (index < 0) {
+            if (data != nullptr) {
+                zip_source_free(data);
+            }
+            ok = false;
+            break;
+        }
+        ok = zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) == 0;
+        if (!ok) {
+            break;
+        }
+    }
+    if (ok && zip_close(zip) == 0) {
+        return rewrite.committed();
+    }
+    zip_discard(zip);
+    return false;
+}
+
 }  // namespace morvane

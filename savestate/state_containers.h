@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "common/error.h"
@@ -142,6 +143,17 @@ public:
 // False when libzip fails or the sink refuses a write.
 bool WriteZipState(std::span<const uint8_t> archive, uint64_t entry, std::span<const uint8_t> state,
                    ArchiveSink& sink);
+
+// One file of a new archive.
+struct ArchiveFile {
+    std::string name;
+    std::span<const uint8_t> bytes;
+};
+
+// Writes a new archive of `files`, in order, stored as they are (pictures
+// that are compressed already), into `sink`. False when libzip fails or the
+// sink refuses a write.
+bool ZipFiles(std::span<const ArchiveFile> files, ArchiveSink& sink);
 
 // A sink that collects the archive in memory.
 class MemorySink final : public ArchiveSink {
