@@ -5,11 +5,16 @@
 // Bytes cross through the module's heap: the page copies a file into memory
 // it took with _malloc (and frees it after the call), and reads a packed file
 // at morvane_packed(), which stays valid until the next morvane_pack().
+//
+// The core's calls on bytes leave std::bad_alloc to their caller, where its
+// calls on files catch it; uncaught, it would leave the module in the page's
+// hands half done. Each call here catches it as the file calls do.
 
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <vector>
 
@@ -53,12 +58,18 @@ extern "C" {
 // is refused: morvane_error() then says why, and no state is open.
 EMSCRIPTEN_KEEPALIVE int32_t morvane_open(const uint8_t* file, size_t size) {
     g_open = false;
-    g_error = morvane::LoadSaveState(g_session.image, std::span<const uint8_t>(file, size));
-    if (g_error != Error::None) {
+    WebInterface ui;
+    int32_t shown = 0;
+    try {
+        g_error = morvane::LoadSaveState(g_session.image, std::span<const uint8_t>(file, size));
+        if (g_error != Error::None) {
+            return -1;
+        }
+        shown = morvane::ExtractTextures(g_session, ui);
+    } catch (const std::bad_alloc&) {
+        g_error = Error::StateTooLarge;
         return -1;
     }
-    WebInterface ui;
-    const int32_t shown = morvane::ExtractTextures(g_session, ui);
     if (shown == 0 && ui.Message() != Error::None) {
         g_error = ui.Message();
         return -1;
@@ -72,8 +83,14 @@ EMSCRIPTEN_KEEPALIVE int32_t morvane_open(const uint8_t* file, size_t size) {
 // morvane_packed(); 0 when it cannot be packed, with morvane_error() saying why.
 EMSCRIPTEN_KEEPALIVE size_t morvane_pack() {
     g_packed.clear();
-    g_error = g_open ? morvane::PackSaveStateFile(g_session.image, g_packed)
-                     : Error::CouldNotWriteSaveState;
+    g_error = Error::CouldNotWriteSaveState;
+    try {
+        if (g_open) {
+            g_error = morvane::PackSaveStateFile(g_session.image, g_packed);
+        }
+    } catch (const std::bad_alloc&) {
+        g_error = Error::CouldNotWriteSaveState;
+    }
     return g_error == Error::None ? g_packed.size() : 0;
 }
 
