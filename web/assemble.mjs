@@ -23,6 +23,7 @@
 import { copyFileSync, mkdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { gzipSync } from 'node:zlib';
 
 const pageDir = join(dirname(fileURLToPath(import.meta.url)), 'page');
 
@@ -98,3 +99,10 @@ writeFileSync(join(site, 'index.html'),
                   `<script${attributes} data-src="morvane.js"></script>`));
 copyFileSync(join(build, 'morvane.js'), join(site, 'morvane.js'));
 copyFileSync(join(build, 'morvane.wasm'), join(site, 'morvane.wasm'));
+
+// What a browser downloads, raw and gzipped as a server would send it.
+for (const name of ['morvane.html', 'site/index.html', 'site/morvane.js', 'site/morvane.wasm']) {
+    const bytes = readFileSync(join(build, name));
+    const kb = (size) => `${(size / 1024).toFixed(0)} KB`;
+    console.log(`${join(build, name)}: ${kb(bytes.length)} (${kb(gzipSync(bytes, { level: 9 }).length)} gzipped)`);
+}
