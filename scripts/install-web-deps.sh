@@ -11,7 +11,7 @@ packages=(
     # the configuration and builds of the core and its dependencies
     make cmake pkg-config
     # apt-get source: fetches and unpacks Debian's source packages
-    dpkg-dev xz-utils
+    dpkg-dev
     # the page's tests in a real browser
     chromium
 )
