@@ -38,6 +38,9 @@ const char kColoursReducedExactly[] = "colours reduced, exactly";
 const char kColoursQuantised[] = "colours quantised";
 const char kNotASaveState[] = "%1 is %2, not a save state.";
 const char kNotARegularFile[] = "%1 is %2, not a regular file: it is left as it is.";
+const char kNothingWritten[] =
+    "Nothing was written: the face is as it was before, and the gallery shows what the last "
+    "state written (or the state opened) holds.";
 const char kRecordDetails[] = "record %1";
 const char kUnreadableDetails[] =
     "%1: each texture lies past the end of memory or over another face, so it cannot be read, "

@@ -64,6 +64,7 @@ extern const char kColoursReducedExactly[];
 extern const char kColoursQuantised[];
 extern const char kNotASaveState[];               // the path, what it is ("a folder")
 extern const char kNotARegularFile[];             // the path, what it is
+extern const char kNothingWritten[];
 extern const char kRecordDetails[];               // the record
 extern const char kUnreadableDetails[];           // "records 2, 5, 7-12"
 extern const char kIsTheState[];                  // the path

@@ -83,12 +83,14 @@ void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
     }
     const bool aboutTheOutput =
         result == Error::CouldNotWriteSaveState || result == Error::OutputOverwritesInput;
+    QString details =
+        DetailsFor(result, record, aboutTheOutput ? m_session->OutputStatePath : picture, reason);
     if (result == Error::CouldNotWriteSaveState) {
-        // The line must not go on naming a file that lacks this replacement.
-        ShowWritten({});
+        // The core has put the face back: the line goes on naming the file
+        // last written, which still holds everything the gallery shows.
+        details += QLatin1Char('\n') + QString::fromLatin1(kNothingWritten);
     }
-    Tell(MessageText(result),
-         DetailsFor(result, record, aboutTheOutput ? m_session->OutputStatePath : picture, reason));
+    Tell(MessageText(result), details);
 }
 
 bool CMainDialog::MayWriteOutput(const std::filesystem::path& picture) {
@@ -96,9 +98,12 @@ bool CMainDialog::MayWriteOutput(const std::filesystem::path& picture) {
     // Once this session has written its output, or the user has said that
     // it may, later replacements go there without a word. The write itself
     // refuses an output that is the state, or that no file can replace (a
-    // folder).
+    // folder). A link at the name, even one that leads nowhere, is asked
+    // about like a file: the write would replace it.
     std::error_code unseen;
-    if (m_outputConfirmed || !std::filesystem::is_regular_file(output, unseen) ||
+    const std::filesystem::file_status standing = std::filesystem::symlink_status(output, unseen);
+    if (m_outputConfirmed ||
+        (!std::filesystem::is_regular_file(standing) && !std::filesystem::is_symlink(standing)) ||
         SameFile(output, m_session->statePath)) {
         return true;
     }

@@ -78,15 +78,26 @@ Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
         SameFile(session.OutputStatePath, picture)) {
         return Error::OutputOverwritesInput;
     }
+    // The face as it stands: what the output last written holds, or the
+    // state as opened. A write that fails puts it back, so that nothing in
+    // memory goes unsaved and rides along, unannounced, in the next write.
+    const uint32_t address = session.catalogue.entries[static_cast<size_t>(record)].address;
+    const std::span<const uint8_t> standing = RdramBytes(session.image, address, kFaceTextureBytes);
+    const std::vector<uint8_t> before(standing.begin(), standing.end());
     const Error applied = ApplyReplacement(session, record, picture, options);
     if (applied != Error::None) {
         return applied;
     }
     errno = 0;
-    const Error written = WriteSaveState(session.image, session.OutputStatePath);
+    // A link at the output's name is replaced, never written through: the
+    // user was asked about that name, not about wherever it points.
+    const Error written = WriteSaveState(session.image, session.OutputStatePath, Links::Replace);
     // The system's reason for a failed write outlives the pass, for the caller
     // to show.
     const int reason = errno;
+    if (written != Error::None) {
+        WriteRdram(session.image, address, before);
+    }
     ExtractTextures(session, ui);
     errno = reason;
     return written;
@@ -135,12 +146,24 @@ Error WritePair(const std::filesystem::path& path, std::span<const uint8_t> text
     }
     // The two renames run with the signals held back, and the old texture
     // file is kept until the bitmap is in place: a failure of the second
-    // puts the first back.
+    // puts the first back. Keeping it gives it a second name, which changes
+    // its status time: it is compared before, and the comparison goes on
+    // from what stands once it is kept.
     const DeferredSignals deferred;
-    if (!textureFile.KeepPrevious()) {
+    FileSnapshot textureSeen = seen != nullptr ? seen->texture : FileSnapshot{};
+    if (seen != nullptr) {
+        switch (textureFile.KeepPreviousIfUnchanged(textureSeen)) {
+            case CommitOutcome::Committed:
+                break;
+            case CommitOutcome::Changed:
+                return Error::OutputChanged;
+            case CommitOutcome::Failed:
+                return Error::CouldNotWriteFile;
+        }
+    } else if (!textureFile.KeepPrevious()) {
         return Error::CouldNotWriteFile;
     }
-    const Error first = CommitExport(textureFile, seen != nullptr ? &seen->texture : nullptr);
+    const Error first = CommitExport(textureFile, seen != nullptr ? &textureSeen : nullptr);
     if (first != Error::None) {
         return first;
     }

@@ -30,7 +30,10 @@ Error ApplyReplacement(Session& session, int32_t record, const std::filesystem::
 // or the picture (through a link), is OutputOverwritesInput, and nothing
 // changes. Returns the first
 // refusal or CouldNotWriteSaveState, with errno then the system's reason
-// where it gave one; the pass runs even when the write failed.
+// where it gave one. A write that fails puts the face back as it was, so the
+// image holds what the output last written holds (or the state as opened);
+// the pass runs either way. A link at the output's name is replaced by the
+// new file, never written through.
 Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
                      const std::filesystem::path& picture, const ReplacementOptions& options = {});
 

@@ -218,8 +218,19 @@ int WriteOutput(const Session& session, const Inputs& inputs, const Arguments& a
     if (RefuseOutputFor(outPath, inputs, err) != 0) {
         return 1;
     }
+    // The name is looked at, not what a link there leads to: whoever can
+    // leave a link beside the state would otherwise choose where it is
+    // written, dangling links included.
     struct stat existing {};
-    if (!arguments.force && byDefault && ::stat(outPath.c_str(), &existing) == 0) {
+    if (!arguments.force && byDefault && ::lstat(outPath.c_str(), &existing) == 0) {
+        if (S_ISLNK(existing.st_mode)) {
+            err << outPath.string()
+                << " already exists, as a symbolic link: nothing is written through it, and it "
+                   "is left as it is.\n"
+                << "To replace the link itself with the new state, give --force; or name another "
+                   "output with -o OUT.\n";
+            return 1;
+        }
         // It may hold the replacements of an earlier run.
         err << outPath.string()
             << " already exists, and may hold earlier replacements: it is left as it is.\n"
@@ -233,7 +244,10 @@ int WriteOutput(const Session& session, const Inputs& inputs, const Arguments& a
         return 1;
     }
     errno = 0;  // what is left in it after a failed write is the system's reason
-    const Error written = WriteSaveState(session.image, outPath);
+    // A link at the default name is replaced, never written through; an
+    // output the user names is theirs to lead anywhere.
+    const Error written =
+        WriteSaveState(session.image, outPath, byDefault ? Links::Replace : Links::Follow);
     if (written != Error::None) {
         return RefuseWrite(err, written, outPath, errno);
     }

@@ -186,13 +186,16 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
     }
     // The count is the extraction pass's: every face shown, as the window
-    // reports it.
+    // reports it. It stands for success, so not after a failure.
+    if (failed > 0) {
+        return 1;
+    }
     if (catalogue.shownCount == 0) {
         out << NoTexturesFoundText() << "\n";
     } else {
         out << ExtractedText(catalogue.shownCount) << "\n";
     }
-    return failed == 0 ? 0 : 1;
+    return 0;
 }
 
 }  // namespace morvane::cli

@@ -152,10 +152,15 @@ OutputCheck ResolveOutput(const std::filesystem::path& path, std::filesystem::pa
     return check;
 }
 
-// For a write that follows no link: the path itself is looked at.
-OutputCheck CheckUnfollowed(const std::filesystem::path& path) {
+// For a write that follows no link: the path itself is looked at. A link
+// there is refused, or left for the rename to replace.
+OutputCheck CheckUnfollowed(const std::filesystem::path& path, Links links) {
     struct stat info {};
-    return CheckLooked(::lstat(path.c_str(), &info), info);
+    const int looked = ::lstat(path.c_str(), &info);
+    if (looked == 0 && S_ISLNK(info.st_mode) && links == Links::Replace) {
+        return {};
+    }
+    return CheckLooked(looked, info);
 }
 
 FileSnapshot SnapshotOfStat(const struct stat& info) {
@@ -282,11 +287,12 @@ bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& wr
     }
     std::filesystem::path target = path;
     const OutputCheck check =
-        links == Links::Follow ? ResolveOutput(path, target) : CheckUnfollowed(path);
+        links == Links::Follow ? ResolveOutput(path, target) : CheckUnfollowed(path, links);
     if (!check.ok() || !target.has_filename()) {
         return false;
     }
     m_durability = durability;
+    m_links = links;
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     m_directory = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -362,10 +368,10 @@ bool AtomicFile::Commit() {
         return false;
     }
     // Something other than a regular file may have taken the target's place
-    // while we wrote; it is still never replaced.
+    // while we wrote; it is still never replaced (a link only when asked).
     struct stat now {};
     if (::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-        !S_ISREG(now.st_mode)) {
+        !S_ISREG(now.st_mode) && !(S_ISLNK(now.st_mode) && m_links == Links::Replace)) {
         Abandon();
         errno = S_ISDIR(now.st_mode) ? EISDIR : EEXIST;
         return false;
@@ -441,6 +447,41 @@ bool AtomicFile::KeepPrevious() {
     return false;
 }
 
+CommitOutcome AtomicFile::KeepPreviousIfUnchanged(FileSnapshot& expected) {
+    if (m_temporary.empty()) {
+        return CommitOutcome::Failed;
+    }
+    struct stat before {};
+    const bool exists =
+        ::fstatat(m_directory, m_name.c_str(), &before, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!((exists ? SnapshotOfStat(before) : FileSnapshot{}) == expected)) {
+        Abandon();
+        return CommitOutcome::Changed;
+    }
+    if (!KeepPrevious()) {
+        return CommitOutcome::Failed;
+    }
+    if (!exists) {
+        return CommitOutcome::Committed;
+    }
+    // The kept name must hold the very file compared: same file, same
+    // content's size and time. Only its status time may have moved, by our
+    // own link.
+    struct stat kept {};
+    struct stat after {};
+    if (::fstatat(m_directory, m_kept.c_str(), &kept, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::fstatat(m_directory, m_name.c_str(), &after, AT_SYMLINK_NOFOLLOW) != 0 ||
+        kept.st_dev != expected.device || kept.st_ino != expected.inode ||
+        kept.st_size != expected.size || !SameTime(kept.st_mtim, expected.modified) ||
+        after.st_ino != kept.st_ino || after.st_dev != kept.st_dev) {
+        DropKept();
+        Abandon();
+        return CommitOutcome::Changed;
+    }
+    expected = SnapshotOfStat(after);
+    return CommitOutcome::Committed;
+}
+
 void AtomicFile::RestorePrevious() {
     if (!m_committed) {
         return;
@@ -463,15 +504,15 @@ void AtomicFile::DropKept() {
 
 bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
-                         Durability durability) {
+                         Durability durability, Links links) {
     AtomicFile file;
-    return file.Prepare(path, pieces, durability) && file.Commit();
+    return file.Prepare(path, pieces, durability, links) && file.Commit();
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, const FileWriter& write,
-                         Durability durability) {
+                         Durability durability, Links links) {
     AtomicFile file;
-    return file.Prepare(path, write, durability) && file.Commit();
+    return file.Prepare(path, write, durability, links) && file.Commit();
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

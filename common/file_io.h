@@ -49,8 +49,9 @@ enum class Durability {
 };
 
 enum class Links {
-    Follow,  // a link at the path is followed to the file it names
-    Refuse,  // a link at the path is refused like any other non-file
+    Follow,   // a link at the path is followed to the file it names
+    Refuse,   // a link at the path is refused like any other non-file
+    Replace,  // a link at the path is itself replaced by the new file
 };
 
 // Why a file cannot be written at an output path, found without writing.
@@ -82,7 +83,7 @@ OutputCheck CheckOutputPath(const std::filesystem::path& path);
 // file is left behind.
 bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
-                         Durability durability = Durability::Flush);
+                         Durability durability = Durability::Flush, Links links = Links::Follow);
 
 // Writes the content of a new file to `fd`, an empty file open for writing,
 // in order or with seeks back (pwrite). False when anything failed, with
@@ -91,7 +92,7 @@ using FileWriter = std::function<bool(int fd)>;
 
 // The same, for content that is made while it is written.
 bool WriteFileAtomically(const std::filesystem::path& path, const FileWriter& write,
-                         Durability durability = Durability::Flush);
+                         Durability durability = Durability::Flush, Links links = Links::Follow);
 
 // What stood at a path when it was looked at, link or file, so that a write
 // can tell whether it changed since.
@@ -145,6 +146,11 @@ public:
     // none. False when the old file cannot be kept. The kept name goes when
     // the object does.
     bool KeepPrevious();
+    // The same, only while the target is still what `expected` saw: Changed
+    // otherwise, with nothing kept. The second name changes the file's
+    // status time (and link count), so `expected` becomes what stands at the
+    // target once it is kept, for CommitIfUnchanged to compare against.
+    CommitOutcome KeepPreviousIfUnchanged(FileSnapshot& expected);
     void RestorePrevious();
 
 private:
@@ -158,6 +164,7 @@ private:
     bool m_keptNone = false;  // KeepPrevious found nothing at the target
     bool m_committed = false;
     Durability m_durability = Durability::Flush;
+    Links m_links = Links::Follow;
     PartialFileEntry m_entry;
 };
 

@@ -20,6 +20,8 @@ std::string_view MessageText(Error error) {
             return "Could not write the file.";
         case Error::OutputChanged:
             return "The file changed while it was being replaced; it is left as it is";
+        case Error::OutOfMemory:
+            return "Memory ran out: there is not enough free memory to read or write this save state";
         case Error::StateTooShort:
             return "The file is too short to be a save state";
         case Error::NotGoldeneye:

@@ -243,20 +243,28 @@ bool AllocateRdram(SaveStateImage& image) {
 
 Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
     // Built aside and moved in whole, so that a refusal leaves the image as it was.
-    SaveStateImage loaded;
-    if (const Error error = AssembleFile(loaded, file); error != Error::None) {
-        return error;
+    try {
+        SaveStateImage loaded;
+        if (const Error error = AssembleFile(loaded, file); error != Error::None) {
+            return error;
+        }
+        image = std::move(loaded);
+    } catch (const std::bad_alloc&) {
+        return Error::OutOfMemory;
     }
-    image = std::move(loaded);
     return Error::None;
 }
 
 Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
-    SaveStateImage loaded;
-    if (const Error error = Refill(loaded, path); error != Error::None) {
-        return error;
+    try {
+        SaveStateImage loaded;
+        if (const Error error = Refill(loaded, path); error != Error::None) {
+            return error;
+        }
+        image = std::move(loaded);
+    } catch (const std::bad_alloc&) {
+        return Error::OutOfMemory;
     }
-    image = std::move(loaded);
     return Error::None;
 }
 
@@ -265,7 +273,7 @@ Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& pa
         return Refill(image, path);
     } catch (const std::bad_alloc&) {
         image.loaded = false;
-        return Error::StateTooLarge;
+        return Error::OutOfMemory;
     }
 }
 
@@ -398,17 +406,21 @@ std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
 }
 
 Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file) {
-    ByteBuffer state;
-    std::vector<uint8_t> packed;
-    std::span<const uint8_t> bytes;
-    if (const Error error = PackInto(image, state, packed, bytes); error != Error::None) {
-        return error;
+    try {
+        ByteBuffer state;
+        std::vector<uint8_t> packed;
+        std::span<const uint8_t> bytes;
+        if (const Error error = PackInto(image, state, packed, bytes); error != Error::None) {
+            return error;
+        }
+        file.assign(bytes.begin(), bytes.end());
+    } catch (const std::bad_alloc&) {
+        return Error::OutOfMemory;
     }
-    file.assign(bytes.begin(), bytes.end());
     return Error::None;
 }
 
-Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path) {
+Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path, Links links) {
     // A plain state is written from the one buffer its words are turned into;
     // a zipped one's archive is written as libzip makes it, never held whole.
     ByteBuffer state;
@@ -416,12 +428,16 @@ Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& p
         try {
             StateBytes(image, state);
         } catch (const std::bad_alloc&) {
+            errno = ENOMEM;
             return Error::CouldNotWriteSaveState;
         }
-        const bool written = WriteFileAtomically(path, [&image, &state](int fd) {
-            DescriptorSink sink(fd);
-            return WriteZipState(image.archive, image.archiveEntry, state, sink);
-        });
+        const bool written = WriteFileAtomically(
+            path,
+            [&image, &state](int fd) {
+                DescriptorSink sink(fd);
+                return WriteZipState(image.archive, image.archiveEntry, state, sink);
+            },
+            Durability::Flush, links);
         return written ? Error::None : Error::CouldNotWriteSaveState;
     }
     std::vector<uint8_t> packed;
@@ -431,9 +447,10 @@ Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& p
             return error;
         }
     } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
         return Error::CouldNotWriteSaveState;
     }
-    if (!WriteFileAtomically(path, {file})) {
+    if (!WriteFileAtomically(path, {file}, Durability::Flush, links)) {
         return Error::CouldNotWriteSaveState;
     }
     return Error::None;

@@ -55,6 +55,7 @@
 
 #include "common/byte_buffer.h"
 #include "common/error.h"
+#include "common/file_io.h"
 #include "savestate/retroarch_state.h"
 
 namespace morvane {
@@ -189,13 +190,16 @@ std::span<const uint8_t> RdramBytes(const SaveStateImage& image, uint32_t addres
 std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image);
 
 // The whole file that WriteSaveState writes: the state in the container it
-// came in. CouldNotWriteSaveState when the container cannot be made.
+// came in. CouldNotWriteSaveState when the container cannot be made,
+// OutOfMemory when memory ran out.
 Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file);
 
 // Writes the whole image to `path` atomically, in the form it was loaded from.
-// CouldNotWriteSaveState when it fails, with any earlier file at `path`
-// untouched. The image never changes.
-Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path);
+// CouldNotWriteSaveState when it fails (errno ENOMEM when memory ran out),
+// with any earlier file at `path` untouched. The image never changes. A link
+// at `path` is followed, or replaced itself with Links::Replace.
+Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path,
+                     Links links = Links::Follow);
 
 // state_layout.cpp
 

@@ -49,10 +49,11 @@ private slots:
     void eachRefusalIsShownAndChangesNothing();
     void cancellingTheReplacementChangesNothing();
     void twoReplacementsAccumulateInTheFile();
-    void aStateThatCannotBeWrittenIsReportedAndKeptInMemory();
+    void aFailedWriteLeavesTheFaceAsLastWritten();
     void otherKindsOfStateAreWrittenInTheirOwnForm_data();
     void otherKindsOfStateAreWrittenInTheirOwnForm();
     void anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo();
+    void aLinkAtTheOutputIsAskedAboutAndReplacedItself();
     void thePopupOffersTheFourCommands();
     void saveAsPngThenReplaceGivesTheSameStateBack();
     void saveAsBitmapFromThePopup();
@@ -280,22 +281,37 @@ void TextureCommandsTest::twoReplacementsAccumulateInTheFile() {
     QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[6], gen::FaceTexture(31)).isEmpty());
 }
 
-void TextureCommandsTest::aStateThatCannotBeWrittenIsReportedAndKeptInMemory() {
+void TextureCommandsTest::aFailedWriteLeavesTheFaceAsLastWritten() {
     Load();
+    m_prompts->paths = {PictureOfFace(32), PictureOfFace(33), PictureOfFace(34)};
+    apptest::DoubleClickItem(*m_dialog, 1);
     // A folder where the new state would go: the file cannot take its place.
+    QVERIFY(QFile::remove(m_outputPath));
     QVERIFY(QDir(m_folder->path()).mkpath(QStringLiteral("GOLDENEYE_new.pj/inside")));
-    m_prompts->paths.push_back(PictureOfFace(33));
     apptest::DoubleClickItem(*m_dialog, 2);
     QCOMPARE(m_prompts->MessageTexts(),
              QStringList{QStringLiteral("Could not write the save state.")});
-    QCOMPARE(
-        m_prompts->messages[0].details,
-        m_outputPath + QStringLiteral(" is a folder, not a regular file: it is left as it is."));
+    QVERIFY(m_prompts->messages[0].details.startsWith(
+        m_outputPath + QStringLiteral(" is a folder, not a regular file: it is left as it is.\n"
+                                      "Nothing was written")));
+    // Memory and gallery hold what was last written: the first replacement,
+    // not the second.
+    const std::vector<uint8_t> original =
+        apptest::Slice(apptest::RdramOfFile(m_statePath), m_faces[2].address, 2560);
     QVERIFY(apptest::Slice(m_dialog->session().image.RdramImage, m_faces[2].address, 2560) ==
-            Bytes(gen::FaceTexture(33)));
-    // The pass still ran.
-    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], gen::FaceTexture(33)).isEmpty());
+            original);
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], original).isEmpty());
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[1], gen::FaceTexture(32)).isEmpty());
     QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Detected Goldeneye NTSC"));
+
+    // The next write that lands carries nothing of the failed one.
+    QVERIFY(QDir(m_outputPath).removeRecursively());
+    apptest::DoubleClickItem(*m_dialog, 3);
+    QCOMPARE(m_prompts->messages.size(), size_t{1});
+    const std::vector<uint8_t> written = apptest::RdramOfFile(m_outputPath);
+    QVERIFY(apptest::Slice(written, m_faces[1].address, 2560) == Bytes(gen::FaceTexture(32)));
+    QVERIFY(apptest::Slice(written, m_faces[2].address, 2560) == original);
+    QVERIFY(apptest::Slice(written, m_faces[3].address, 2560) == Bytes(gen::FaceTexture(34)));
 }
 
 void TextureCommandsTest::otherKindsOfStateAreWrittenInTheirOwnForm_data() {
@@ -401,6 +417,23 @@ void TextureCommandsTest::anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo() {
     QVERIFY(apptest::Slice(replaced, m_faces[3].address, 2560) == Bytes(gen::FaceTexture(62)));
     QVERIFY(apptest::Slice(replaced, m_faces[4].address, 2560) == Bytes(gen::FaceTexture(63)));
     QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+}
+
+void TextureCommandsTest::aLinkAtTheOutputIsAskedAboutAndReplacedItself() {
+    Load();
+    const QString planted = Path(QStringLiteral("planted.pj"));
+    QVERIFY(QFile::link(planted, m_outputPath));
+    m_prompts->paths = {PictureOfFace(40), PictureOfFace(41)};
+    m_prompts->replaceChoices = {ReplaceChoice::Cancel, ReplaceChoice::Replace};
+    apptest::DoubleClickItem(*m_dialog, 1);
+    QCOMPARE(m_prompts->questions.size(), size_t{1});
+    QVERIFY(QFileInfo(m_outputPath).isSymLink());
+    apptest::DoubleClickItem(*m_dialog, 1);
+    QCOMPARE(m_prompts->questions.size(), size_t{2});
+    QVERIFY(!QFileInfo(m_outputPath).isSymLink());
+    QVERIFY(!QFileInfo::exists(planted));
+    QVERIFY(apptest::Slice(apptest::RdramOfFile(m_outputPath), m_faces[1].address, 2560) ==
+            Bytes(gen::FaceTexture(41)));
 }
 
 void TextureCommandsTest::thePopupOffersTheFourCommands() {

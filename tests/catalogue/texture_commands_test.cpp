@@ -187,14 +187,14 @@ TEST_F(TextureCommandsTest, ATextureAtTheEndOfMemoryIsRefused) {
     EXPECT_EQ(m_session->image.RdramImage, rdram);
 }
 
-TEST_F(TextureCommandsTest, AFailedWriteKeepsTheReplacementAndStillRebuilds) {
+TEST_F(TextureCommandsTest, AFailedWritePutsTheFaceBackAndStillRebuilds) {
     const gen::GeneratedTexture& face = Face(1);
     m_session->OutputStatePath = m_dir / "missing" / "out_new.pj";
     const size_t rebuilds = m_ui.rebuilds.size();
     EXPECT_EQ(ReplaceTexture(*m_session, m_ui, face.record, Picture("p.bmp", gen::FaceBitmap(4))),
               Error::CouldNotWriteSaveState);
     EXPECT_EQ(m_ui.rebuilds.size(), rebuilds + 1);
-    const std::array<uint8_t, 2560> expected = gen::FaceTexture(4);
+    const std::array<uint8_t, 2560> expected = gen::FaceTexture(face.faceNumber);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
                            m_session->image.RdramImage.begin() + (face.address & 0xFFFFFF)));
 }

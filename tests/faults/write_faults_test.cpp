@@ -500,6 +500,82 @@ TEST_F(WriteFaults, AnEditSavedWhileExportWritesIsKept) {
     }
 }
 
+// A link left at the default output's name, even one that leads nowhere,
+// chooses nothing: it is refused, and --force replaces the link itself.
+TEST_F(WriteFaults, ALinkAtTheDefaultOutputIsNeverWrittenThrough) {
+    const auto elsewhere = m_dir / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    const auto planted = elsewhere / "planted.pj";
+    const auto output = m_dir / "GOLDENEYE_new.pj";
+    std::filesystem::create_symlink(planted, output);
+    ProcessResult run = RunCli({"replace", m_state.string(), "0", m_pictureA.string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind(output.string() + " already exists, as a symbolic link", 0), 0u)
+        << run.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(output));
+    EXPECT_FALSE(std::filesystem::exists(planted));
+
+    run = RunCli({"replace", m_state.string(), "0", m_pictureA.string(), "--force"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(std::filesystem::is_symlink(output));
+    EXPECT_EQ(ReadAll(output), m_outputA);
+    EXPECT_FALSE(std::filesystem::exists(planted));
+}
+
+// --force replaces an edited bitmap export whole, its texture file too: the
+// texture file kept aside while the pair is put in place is no edit.
+TEST_F(WriteFaults, AForcedBitmapExportReplacesAnEditedPair) {
+    const auto exported = m_dir / "exported";
+    ProcessResult run = RunCli({"export", m_state.string(), exported.string(), "--format", "bmp"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto bitmap = exported / "tex_000.bmp";
+    const std::vector<uint8_t> original = ReadAll(bitmap);
+    std::vector<uint8_t> edited = original;
+    edited[100] ^= 0xFF;
+    WriteAll(bitmap, edited);
+    run = RunCli({"export", m_state.string(), exported.string(), "--format", "bmp"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    run = RunCli({"export", m_state.string(), exported.string(), "--format", "bmp", "--force"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ReadAll(bitmap), original);
+}
+
+// Memory that runs short is said so, by every command and every kind of
+// state, never answered by an abort.
+TEST_F(WriteFaults, MemoryRunningShortIsRefusedWithAMessage) {
+#ifdef MORVANE_SANITIZE
+    GTEST_SKIP() << "the sanitizers map far more memory than the limit allows";
+#else
+    const std::string expected =
+        "Memory ran out: there is not enough free memory to read or write this save state\n";
+    for (const gen::Container container :
+         {gen::Container::Plain, gen::Container::Gzip, gen::Container::Rzip1,
+          gen::Container::Rzip2}) {
+        gen::StateOptions options;
+        options.layout = gen::Layout::Mupen64Plus;
+        options.container = container;
+        const auto state = m_dir / "short.st0";
+        WriteAll(state, gen::GenerateSaveState(options).file);
+        const auto out = m_dir / "short-out.st0";
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"info", state.string()}, {"list", state.string()},
+              {"replace", state.string(), "0", m_pictureA.string(), "-o", out.string()},
+              {"export", state.string(), (m_dir / "short-faces").string()}}) {
+            SCOPED_TRACE(command[0] + " of container " + std::to_string(static_cast<int>(container)));
+            ProcessOptions limited;
+            limited.memoryLimit = 40u << 20;
+            const ProcessResult run = RunCli(command, limited);
+            ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, state.string() + ": " + expected);
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
+#endif
+}
+
 TEST_F(WriteFaults, KillsAtRandomMomentsLeaveTheOldOrTheNewOutputWhole) {
     // At least 200 replacements, and more on a machine so busy that too few
     // kills landed while the tool wrote.

@@ -42,6 +42,12 @@ using Clock = std::chrono::steady_clock;
             ::_exit(125);
         }
     }
+    if (options.memoryLimit) {
+        const rlimit limit{*options.memoryLimit, *options.memoryLimit};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            ::_exit(125);
+        }
+    }
     if (nobody) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->second) != 0 ||
             ::setuid(nobody->first) != 0) {

@@ -19,6 +19,8 @@ struct ProcessOptions {
     // RLIMIT_FSIZE for the child, with SIGXFSZ ignored, so that a write past
     // the limit fails with EFBIG instead of killing the process.
     std::optional<uint64_t> fileSizeLimit;
+    // RLIMIT_AS for the child: how much memory it may map at all.
+    std::optional<uint64_t> memoryLimit;
     // Run as the unprivileged user "nobody" when the test runs as root, so
     // that file permissions apply. Ignored when not root.
     bool dropRoot = false;
