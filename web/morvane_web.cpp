@@ -6,9 +6,9 @@
 // it took with _malloc (and frees it after the call), and reads a packed file
 // at morvane_packed(), which stays valid until the next morvane_pack().
 //
-// The core's calls on bytes leave std::bad_alloc to their caller, where its
-// calls on files catch it; uncaught, it would leave the module in the page's
-// hands half done. Each call here catches it as the file calls do.
+// Loading and packing answer OutOfMemory when memory runs short; the
+// extraction pass lets std::bad_alloc through, and uncaught it would escape
+// the module into the page. Each call here catches it as OutOfMemory too.
 
 #include <emscripten/emscripten.h>
 
@@ -67,7 +67,7 @@ EMSCRIPTEN_KEEPALIVE int32_t morvane_open(const uint8_t* file, size_t size) {
         }
         shown = morvane::ExtractTextures(g_session, ui);
     } catch (const std::bad_alloc&) {
-        g_error = Error::StateTooLarge;
+        g_error = Error::OutOfMemory;
         return -1;
     }
     if (shown == 0 && ui.Message() != Error::None) {
@@ -89,7 +89,7 @@ EMSCRIPTEN_KEEPALIVE size_t morvane_pack() {
             g_error = morvane::PackSaveStateFile(g_session.image, g_packed);
         }
     } catch (const std::bad_alloc&) {
-        g_error = Error::CouldNotWriteSaveState;
+        g_error = Error::OutOfMemory;
     }
     return g_error == Error::None ? g_packed.size() : 0;
 }
