@@ -40,7 +40,19 @@ DEB_FLAGS = -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildf
 # would otherwise build every target first, the tests included.
 PACKAGE_BUILD ?= build-package
 
-.PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize package
+# `make web`: the core compiled to WebAssembly with Debian's emscripten, and the
+# browser page around it: $(WEB_BUILD)/morvane.html, one file that works opened
+# from disk, and $(WEB_BUILD)/site/ (index.html, morvane.js, morvane.wasm) for a
+# web server. The core's libraries are built once from Debian's sources, in
+# $(WEB_BUILD)/deps (scripts/build-web-deps.sh). emscripten 3.1.6 with node 20:
+# emcc finds its acorn module only through NODE_PATH, and CMake's test programs
+# must run with a node flag other than emcmake's, which node 20 rejects.
+WEB_BUILD ?= build-web
+WEB_ENV := NODE_PATH=/usr/share/nodejs
+WEB_EMULATOR := -DCMAKE_CROSSCOMPILING_EMULATOR="$$(command -v node);--no-experimental-fetch"
+
+.PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize package \
+	web web-deps
 
 all: build
 
@@ -125,6 +137,16 @@ sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+web-deps:
+	bash scripts/install-web-deps.sh
+	JOBS=$(JOBS) bash scripts/build-web-deps.sh $(WEB_BUILD)
+
+web: web-deps
+	$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD)/core -DCMAKE_BUILD_TYPE=Release $(WEB_EMULATOR) \
+		-DMORVANE_WEB_DEPS=$(abspath $(WEB_BUILD))/deps -DMORVANE_WEB_OUTPUT=$(abspath $(WEB_BUILD))
+	$(WEB_ENV) cmake --build $(WEB_BUILD)/core -j $(JOBS)
+	node web/assemble.mjs $(WEB_BUILD)
+
 clean:
 	rm -rf $(BUILD) $(PACKAGE_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(SANITIZE_BUILD) \
-		demo/out demo/faces
+		$(WEB_BUILD) demo/out demo/faces

@@ -16,6 +16,17 @@
 #include "common/input_file.h"
 #include "common/partial_files.h"
 
+#ifdef __EMSCRIPTEN__
+// The browser build compiles this file but never writes through it, and
+// emscripten has no renameat2: the call fails as on a kernel without it, and
+// CommitIfUnchanged then looks, then renames.
+#define RENAME_NOREPLACE 1
+static int renameat2(int, const char*, int, const char*, unsigned) {
+    errno = ENOSYS;
+    return -1;
+}
+#endif
+
 namespace morvane {
 namespace {
 
@@ -49,7 +60,12 @@ std::string RandomSuffix(int attempt) {
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     uint8_t bytes[kPartialSuffixLength] = {};
+#ifdef __EMSCRIPTEN__
+    // emscripten declares getrandom but has none; getentropy is there.
+    if (::getentropy(bytes, sizeof bytes) != 0) {
+#else
     if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+#endif
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
         uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^

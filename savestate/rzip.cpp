@@ -30,7 +30,8 @@ constexpr unsigned kMaxWorkers = 8;
 
 // Runs work(0) ... work(workers - 1), each on a thread of its own but the
 // first, which runs on the caller's. A thread that cannot be started leaves
-// its share to the caller.
+// its share to the caller. The browser build has no threads: there
+// hardware_concurrency() is 1, so no thread is ever started.
 void RunWorkers(unsigned workers, const std::function<void(unsigned)>& work) {
     std::vector<std::thread> threads;
     std::vector<unsigned> leftOver;
