@@ -105,6 +105,7 @@ ImportResult ImportPictures(Session& session, std::span<const NamedPicture> pict
             for (size_t i = 0; i < named.size(); ++i) {
                 taken.reason += (i == 0 ? "" : ", ") + named[i]->name;
             }
+            taken.reason += ": more than one picture for this texture; keep one";
             ++result.refused;
             result.pictures.push_back(std::move(taken));
             continue;

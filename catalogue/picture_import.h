@@ -28,7 +28,7 @@ struct NamedPicture {
 struct ImportedPicture {
     enum class Outcome : uint8_t {
         Skipped,    // not taken, for `reason`: a misnamed file, or not a file
-        Duplicate,  // one of several pictures for one texture: `reason` lists them all
+        Duplicate,  // one of several pictures for one texture: `reason` names them all
         Refused,    // the replacement refused it: `error`
         Replaced,   // its face took it and changed
         Unchanged,  // its face took it and is as it was (an export left as it was)

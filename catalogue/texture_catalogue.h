@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/error.h"
@@ -79,5 +80,12 @@ CatalogueResult BuildTextureCatalogue(Session& session, UserInterface& ui);
 // refuse them.
 bool ExtentIsReadable(const SaveStateImage& image, const TextureCatalogue& catalogue,
                       int32_t record);
+
+// state_hint.cpp
+
+// What to do about a refused state, in a line or two that a front end shows
+// beneath the refusal: which states are read, which release was found, that
+// the records named may be damaged. Empty when there is nothing to add.
+std::string StateHintText(Error refusal, const SaveStateImage& image);
 
 }  // namespace morvane

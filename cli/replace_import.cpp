@@ -134,7 +134,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     for (const ImportedPicture& picture : imported.pictures) {
         if (picture.outcome == ImportedPicture::Outcome::Duplicate) {
-            err << picture.reason << ": more than one picture for this texture; keep one\n";
+            err << picture.reason << "\n";
         } else if (picture.outcome == ImportedPicture::Outcome::Refused) {
             RefuseReplacement(err, picture.name, picture.name, dir / picture.name, picture.error);
         } else {

@@ -69,6 +69,12 @@ JsonWriter& JsonWriter::Number(int64_t value) {
     return *this;
 }
 
+JsonWriter& JsonWriter::Bool(bool value) {
+    Separate();
+    m_text += value ? "true" : "false";
+    return *this;
+}
+
 JsonWriter& JsonWriter::BeginObject() {
     Separate();
     m_text += '{';

@@ -20,6 +20,7 @@ public:
     JsonWriter& Key(std::string_view key);
     JsonWriter& String(std::string_view value);
     JsonWriter& Number(int64_t value);
+    JsonWriter& Bool(bool value);
     JsonWriter& BeginObject();
     JsonWriter& EndObject();
     JsonWriter& BeginArray();

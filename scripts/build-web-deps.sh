@@ -128,7 +128,7 @@ cmake_build() {
     local name=$1
     shift
     rm -rf "${work:?}/$name"
-    emcmake cmake -S "$src/$name" -B "$work/$name" -DCMAKE_BUILD_TYPE=Release \
+    emcmake cmake -S "$src/$name" -B "$work/$name" \
         -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" \
         -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" "$@"
     cmake --build "$work/$name" -j "$jobs"
@@ -142,14 +142,17 @@ build_zlib() {
     emmake make -j "$jobs" install
 }
 
-flags_libpng1_6=(-DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+# libpng, libzip and libimagequant are built for size: the page downloads
+# every byte, while they handle a picture of 32x64 or a zip of a few entries.
+# zlib, which unpacks and packs whole states, keeps its speed.
+flags_libpng1_6=(-DCMAKE_BUILD_TYPE=MinSizeRel -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
                  -DPNG_HARDWARE_OPTIMIZATIONS=OFF)
 build_libpng1_6() {
     cmake_build libpng1.6 "${flags_libpng1_6[@]}"
 }
 
 # Only the zlib method: the core reads and writes zips of one deflated entry.
-flags_libzip=(-DBUILD_SHARED_LIBS=OFF -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF
+flags_libzip=(-DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_SHARED_LIBS=OFF -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF
               -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF
               -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF
               -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF)
@@ -168,7 +171,7 @@ build_libzstd() {
 }
 
 # Its CMake build wants SSE and a shared library: its C files compile alone.
-flags_libimagequant=(-std=c99 -O3 -DNDEBUG)
+flags_libimagequant=(-std=c99 -Os -DNDEBUG)
 build_libimagequant() {
     cd "$src/libimagequant"
     rm -f ./*.o
