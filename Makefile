@@ -6,7 +6,9 @@ DEMO_STATE := demo/out/GOLDENEYE.pj
 # `make bench`: the benchmarks, built with optimisation in a folder of their own
 # and run; prints one table of benchmarks against their floors, then the
 # whole-process comparison of bench/cli-vs-copy.sh, then the largest hostile
-# inputs against their bound (bench/hostile-bounds.sh).
+# inputs against their bound (bench/hostile-bounds.sh), then the browser page's
+# figures (bench/web-bench.mjs): its size, its start and an 8 MiB RetroArch
+# state opened, replaced and downloaded in it against morvane-cli.
 BENCH_BUILD ?= build-bench
 
 # `make fuzz`: the libFuzzer targets, built with clang in a folder of their own
@@ -50,6 +52,10 @@ PACKAGE_BUILD ?= build-package
 WEB_BUILD ?= build-web
 WEB_ENV := NODE_PATH=/usr/share/nodejs
 WEB_EMULATOR := -DCMAKE_CROSSCOMPILING_EMULATOR="$$(command -v node);--no-experimental-fetch"
+# The page's tests (tests/web, web.* in CTest) run in the native build when it
+# is given the page; `make test` gives it and requires them, other builds run
+# them only when a page given before is still there.
+WEB_TESTS = -DMORVANE_REQUIRE_WEB_TESTS=OFF
 
 .PHONY: all deps build run screenshot test demo clean bench fuzz fuzz-build sanitize package \
 	web web-deps
@@ -60,7 +66,8 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(EMULATOR) $(DEB_FLAGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(EMULATOR) $(DEB_FLAGS) \
+		$(WEB_TESTS)
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
@@ -97,7 +104,12 @@ run: demo
 screenshot: build
 	bash scripts/screenshot.sh $(BUILD)
 
-test: build
+# Every test, the page's among them: the page is built first and its tests
+# are required, so that a missing browser or page fails instead of leaving
+# them out.
+test: WEB_TESTS = -DMORVANE_WEB_PAGE=$(abspath $(WEB_BUILD))/morvane.html \
+	-DMORVANE_REQUIRE_WEB_TESTS=ON
+test: web build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 package: deps
@@ -106,7 +118,7 @@ package: deps
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target morvane morvane-cli
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 
-bench: deps
+bench: deps web
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target morvane-bench morvane-bench-gallery \
 	    morvane-cli morvane-make-state
@@ -122,6 +134,8 @@ bench: deps
 	@bash bench/cli-vs-copy.sh $(BENCH_BUILD)
 	@echo
 	@bash bench/hostile-bounds.sh $(BENCH_BUILD)
+	@echo
+	@node bench/web-bench.mjs $(BENCH_BUILD) $(WEB_BUILD)/morvane.html
 
 fuzz-build: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,9 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the browser build (`make web`) needs, and
-# only those that are missing. Run as root (or with sudo available). Kept apart
-# from install-deps.sh so that the native build and CI do not pull in a
-# compiler and a browser they never use.
+# Installs the Debian packages that the browser build (`make web`) and the
+# page's tests need, and only those that are missing, then the tests' npm
+# packages (playwright-core, as tests/web/package-lock.json pins it) into
+# tests/web/node_modules. Run as root (or with sudo available) for the Debian
+# packages. Kept apart from install-deps.sh so that a native build that never
+# makes the page does not pull in a compiler and a browser it does not use.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# The pinned packages, installed again only when the lock file changed since
+# the last install (npm ci starts from an empty node_modules each time).
+install_test_packages() {
+    local lock=tests/web/package-lock.json
+    local stamp=tests/web/node_modules/.morvane-package-lock.json
+    if cmp -s "$lock" "$stamp" 2>/dev/null; then
+        return 0
+    fi
+    echo "Installing the page's test packages: npm ci in tests/web"
+    npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
+    cp "$lock" "$stamp"
+}
 
 packages=(
     # the compiler to WebAssembly, and the node that runs what it makes
@@ -24,7 +40,13 @@ for package in "${packages[@]}"; do
     fi
 done
 
+# NodeSource's nodejs carries npm; Debian's has it in a package of its own.
+if ! command -v npm >/dev/null; then
+    missing+=(npm)
+fi
+
 if [[ ${#missing[@]} -eq 0 ]]; then
+    install_test_packages
     exit 0
 fi
 
@@ -41,3 +63,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_test_packages
