@@ -26,6 +26,7 @@
 #include "catalogue/session.h"
 #include "catalogue/texture_commands.h"
 #include "catalogue/user_interface.h"
+#include "common/file_io.h"
 #include "common/json.h"
 #include "common/messages.h"
 #include "dib/dib.h"
@@ -178,6 +179,10 @@ void WriteState(JsonWriter& writer, const WebSession& web) {
         .String(session.release == morvane::Release::Ntsc ? "NTSC" : "PAL")
         .Key("shown")
         .Number(session.catalogue.shownCount)
+        .Key("extracted")
+        .String(session.catalogue.shownCount > 0
+                    ? morvane::ExtractedText(session.catalogue.shownCount)
+                    : std::string(morvane::NoTexturesFoundText()))
         .Key("output")
         .String(session.OutputStatePath.filename().string());
 }
@@ -238,8 +243,15 @@ EMSCRIPTEN_KEEPALIVE const char* morvane_open(WebSession* web, const uint8_t* fi
     try {
         Shown shown;
         WebInterface ui(web->session, shown);
-        const morvane::OpenResult opened = morvane::OpenSaveState(
-            web->session, std::span<const uint8_t>(file, size), name, ui);
+        // A file past what any state needs is refused by its size, unread:
+        // the page sends no copy of it (`file` null).
+        morvane::OpenResult opened;
+        if (file == nullptr || size > morvane::kMaxInputFileSize) {
+            opened.read = Error::FileTooLarge;
+        } else {
+            opened = morvane::OpenSaveState(web->session, std::span<const uint8_t>(file, size),
+                                            name, ui);
+        }
         web->open = web->open || opened.accepted;
         JsonWriter writer;
         writer.BeginObject().Key("accepted").Bool(opened.accepted);
@@ -269,13 +281,18 @@ EMSCRIPTEN_KEEPALIVE const char* morvane_replace(WebSession* web, int32_t record
                                                  const uint8_t* picture, size_t size,
                                                  int32_t dither) {
     try {
-        const std::span<const uint8_t> bytes(picture, size);
+        const std::span<const uint8_t> bytes(picture, picture == nullptr ? 0 : size);
         morvane::Reduction reduction = morvane::Reduction::None;
-        const Error error =
-            !web->open ? Error::NoFaceTexture
-            : size > morvane::kMaxPictureFileSize
-                ? Error::PictureTooLarge
-                : morvane::ApplyReplacement(web->session, record, bytes, {dither != 0, &reduction});
+        // The record first, whatever the picture; then a picture past what
+        // any 32x64 picture needs, unread.
+        Error error = web->open ? morvane::CheckReplaceable(web->session, record)
+                                : Error::NoFaceTexture;
+        if (error == Error::None) {
+            error = picture == nullptr || size > morvane::kMaxPictureFileSize
+                        ? Error::PictureTooLarge
+                        : morvane::ApplyReplacement(web->session, record, bytes,
+                                                    {dither != 0, &reduction});
+        }
         JsonWriter writer;
         writer.BeginObject();
         web->bytes.clear();
@@ -424,7 +441,7 @@ EMSCRIPTEN_KEEPALIVE void morvane_import_add(WebSession* web, const char* name,
     try {
         morvane::NamedPicture named;
         named.name = name;
-        if (size > morvane::kMaxPictureFileSize) {
+        if (picture == nullptr || size > morvane::kMaxPictureFileSize) {
             named.read = Error::PictureTooLarge;
         } else {
             named.bytes.assign(picture, picture + size);
