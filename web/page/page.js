@@ -1,5 +1,5 @@
-// The page: opens a save state, shows its faces, replaces and reverts them,
-// and gives the new state back as a download. Every file is read here and
+// The page: opens a save state, shows its faces (gallery.js), replaces and
+// reverts them, and gives the new state back as a download. Every file is read here and
 // handed to the core in the worker (worker.js); nothing leaves the computer.
 // The page keeps only what it shows: the open state's faces and their pixels.
 
@@ -7,7 +7,6 @@
 
 const $ = (id) => document.getElementById(id);
 
-const kFaceBytes = 32 * 64 * 4;
 // Files past these sizes are refused by the core unread: the page sends only
 // their size, not a copy of a file that may not fit in memory.
 const kMaxStateFile = 256 * 1024 * 1024;
@@ -109,100 +108,39 @@ function showNotice(lines) {
     $('notice').hidden = !text;
 }
 
-function hex(value, digits) {
-    return value.toString(16).toUpperCase().padStart(digits, '0');
-}
-
 function faceOf(record) {
     return page.faces.find((face) => face.record === record) || null;
 }
 
-function draw(canvas, pixels, offset) {
-    const context = canvas.getContext('2d');
-    context.clearRect(0, 0, 32, 64);
-    if (pixels && pixels.byteLength >= offset + kFaceBytes) {
-        context.putImageData(new ImageData(new Uint8ClampedArray(pixels, offset, kFaceBytes), 32, 64), 0, 0);
-    }
-}
-
-function faceTip(face) {
-    let tip = `record ${face.record} (exported as ${face.name})\n` +
-              `identifier 0x${hex(face.identifier, 4)}\naddress 0x${hex(face.address, 8)}`;
-    if (!face.readable) {
-        tip += '\nThis texture cannot be read: it lies past the end of memory or over another face.';
-    }
-    return tip;
-}
-
-// The gallery anew, from the core's list and pixels; the selection and the
-// scroll position stay.
+// The faces as the core lists them now.
 function showFaces(faces, pixels) {
     page.faces = faces;
     page.pixels = pixels;
-    const gallery = $('gallery');
-    const focused = document.activeElement && document.activeElement.classList.contains('face')
-        ? Number(document.activeElement.dataset.record) : null;
-    gallery.replaceChildren();
-    faces.forEach((face, index) => {
-        const item = document.createElement('button');
-        item.type = 'button';
-        item.className = 'face';
-        item.classList.toggle('changed', face.changed);
-        item.classList.toggle('unreadable', !face.readable);
-        item.dataset.record = String(face.record);
-        item.setAttribute('role', 'option');
-        item.setAttribute('aria-selected', String(face.record === page.selected));
-        item.tabIndex = -1;
-        item.title = faceTip(face);
-        const canvas = document.createElement('canvas');
-        canvas.width = 32;
-        canvas.height = 64;
-        draw(canvas, pixels, index * kFaceBytes);
-        const label = document.createElement('span');
-        label.className = 'record';
-        label.textContent = face.changed ? `${face.record} •` : String(face.record);
-        item.append(canvas, label);
-        gallery.append(item);
-    });
     if (page.selected !== null && !faceOf(page.selected)) {
         page.selected = null;
     }
-    const current = gallery.querySelector(`.face[data-record="${page.selected ?? focused}"]`) ||
-                    gallery.querySelector('.face');
-    if (current) {
-        current.tabIndex = 0;
-        if (focused !== null) {
-            current.focus({ preventScroll: true });
-        }
-    }
+    renderGallery($('gallery'), faces, pixels, page.selected);
 }
 
 async function showCompare() {
     const face = page.selected === null ? null : faceOf(page.selected);
     if (!face) {
-        draw($('before'), null, 0);
-        draw($('after'), null, 0);
+        drawFace($('before'), null, 0);
+        drawFace($('after'), null, 0);
         $('face-line').textContent = page.open ? 'Pick a face.' : '';
         return;
     }
     const index = page.faces.indexOf(face);
-    draw($('after'), page.pixels, index * kFaceBytes);
+    drawFace($('after'), page.pixels, index * kFaceBytes);
     const { answer, bytes } = await core('openedFace', { record: face.record });
-    draw($('before'), answer.refusal ? null : bytes, 0);
+    drawFace($('before'), answer.refusal ? null : bytes, 0);
     $('face-line').textContent = `Record ${face.record}, exported as ${face.name}` +
         (face.changed ? ': changed' : '');
 }
 
 function select(record, focus = false) {
     page.selected = record;
-    for (const item of $('gallery').querySelectorAll('.face')) {
-        const mine = Number(item.dataset.record) === record;
-        item.setAttribute('aria-selected', String(mine));
-        item.tabIndex = mine ? 0 : -1;
-        if (mine && focus) {
-            item.focus();
-        }
-    }
+    markSelected($('gallery'), record, focus);
     updateControls();
     act(showCompare);
 }
@@ -404,149 +342,3 @@ async function takeFile(file, record) {
     }
     await replaceFace(target, file);
 }
-
-// --- Wiring -----------------------------------------------------------------------
-
-function faceUnder(target) {
-    const item = target instanceof Element ? target.closest('.face') : null;
-    return item ? Number(item.dataset.record) : null;
-}
-
-// The faces one row down or up: the nearest in the next row of the grid.
-function neighbour(items, index, key) {
-    const tops = items.map((item) => item.offsetTop);
-    const columns = tops.filter((top) => top === tops[0]).length || 1;
-    switch (key) {
-        case 'ArrowLeft': return index - 1;
-        case 'ArrowRight': return index + 1;
-        case 'ArrowUp': return index - columns;
-        case 'ArrowDown': return index + columns;
-        case 'Home': return 0;
-        case 'End': return items.length - 1;
-        default: return null;
-    }
-}
-
-function wire() {
-    $('open-button').addEventListener('click', () => $('open-state').click());
-    // Judged by what it holds, as a drop is: a picture picked here goes onto
-    // the selected face, or says where it belongs.
-    $('open-state').addEventListener('change', (event) => {
-        const [file] = event.target.files;
-        event.target.value = '';
-        if (file) {
-            act(() => takeFile(file, null));
-        }
-    });
-    $('gallery').addEventListener('click', (event) => {
-        const record = faceUnder(event.target);
-        if (record !== null) {
-            select(record);
-        }
-    });
-    $('gallery').addEventListener('dblclick', (event) => {
-        if (faceUnder(event.target) !== null) {
-            $('pick-picture').click();
-        }
-    });
-    $('gallery').addEventListener('keydown', (event) => {
-        const items = [...$('gallery').querySelectorAll('.face')];
-        const index = items.indexOf(document.activeElement);
-        if ((event.key === 'Enter' || event.key === 'F2') && page.selected !== null) {
-            event.preventDefault();
-            $('pick-picture').click();
-            return;
-        }
-        const next = neighbour(items, index < 0 ? -1 : index, event.key);
-        if (next === null) {
-            return;
-        }
-        event.preventDefault();
-        // The first press, before any face has the focus, takes the first.
-        const to = index < 0 ? 0 : Math.max(0, Math.min(items.length - 1, next));
-        if (items[to]) {
-            select(Number(items[to].dataset.record), true);
-        }
-    });
-    $('replace').addEventListener('click', () => $('pick-picture').click());
-    $('pick-picture').addEventListener('change', (event) => {
-        const [file] = event.target.files;
-        event.target.value = '';
-        if (file && page.selected !== null) {
-            const record = page.selected;
-            act(() => replaceFace(record, file));
-        }
-    });
-    $('revert').addEventListener('click', () => {
-        const record = page.selected;
-        act(() => revertFace(record));
-    });
-    $('save-png').addEventListener('click', () => {
-        const record = page.selected;
-        act(() => saveFace(record));
-    });
-    $('download').addEventListener('click', () => act(downloadState));
-    $('export-all').addEventListener('click', () => act(saveAllFaces));
-    $('import').addEventListener('click', () => $('import-pictures').click());
-    $('import-pictures').addEventListener('change', (event) => {
-        const files = [...event.target.files];
-        event.target.value = '';
-        if (files.length) {
-            act(() => takePicturesBack(files));
-        }
-    });
-
-    // Drops: a state anywhere opens; a picture goes onto the face under it.
-    let marked = null;
-    const mark = (item) => {
-        if (marked !== item) {
-            marked?.classList.remove('drop-target');
-            item?.classList.add('drop-target');
-            marked = item;
-        }
-    };
-    document.addEventListener('dragover', (event) => {
-        if (!event.dataTransfer || ![...event.dataTransfer.types].includes('Files')) {
-            return;
-        }
-        event.preventDefault();
-        event.dataTransfer.dropEffect = 'copy';
-        document.body.classList.add('dragging');
-        mark(event.target instanceof Element ? event.target.closest('.face') : null);
-    });
-    document.addEventListener('dragleave', (event) => {
-        if (event.relatedTarget === null) {
-            document.body.classList.remove('dragging');
-            mark(null);
-        }
-    });
-    document.addEventListener('drop', (event) => {
-        event.preventDefault();
-        document.body.classList.remove('dragging');
-        mark(null);
-        const [file] = event.dataTransfer ? event.dataTransfer.files : [];
-        if (file && document.body.dataset.ready === 'true') {
-            const record = faceUnder(event.target);
-            act(() => takeFile(file, record));
-        }
-    });
-
-    window.addEventListener('beforeunload', (event) => {
-        if (page.unsaved > 0) {
-            event.preventDefault();
-            event.returnValue = '';
-        }
-    });
-}
-
-wire();
-updateControls();
-startMorvaneWorker($('worker').textContent).then(
-    (started) => {
-        worker = started;
-        worker.onmessage = onWorkerMessage;
-        worker.onerror = (event) => {
-            showRefusal({ text: 'Morvane could not start in this browser.', hint: event.message || '' });
-        };
-    },
-    (error) => showRefusal({ text: 'Morvane could not start in this browser.', hint: String(error) }));
