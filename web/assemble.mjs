@@ -1,7 +1,7 @@
 // Assembles the browser page from web/page/ and the module that the browser
 // build made, node alone (no packages):
 //
-//   node web/assemble.mjs BUILD     # BUILD holds morvane-single.js, morvane.js, morvane.wasm
+//   node web/assemble.mjs BUILD     # BUILD holds morvane.js and morvane.wasm
 //
 // writes two pages from the template web/page/index.html:
 //  - BUILD/morvane.html: one self-contained file, which works opened from disk;
@@ -11,11 +11,13 @@
 // <script src="FILE"></script> naming a file beside it is replaced by the
 // file's text in a <style> or <script> element; a script keeps its other
 // attributes, so <script type="text/plain" id="worker" src="worker.js"> brings
-// a worker's code in as text. The empty
-// <script type="text/plain" id="morvane-module"></script> gets the module:
-// in morvane.html the JavaScript of morvane-single.js (the wasm inside it), in
-// site/ only data-src="morvane.js". web/page/morvane-module.js reads it either
-// way and starts the module in a worker made from a Blob URL.
+// a worker's code in as text. The two empty elements
+// <script type="text/plain" id="morvane-module"></script> and
+// <script type="application/octet-stream" id="morvane-wasm"></script> get the
+// module: in morvane.html the JavaScript of morvane.js and the wasm, gzipped,
+// in base64; in site/ only data-src attributes naming the two files.
+// web/page/morvane-module.js reads them either way and starts the module in a
+// worker made from a Blob URL.
 //
 // A page that loads anything else from outside itself is refused, as is text
 // that would end its element early.
@@ -60,7 +62,7 @@ function assemble(template, module) {
         return `<style>\n${inlineText(href[1], 'style')}</style>`;
     });
     page = page.replace(/<script\b([^>]*)>\s*<\/script>/gi, (tag, attributes) => {
-        if (/\bid="morvane-module"/i.test(attributes)) {
+        if (/\bid="morvane-(module|wasm)"/i.test(attributes)) {
             return module(attributes);
         }
         const src = /\s*\bsrc="([^"]*)"/i.exec(attributes);
@@ -83,20 +85,39 @@ if (!build) {
     fail('usage: node web/assemble.mjs BUILD');
 }
 const template = readFileSync(join(pageDir, 'index.html'), 'utf8');
-if (!/<script\b[^>]*\bid="morvane-module"[^>]*>\s*<\/script>/i.test(template)) {
-    fail('web/page/index.html has no empty <script type="text/plain" id="morvane-module">');
+for (const id of ['morvane-module', 'morvane-wasm']) {
+    if (!new RegExp(`<script\\b[^>]*\\bid="${id}"[^>]*>\\s*<\\/script>`, 'i').test(template)) {
+        fail(`web/page/index.html has no empty <script id="${id}">`);
+    }
+}
+// The policy the template gives forbids every load from outside the page;
+// served, the page loads its two other files from its own server.
+const policy = /<meta http-equiv="Content-Security-Policy" content="([^"]*)">/i.exec(template);
+if (!policy || !/default-src 'none'/.test(policy[1])) {
+    fail('web/page/index.html has no Content-Security-Policy of default-src \'none\'');
 }
 
-const single = readFileSync(join(build, 'morvane-single.js'), 'utf8');
-checkFits('morvane-single.js', single, 'script');
+// One file: the module's JavaScript as text, and its wasm gzipped and in
+// base64, which the page unpacks itself (DecompressionStream): a third of the
+// size of the wasm in base64 alone.
+const moduleText = readFileSync(join(build, 'morvane.js'), 'utf8');
+checkFits('morvane.js', moduleText, 'script');
+const wasm = readFileSync(join(build, 'morvane.wasm'));
+const packedWasm = gzipSync(wasm, { level: 9 }).toString('base64');
 writeFileSync(join(build, 'morvane.html'),
-              assemble(template, (attributes) => `<script${attributes}>\n${single}</script>`));
+              assemble(template, (attributes) => /\bid="morvane-wasm"/i.test(attributes)
+                  ? `<script${attributes}>${packedWasm}</script>`
+                  : `<script${attributes}>\n${moduleText}</script>`));
 
 const site = join(build, 'site');
 mkdirSync(site, { recursive: true });
+const served = template.replace(policy[0], policy[0]
+    .replace("script-src ", "script-src 'self' ")
+    .replace("connect-src 'none'", "connect-src 'self'"));
 writeFileSync(join(site, 'index.html'),
-              assemble(template, (attributes) =>
-                  `<script${attributes} data-src="morvane.js"></script>`));
+              assemble(served, (attributes) => /\bid="morvane-wasm"/i.test(attributes)
+                  ? `<script${attributes} data-src="morvane.wasm"></script>`
+                  : `<script${attributes} data-src="morvane.js"></script>`));
 copyFileSync(join(build, 'morvane.js'), join(site, 'morvane.js'));
 copyFileSync(join(build, 'morvane.wasm'), join(site, 'morvane.wasm'));
 
