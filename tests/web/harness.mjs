@@ -284,9 +284,11 @@ export async function newSession(browser, { viewport = { width: 1280, height: 80
     await page.route('**/*', guard('page'));
     page.on('request', (request) => requests.push({ where: 'event', url: request.url() }));
     context.on('request', (request) => requests.push({ where: 'context event', url: request.url() }));
+    const failed = [];
+    context.on('requestfailed', (request) => failed.push({ url: request.url(), error: request.failure()?.errorText }));
     const errors = [];
     page.on('pageerror', (error) => errors.push(String(error)));
-    return { browser, context, page, requests, refused, errors };
+    return { browser, context, page, requests, refused, failed, errors };
 }
 
 export function isOwnLoad(url) {
@@ -300,11 +302,20 @@ export async function openPage(page, url = pageUrl) {
                                { timeout: OPERATION_TIMEOUT_MS });
 }
 
+// Waits until the page has finished what it was doing (data-busy "false").
+export async function idle(page) {
+    await page.waitForFunction(() => document.body.dataset.busy === 'false', null,
+                               { timeout: OPERATION_TIMEOUT_MS });
+}
+
 // Runs `action` and waits for the operation it starts to finish: the page
 // sets data-busy to "true" while it works and back to "false" once it shows
-// the result. An observer is armed before the action, so that an operation
-// that ends before the test looks is still seen.
+// the result. The page is let finish what it was doing first, and an observer
+// is armed before the action, so that the end of an earlier operation is not
+// taken for this one's, and an operation that ends before the test looks is
+// still seen.
 export async function operation(page, action) {
+    await idle(page);
     await page.evaluate(() => {
         window.morvaneTestDone = new Promise((resolve) => {
             const observer = new MutationObserver((records) => {
@@ -341,21 +352,28 @@ export async function openState(page, path) {
 }
 
 // Drops files on the element that `selector` finds, as a file manager does:
-// dragenter, dragover and drop, each carrying the files.
+// dragenter, dragover and drop, each carrying the files. The files are read
+// by the browser itself, through a file input of the test's own outside the
+// page's body, removed again before the drop.
 export async function dropFiles(page, selector, files) {
-    const payload = files.map((path) => ({ name: basename(path), base64: readFileSync(path).toString('base64') }));
-    const dataTransfer = await page.evaluateHandle((items) => {
+    const input = await page.evaluateHandle(() => {
+        const element = document.createElement('input');
+        element.type = 'file';
+        element.multiple = true;
+        element.hidden = true;
+        document.documentElement.append(element);
+        return element;
+    });
+    await input.setInputFiles(files);
+    const dataTransfer = await input.evaluateHandle((element) => {
         const transfer = new DataTransfer();
-        for (const { name, base64 } of items) {
-            const binary = atob(base64);
-            const bytes = new Uint8Array(binary.length);
-            for (let i = 0; i < binary.length; ++i) {
-                bytes[i] = binary.charCodeAt(i);
-            }
-            transfer.items.add(new File([bytes], name));
+        for (const file of element.files) {
+            transfer.items.add(file);
         }
+        element.remove();
         return transfer;
-    }, payload);
+    });
+    await input.dispose();
     for (const type of ['dragenter', 'dragover', 'drop']) {
         await page.dispatchEvent(selector, type, { dataTransfer });
     }
@@ -370,8 +388,10 @@ export function face(record) {
     return `#gallery .face[data-record="${record}"]`;
 }
 
+// Selects a face by a click, and lets the page show it.
 export async function selectFace(page, record) {
     await page.click(face(record));
+    await idle(page);
 }
 
 // Replaces a face as a player does: select it, press Replace, choose the
@@ -385,6 +405,7 @@ export async function replaceByPicker(page, record, picture) {
 
 export async function replaceByDoubleClick(page, record, picture) {
     const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.dblclick(face(record))]);
+    assert.equal(await chooser.element().evaluate((e) => e.id), 'pick-picture');
     await operation(page, () => chooser.setFiles(picture));
 }
 

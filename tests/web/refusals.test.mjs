@@ -27,7 +27,9 @@ const truncated = makeState(join(work, 'cut.pj'), ['--truncate', '100000']);
 const zipped = makeState(join(work, 'GOLDENEYE.pj.zip'), ['--container', 'zip']);
 const damagedZip = writeFile(join(work, 'damaged.pj.zip'), readFileSync(zipped).subarray(0, 3000));
 const wrongSize = writeFile(join(work, 'wide.png'), truecolourPng(40, 40, (x, y) => [x * 6, y * 6, 90]));
-const tooLarge = writeFile(join(work, 'huge.png'), randomBytes((1 << 20) + 1));
+// A PNG's signature, then more bytes than any picture of a face needs.
+const tooLarge = writeFile(join(work, 'huge.png'), Buffer.concat([
+    Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), randomBytes(1 << 20)]));
 
 // The tool's first line for the file, less the name it begins with: the
 // core's text.
