@@ -10,7 +10,7 @@ import { join } from 'node:path';
 
 import {
     assertSameState, cliReplace, downloadState, dropState, faceRecords, folder, galleryRecords, info,
-    makeBitmap, makeState, openPage, openState, replaceByPicker, shownMessage, startBrowser, stateLine, temporaryFolder,
+    makeBitmap, makeState, openPage, openState, replaceByPicker, shownMessage, startBrowser, stateLine, temporaryFolder, watchProgress,
 } from './harness.mjs';
 
 const work = temporaryFolder();
@@ -21,7 +21,7 @@ const kinds = [
     ['Project64, classic layout', 'GOLDENEYE.pj', []],
     ['Project64, 64-bit layout', 'GoldenEye 007 (U) [!].pj', ['--layout', 'wide', '--faces', '7']],
     ['Project64, fork layout, PAL', 'GOLDENEYE.pj', ['--layout', 'fork', '--region', 'pal']],
-    ['Project64, 8 MiB', 'GOLDENEYE.pj1', ['--rdram', '8', '--faces', '12']],
+    ['Project64, 8 MiB', 'GOLDENEYE.pj1', ['--rdram', '8', '--faces', '12'], true],
     ['Project64, zipped', 'GOLDENEYE.pj.zip', ['--container', 'zip']],
     ['mupen64plus, gzip', 'GoldenEye 007 (U) [!].st0', ['--layout', 'mupen64plus', '--container', 'gzip']],
     ['RMG, version 2.0', 'GoldenEye 007 (U) [!].st1',
@@ -35,8 +35,9 @@ const kinds = [
         ['--layout', 'mupen64plus', '--container', 'rastate', '--region', 'pal']],
     ['RetroArch before 2021, the core state bare', 'GoldenEye 007 (USA).state3',
         ['--layout', 'mupen64plus', '--container', 'rzip1', '--no-blocks']],
-].map(([what, name, options], i) => ({
-    what, name, state: makeState(join(folder(join(work, `kind-${i}`)), name), [...options, '--seed', String(i + 1)]),
+].map(([what, name, options, large = false], i) => ({
+    what, name, large,
+    state: makeState(join(folder(join(work, `kind-${i}`)), name), [...options, '--seed', String(i + 1)]),
 }));
 
 let session;
@@ -48,15 +49,21 @@ after(async () => {
     await session?.browser.close();
 });
 
-kinds.forEach(({ what, name, state }, i) => {
+kinds.forEach(({ what, name, large, state }, i) => {
     test(`${what} (${name}) opens, and a replacement downloads as the tool writes it`, async () => {
         const { page } = session;
+        const progress = await watchProgress(page);
         if (i % 2 === 0) {
             await openState(page, state);
         } else {
             await dropState(page, state);
         }
         assert.equal(await shownMessage(page), null, 'no refusal is shown');
+        if (large) {
+            assert.ok((await progress.shown()).some((text) => text.includes(name)),
+                      `a large state shows its progress while it opens: ${await progress.shown()}`);
+            assert.equal(await page.isHidden('#progress'), true, 'and the progress is gone once it is open');
+        }
 
         const expected = info(state);
         const line = await stateLine(page);

@@ -88,8 +88,12 @@ export function info(state) {
     return JSON.parse(cli(['info', state, '--json']).stdout);
 }
 
+export function faceList(state) {
+    return JSON.parse(cli(['list', state, '--json']).stdout).face_textures;
+}
+
 export function faceRecords(state) {
-    return JSON.parse(cli(['list', state, '--json']).stdout).face_textures.map((face) => face.record);
+    return faceList(state).map((face) => face.record);
 }
 
 // Runs a command of the tool that writes a new state by its default name, in
@@ -448,6 +452,21 @@ export async function shownMessage(page) {
                 message.querySelector('.message-hint')) & Node.DOCUMENT_POSITION_FOLLOWING),
         };
     });
+}
+
+// Records every text that #progress shows from now on; `shown()` gives them.
+export async function watchProgress(page) {
+    await page.evaluate(() => {
+        const progress = document.getElementById('progress');
+        window.morvaneProgress = [];
+        new MutationObserver(() => {
+            const text = progress.textContent.trim();
+            if (!progress.hidden && text) {
+                window.morvaneProgress.push(text);
+            }
+        }).observe(progress, { attributes: true, childList: true, characterData: true, subtree: true });
+    });
+    return { shown: () => page.evaluate(() => window.morvaneProgress) };
 }
 
 export async function stateLine(page) {

@@ -12,15 +12,16 @@ import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 
 import {
-    assertSameState, changedRecords, cliExport, cliImport, cliReplace, download, downloadState,
-    faceRecords, folder, gradientPng, makeBitmap, makeState, openPage, openState, operation, paths,
+    assertSameState, changedRecords, cliExport, cliImport, cliReplace, download, downloadState, face,
+    faceList, folder, gradientPng, makeBitmap, makeState, openPage, openState, operation, paths,
     replaceByDoubleClick, replaceByDrop, replaceByPicker, selectFace, startBrowser, temporaryFolder,
     writeFile, zipEntries,
 } from './harness.mjs';
 
 const work = temporaryFolder();
 const state = makeState(join(work, 'GOLDENEYE.pj'), ['--faces', '12', '--others', '6']);
-const records = faceRecords(state);
+const faces = faceList(state);
+const records = faces.map((face) => face.record);
 const [A, B, C, D] = [records[1], records[4], records[7], records[9]];
 const pictureName = (record) => `tex_${String(record).padStart(3, '0')}.png`;
 
@@ -91,6 +92,13 @@ test('a click selects a face and the arrow keys move the focus along the gallery
     await page.keyboard.press('ArrowLeft');
     assert.equal(await focused(), A, 'ArrowLeft moves back');
     assert.deepEqual(await changedRecords(page), [], 'nothing is marked changed yet');
+    // The tooltip gives the record, identifier and address as list prints them.
+    const listed = faces.find((f) => f.record === A);
+    const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
+    const tip = await page.getAttribute(face(A), 'title');
+    for (const part of [`record ${A}`, `0x${hex(listed.identifier, 4)}`, `0x${hex(listed.address, 8)}`]) {
+        assert.ok(tip.includes(part), `the tooltip "${tip}" gives ${part}`);
+    }
 });
 
 test('a face replaced through the file picker downloads as morvane-cli replace writes it', async () => {
