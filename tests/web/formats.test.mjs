@@ -1,8 +1,9 @@
 // Every kind of state that the tool reads opens in the page, which names it as
 // the tool does and shows its faces in the tool's order; one face replaced in
 // each gives a download byte for byte the tool's (a zip: the same entries in
-// the same order, time stamps aside). States open alternately through the file
-// input and by a drop on the page.
+// the same order, time stamps aside). The first state opens through the
+// visible button and its file chooser, the others alternately through the
+// file input and by a drop on the page.
 
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
@@ -10,7 +11,8 @@ import { join } from 'node:path';
 
 import {
     assertSameState, cliReplace, downloadState, dropState, faceRecords, folder, galleryRecords, info,
-    makeBitmap, makeState, openPage, openState, replaceByPicker, shownMessage, startBrowser, stateLine, temporaryFolder, watchProgress,
+    makeBitmap, makeState, openPage, openState, openStateByButton, replaceByPicker, shownMessage,
+    startBrowser, stateLine, temporaryFolder, watchProgress,
 } from './harness.mjs';
 
 const work = temporaryFolder();
@@ -53,7 +55,9 @@ kinds.forEach(({ what, name, large, state }, i) => {
     test(`${what} (${name}) opens, and a replacement downloads as the tool writes it`, async () => {
         const { page } = session;
         const progress = await watchProgress(page);
-        if (i % 2 === 0) {
+        if (i === 0) {
+            await openStateByButton(page, state);
+        } else if (i % 2 === 0) {
             await openState(page, state);
         } else {
             await dropState(page, state);

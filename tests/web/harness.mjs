@@ -355,6 +355,15 @@ export async function openState(page, path) {
     await operation(page, () => page.setInputFiles('#open-state', path));
 }
 
+// Opens a state as a player does before any is open: the visible button
+// named for opening, then the file chooser it opens.
+export async function openStateByButton(page, path) {
+    const button = page.getByRole('button', { name: /open/i }).first();
+    const [chooser] = await Promise.all([page.waitForEvent('filechooser'), button.click()]);
+    assert.equal(await chooser.element().evaluate((e) => e.id), 'open-state');
+    await operation(page, () => chooser.setFiles(path));
+}
+
 // Drops files on the element that `selector` finds, as a file manager does:
 // dragenter, dragover and drop, each carrying the files. The files are read
 // by the browser itself, through a file input of the test's own outside the
