@@ -39,7 +39,8 @@ function fail(message) {
 
 for (const [path, how] of [[cli, 'make bench'], [makeState, 'make bench'], [pagePath, 'make web'],
                            [chromiumPath, 'scripts/install-web-deps.sh'],
-                           [join(source, 'tests/web/node_modules/playwright-core'), 'scripts/install-web-deps.sh']]) {
+                           [join(source, 'tests/web/node_modules/playwright-core'),
+                            'scripts/install-web-deps.sh']]) {
     if (!existsSync(path)) {
         fail(`${path} is missing (${how})`);
     }
@@ -228,11 +229,13 @@ console.log(`start      ${ms(start)}   median of ${runs}, from opening the file 
             `target <= 1 s: ${verdict(start <= 1000)}`);
 console.log();
 console.log(`${format}, ${statSync(state).size} bytes, 60 faces (medians of ${runs} interleaved runs):`);
-const each = (times) => ['open', 'replace', 'download'].map((phase) => `${phase} ${median(times[phase]).toFixed(0)} ms`).join(', ');
+const each = (times) => ['open', 'replace', 'download']
+    .map((phase) => `${phase} ${median(times[phase]).toFixed(0)} ms`).join(', ');
 console.log(`the page, as the player waits: ${each(phases)} (${downloaded} bytes on disk)`);
 console.log(`the page, busy by its own clock: ${each(busy)}`);
 const aloneTotal = median(alone.open) + median(alone.replace) + median(alone.pack);
-console.log(`the core alone (wasm in node, one thread, a fresh module each run): open ${median(alone.open).toFixed(0)} ms, ` +
+console.log('the core alone (wasm in node, one thread, a fresh module each run): ' +
+            `open ${median(alone.open).toFixed(0)} ms, ` +
             `replace ${median(alone.replace).toFixed(0)} ms, pack ${median(alone.pack).toFixed(0)} ms`);
 const total = median(phases.total);
 const cliTime = median(native);

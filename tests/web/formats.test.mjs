@@ -77,11 +77,13 @@ kinds.forEach(({ what, name, large, state }, i) => {
         // The count of faces, once the name and the format (which hold
         // numbers of their own) are taken out.
         const rest = line.replace(name, ' ').replace(expected.format, ' ');
-        assert.match(rest, new RegExp(`\\b${expected.face_textures}\\b`), `the state line "${line}" counts the faces`);
+        assert.match(rest, new RegExp(`\\b${expected.face_textures}\\b`),
+                     `the state line "${line}" counts the faces`);
 
         const records = faceRecords(state);
         assert.equal(records.length, expected.face_textures);
-        assert.deepEqual(await galleryRecords(page), records, 'the gallery holds the faces list gives, in its order');
+        assert.deepEqual(await galleryRecords(page), records,
+                         'the gallery holds the faces list gives, in its order');
 
         const record = records[records.length - 1];
         await replaceByPicker(page, record, picture);

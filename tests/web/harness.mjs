@@ -12,7 +12,9 @@
 
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync, copyFileSync, mkdirSync } from 'node:fs';
+import {
+    copyFileSync, existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync,
+} from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { basename, join } from 'node:path';
@@ -115,7 +117,8 @@ export function cliOutput(state, args) {
 
 // `morvane-cli replace STATE RECORD PICTURE ...` by its default output name.
 export function cliReplace(state, pairs) {
-    return cliOutput(state, (copy) => ['replace', copy, ...pairs.flatMap(([record, picture]) => [String(record), picture])]);
+    const args = pairs.flatMap(([record, picture]) => [String(record), picture]);
+    return cliOutput(state, (copy) => ['replace', copy, ...args]);
 }
 
 // `morvane-cli import STATE DIR` by its default output name.
@@ -179,7 +182,8 @@ export function truecolourPng(width, height, rgb) {
 // A 32x64 picture of far more colours than a palette holds, so that it is
 // reduced as the tool reduces it.
 export function gradientPng(path, seed = 0) {
-    writeFileSync(path, truecolourPng(32, 64, (x, y) => [(x * 8 + seed) & 255, (y * 4) & 255, (x * y + seed * 7) & 255]));
+    const colour = (x, y) => [(x * 8 + seed) & 255, (y * 4) & 255, (x * y + seed * 7) & 255];
+    writeFileSync(path, truecolourPng(32, 64, colour));
     return path;
 }
 
@@ -270,7 +274,8 @@ export async function startBrowser(options) {
 }
 
 // Another session (a browser context of its own) in the same browser.
-export async function newSession(browser, { viewport = { width: 1280, height: 800 }, allowed = isOwnLoad } = {}) {
+export async function newSession(browser, { viewport = { width: 1280, height: 800 },
+                                            allowed = isOwnLoad } = {}) {
     const context = await browser.newContext({ acceptDownloads: true, viewport });
     const requests = [];
     const refused = [];
@@ -289,7 +294,9 @@ export async function newSession(browser, { viewport = { width: 1280, height: 80
     page.on('request', (request) => requests.push({ where: 'event', url: request.url() }));
     context.on('request', (request) => requests.push({ where: 'context event', url: request.url() }));
     const failed = [];
-    context.on('requestfailed', (request) => failed.push({ url: request.url(), error: request.failure()?.errorText }));
+    context.on('requestfailed', (request) => {
+        failed.push({ url: request.url(), error: request.failure()?.errorText });
+    });
     const errors = [];
     page.on('pageerror', (error) => errors.push(String(error)));
     return { browser, context, page, requests, refused, failed, errors };
@@ -429,7 +436,8 @@ export async function replaceByDrop(page, record, picture) {
 // Runs `action` and takes the download it starts: its suggested name and
 // bytes.
 export async function download(page, action) {
-    const [event] = await Promise.all([page.waitForEvent('download', { timeout: OPERATION_TIMEOUT_MS }), action()]);
+    const [event] = await Promise.all([
+        page.waitForEvent('download', { timeout: OPERATION_TIMEOUT_MS }), action()]);
     const path = await event.path();
     return { name: event.suggestedFilename(), bytes: readFileSync(path) };
 }

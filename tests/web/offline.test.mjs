@@ -19,7 +19,8 @@ import {
 } from './harness.mjs';
 
 const work = temporaryFolder();
-const state = makeState(join(work, 'GoldenEye 007 (USA).state1'), ['--layout', 'mupen64plus', '--container', 'rzip1']);
+const state = makeState(join(work, 'GoldenEye 007 (USA).state1'),
+                        ['--layout', 'mupen64plus', '--container', 'rzip1']);
 const picture = makeBitmap(join(work, 'face.bmp'), 9);
 const record = faceRecords(state)[0];
 
@@ -46,13 +47,15 @@ test('from file://, a whole session makes no request beyond the page itself', as
     const seen = new Set(requests.map((r) => r.url));
     assert.ok(seen.has(pageUrl), 'the interception saw the page load itself');
     assert.deepEqual([...seen].filter((url) => !isOwnLoad(url)), [], 'nothing else was requested');
-    assert.deepEqual([...seen].filter((url) => /^file:/.test(url)), [pageUrl], 'the only file loaded is the page');
+    assert.deepEqual([...seen].filter((url) => /^file:/.test(url)), [pageUrl],
+                     'the only file loaded is the page');
     const resources = await page.evaluate(() => performance.getEntriesByType('resource').map((e) => e.name));
-    assert.deepEqual(resources.filter((url) => !/^(blob|data):/.test(url)), [], 'the page loaded no resource');
+    assert.deepEqual(resources.filter((url) => !/^(blob|data):/.test(url)), [],
+                     'the page loaded no resource');
     assert.deepEqual(session.errors, []);
 });
 
-test('the Content-Security-Policy stops a request before it is sent, and the page says nothing is uploaded', async () => {
+test('the page\'s policy stops a request before it is sent, and the page says nothing is uploaded', async () => {
     const session = await newSession(browser);
     const { page, requests, failed } = session;
     await openPage(page);
@@ -110,7 +113,8 @@ test('served by a web server, the split page loads only its own three files', as
     try {
         const origin = `http://127.0.0.1:${server.address().port}`;
         const own = [`${origin}/index.html`, `${origin}/morvane.js`, `${origin}/morvane.wasm`];
-        const session = await newSession(browser, { allowed: (url) => own.includes(url) || /^(blob|data):/.test(url) });
+        const allowed = (url) => own.includes(url) || /^(blob|data):/.test(url);
+        const session = await newSession(browser, { allowed });
         const { page, requests, refused } = session;
         await openPage(page, own[0]);
         await openState(page, state);

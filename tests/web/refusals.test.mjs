@@ -90,7 +90,8 @@ states.forEach(([what, file, text], i) => {
 
 test('a picture of the wrong size is refused, saying its size, and the face stays', async () => {
     const text = 'The file was not a 32x64 bitmap';
-    assert.equal(toolText(['replace', state, String(record), wrongSize, '-o', join(work, 'x.pj')], wrongSize), text);
+    const out = join(work, 'x.pj');
+    assert.equal(toolText(['replace', state, String(record), wrongSize, '-o', out], wrongSize), text);
     await replaceByPicker(page, record, wrongSize);
     const message = await assertRefused(page, text, 'a 40x40 picture');
     assert.match(message.hint, /40x40/, 'the hint gives the picture\'s size');
@@ -99,7 +100,8 @@ test('a picture of the wrong size is refused, saying its size, and the face stay
 
 test('a picture file of more than 1 MiB is refused, and the face stays', async () => {
     const text = 'The file is larger than 1 MiB, far more than a 32x64 picture needs';
-    assert.equal(toolText(['replace', state, String(record), tooLarge, '-o', join(work, 'x.pj')], tooLarge), text);
+    const out = join(work, 'x.pj');
+    assert.equal(toolText(['replace', state, String(record), tooLarge, '-o', out], tooLarge), text);
     await replaceByDrop(page, record, tooLarge);
     await assertRefused(page, text, 'a picture of 1 MiB and a byte');
     assert.deepEqual(await changedRecords(page), []);

@@ -83,7 +83,8 @@ test('a click selects a face and the arrow keys move the focus along the gallery
     await openState(page, state);
     assert.equal(await page.isEnabled('#download'), true, 'the download is offered once a state is open');
     await selectFace(page, A);
-    const selected = await page.$$eval('#gallery .face[aria-selected="true"]', (faces) => faces.map((f) => Number(f.dataset.record)));
+    const selected = await page.$$eval('#gallery .face[aria-selected="true"]',
+                                       (items) => items.map((f) => Number(f.dataset.record)));
     assert.deepEqual(selected, [A]);
     const focused = () => page.evaluate(() => Number(document.activeElement.dataset.record));
     assert.equal(await focused(), A, 'the clicked face has the focus');
@@ -112,7 +113,8 @@ test('a face replaced through the file picker downloads as morvane-cli replace w
 test('a picture dropped on a face replaces it; the download holds every replacement', async () => {
     await replaceByDrop(page, B, gradient);
     assert.deepEqual(await changedRecords(page), [A, B]);
-    assert.notEqual((await page.textContent('#notice')).trim(), '', 'the notice says how the colours were reduced');
+    assert.notEqual((await page.textContent('#notice')).trim(), '',
+                    'the notice says how the colours were reduced');
     assertSameState(await downloadState(page), toolState([[A, bitmap], [B, gradient]]), 'two replacements');
 });
 
