@@ -73,6 +73,7 @@ function wire() {
     });
 
     // Drops: a state anywhere opens; a picture goes onto the face under it.
+    // While a file is dragged over a face, that face is marked.
     let marked = null;
     const mark = (item) => {
         if (marked !== item) {
@@ -100,11 +101,18 @@ function wire() {
         event.preventDefault();
         document.body.classList.remove('dragging');
         mark(null);
-        const [file] = event.dataTransfer ? event.dataTransfer.files : [];
-        if (file && document.body.dataset.ready === 'true') {
-            const record = faceUnder(event.target);
-            act(() => takeFile(file, record));
+        const files = event.dataTransfer ? [...event.dataTransfer.files] : [];
+        if (files.length === 0 || document.body.dataset.ready !== 'true') {
+            return;
         }
+        // Several files at once are a set of pictures to take back, each
+        // onto the face its name gives.
+        if (files.length > 1 && page.open) {
+            act(() => takePicturesBack(files));
+            return;
+        }
+        const record = faceUnder(event.target);
+        act(() => takeFile(files[0], record));
     });
 
     window.addEventListener('beforeunload', (event) => {

@@ -21,6 +21,8 @@ const waiting = new Map();
 function onWorkerMessage(event) {
     const message = event.data;
     if (message.ready) {
+        // How long the page took to become usable, for the benchmarks.
+        performance.mark('morvane-ready');
         document.body.dataset.ready = 'true';
         $('open-button').disabled = false;
         return;
