@@ -1,8 +1,8 @@
 // The browser page's figures, printed against their targets; never a test.
 //   - the page's size, raw and gzipped as a server would send it;
-//   - from opening the file to a usable page (the page sets
-//     body[data-ready="true"] once the core has started in its worker),
-//     measured in the page from the start of its navigation;
+//   - from opening the file to a usable page: the page's performance mark
+//     morvane-ready, which it sets with body[data-ready="true"] once the core
+//     has started in its worker, from the start of its navigation;
 //   - an 8 MiB RetroArch state (mupen64plus-next, RZIP v1, 60 faces, its
 //     free memory half busy) opened, one face replaced and the new state
 //     downloaded in the page, against `morvane-cli replace` of the same state
@@ -87,17 +87,13 @@ const pageUrl = pathToFileURL(pagePath).href;
 async function openFresh() {
     const context = await browser.newContext({ acceptDownloads: true });
     const tab = await context.newPage();
-    await tab.addInitScript(() => {
-        new MutationObserver((_, observer) => {
-            if (document.body && document.body.dataset.ready === 'true') {
-                window.morvaneReadyAt = performance.now();
-                observer.disconnect();
-            }
-        }).observe(document, { attributes: true, subtree: true, attributeFilter: ['data-ready'] });
-    });
     await tab.goto(pageUrl);
-    await tab.waitForFunction(() => window.morvaneReadyAt !== undefined, null, { timeout: 60_000 });
-    return { context, tab, readyAt: await tab.evaluate(() => window.morvaneReadyAt) };
+    await tab.waitForFunction(() => document.body.dataset.ready === 'true', null, { timeout: 60_000 });
+    const readyAt = await tab.evaluate(() => performance.getEntriesByName('morvane-ready')[0]?.startTime);
+    if (readyAt === undefined) {
+        fail('the page set no performance mark morvane-ready');
+    }
+    return { context, tab, readyAt };
 }
 
 // Runs `action` and waits until the operation it starts has finished

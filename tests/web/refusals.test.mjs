@@ -1,7 +1,8 @@
 // What the page refuses, and that a refusal changes nothing: a file that is
 // no state, a state cut short and a damaged archive leave the state opened
 // before as it was; a picture of the wrong size, one far too large and a set
-// of pictures with one bad among them leave every face as it was. Each
+// of pictures with one bad among them (dropped together) leave every face as
+// it was. Each
 // refusal shows the core's text exactly (the text morvane-cli gives for the
 // same file), followed by a hint.
 
@@ -12,9 +13,9 @@ import { after, before, test } from 'node:test';
 import { randomBytes } from 'node:crypto';
 
 import {
-    changedRecords, cli, cliExport, downloadState, faceRecords, folder, galleryRecords, makeState,
-    openPage, openState, dropState, operation, replaceByDrop, replaceByPicker, shownMessage, startBrowser,
-    stateLine, temporaryFolder, truecolourPng, writeFile,
+    changedRecords, cli, cliExport, downloadState, dropFiles, dropState, faceRecords, folder,
+    galleryRecords, makeState, openPage, openState, operation, replaceByDrop, replaceByPicker,
+    shownMessage, startBrowser, stateLine, temporaryFolder, truecolourPng, writeFile,
 } from './harness.mjs';
 
 const work = temporaryFolder();
@@ -117,8 +118,8 @@ test('a set of pictures with one of the wrong size changes no face at all', asyn
     const run = cli(['import', state, dir, '-o', join(work, 'imported.pj')], { allowFailure: true });
     assert.equal(run.status, 1, 'morvane-cli import refuses the set');
 
-    const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.click('#import')]);
-    await operation(page, () => chooser.setFiles(names.map((name) => join(dir, name))));
+    // Dropped on the page all at once, which takes them as the import does.
+    await operation(page, () => dropFiles(page, 'body', names.map((name) => join(dir, name))));
     const message = await shownMessage(page);
     assert.notEqual(message, null, 'the refusal is shown');
     assert.match(`${message.text} ${message.hint}`, /The file was not a 32x64 bitmap/,
