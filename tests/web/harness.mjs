@@ -189,9 +189,8 @@ export function gradientPng(path, seed = 0) {
 
 // ------------------------------------------------------------------ archives
 
-// A zip's entries from its central directory, in order: name, method and
-// the uncompressed bytes.
-export function zipEntries(bytes) {
+// A zip's central directory: where each entry's record and local header are.
+function zipDirectory(bytes) {
     let end = bytes.length - 22;
     while (end >= 0 && bytes.readUInt32LE(end) !== 0x06054b50) {
         --end;
@@ -199,35 +198,39 @@ export function zipEntries(bytes) {
     assert.ok(end >= 0, 'no end of central directory');
     const count = bytes.readUInt16LE(end + 10);
     let at = bytes.readUInt32LE(end + 16);
-    const entries = [];
+    const records = [];
     for (let i = 0; i < count; ++i) {
         assert.equal(bytes.readUInt32LE(at), 0x02014b50, 'central directory entry');
-        const method = bytes.readUInt16LE(at + 10);
-        const compressedSize = bytes.readUInt32LE(at + 20);
         const nameLength = bytes.readUInt16LE(at + 28);
-        const extraLength = bytes.readUInt16LE(at + 30);
-        const commentLength = bytes.readUInt16LE(at + 32);
         const local = bytes.readUInt32LE(at + 42);
-        const name = bytes.subarray(at + 46, at + 46 + nameLength).toString('utf8');
-        const dataStart = local + 30 + bytes.readUInt16LE(local + 26) + bytes.readUInt16LE(local + 28);
-        const raw = bytes.subarray(dataStart, dataStart + compressedSize);
-        entries.push({ name, method, data: method === 8 ? inflateRawSync(raw) : Buffer.from(raw) });
-        at += 46 + nameLength + extraLength + commentLength;
+        assert.equal(bytes.readUInt32LE(local), 0x04034b50, 'local header');
+        records.push({ central: at, local, nameLength });
+        at += 46 + nameLength + bytes.readUInt16LE(at + 30) + bytes.readUInt16LE(at + 32);
     }
-    return entries;
+    return records;
 }
 
-// The archive's bytes with every DOS time and date stamp (local headers and
-// central directory) zeroed: libzip stamps the time of writing, nothing else.
+// A zip's entries, in the central directory's order: name, method and the
+// uncompressed bytes.
+export function zipEntries(bytes) {
+    return zipDirectory(bytes).map(({ central, local, nameLength }) => {
+        const method = bytes.readUInt16LE(central + 10);
+        const compressedSize = bytes.readUInt32LE(central + 20);
+        const name = bytes.subarray(central + 46, central + 46 + nameLength).toString('utf8');
+        const dataStart = local + 30 + bytes.readUInt16LE(local + 26) + bytes.readUInt16LE(local + 28);
+        const raw = bytes.subarray(dataStart, dataStart + compressedSize);
+        return { name, method, data: method === 8 ? inflateRawSync(raw) : Buffer.from(raw) };
+    });
+}
+
+// The archive's bytes with every entry's DOS time and date stamp zeroed, in
+// its local header and in the central directory: libzip stamps the time of
+// writing, nothing else.
 export function withoutZipTimes(bytes) {
     const copy = Buffer.from(bytes);
-    for (let at = 0; at + 4 <= copy.length; ++at) {
-        const signature = copy.readUInt32LE(at);
-        if (signature === 0x04034b50 && at + 14 <= copy.length) {
-            copy.fill(0, at + 10, at + 14);
-        } else if (signature === 0x02014b50 && at + 16 <= copy.length) {
-            copy.fill(0, at + 12, at + 16);
-        }
+    for (const { central, local } of zipDirectory(bytes)) {
+        copy.fill(0, local + 10, local + 14);
+        copy.fill(0, central + 12, central + 16);
     }
     return copy;
 }

@@ -50,18 +50,22 @@ async function compareView(page) {
 }
 
 // Leaves the page as closing its tab does: whether the page asked first (the
-// question is answered "stay") or closed.
+// question is answered "stay"), closed, or did neither within 20 seconds.
 async function leave(page) {
-    const outcome = Promise.race([
-        page.waitForEvent('dialog').then(async (dialog) => {
+    let timer;
+    const outcome = new Promise((resolve) => {
+        page.once('dialog', async (dialog) => {
             const type = dialog.type();
             await dialog.dismiss();
-            return type;
-        }),
-        page.waitForEvent('close').then(() => 'closed'),
-    ]);
+            resolve(type);
+        });
+        page.once('close', () => resolve('closed'));
+        timer = setTimeout(() => resolve('neither asked nor closed'), 20_000);
+    });
     await page.close({ runBeforeUnload: true });
-    return outcome;
+    const result = await outcome;
+    clearTimeout(timer);
+    return result;
 }
 
 let session;
