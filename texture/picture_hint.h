@@ -14,8 +14,8 @@
 namespace morvane {
 
 // One line that says what would be accepted instead, from the picture's own
-// bytes: "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour)
-// bitmap." Empty when there is nothing to add.
+// bytes: "It is a 4-bit bitmap: save it as PNG, or as an 8-, 16-, 24- or
+// 32-bit bitmap." Empty when there is nothing to add.
 std::string PictureHintText(Error refusal, std::span<const uint8_t> picture);
 
 // The same for the picture at `path`, read for the purpose. Empty when the

@@ -211,11 +211,11 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing_data() {
                                << QStringLiteral("The file was not a bitmap")
                                << QStringLiteral(
                                       "A picture must be 32x64: save it as PNG, or as "
-                                      "an 8-bit (256-colour) bitmap.");
-    QTest::newRow("24-bit bitmap")
-        << QStringLiteral("24bit") << QStringLiteral("The file was not a 256 colour bitmap")
+                                      "an 8-, 16-, 24- or 32-bit bitmap.");
+    QTest::newRow("4-bit bitmap")
+        << QStringLiteral("4bit") << QStringLiteral("The file was not a 256 colour bitmap")
         << QStringLiteral(
-               "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour) "
+               "It is a 4-bit bitmap: save it as PNG, or as an 8-, 16-, 24- or 32-bit "
                "bitmap.");
     QTest::newRow("16 x 16 bitmap")
         << QStringLiteral("16x16") << QStringLiteral("The file was not a 32x64 bitmap")
@@ -231,8 +231,8 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     if (kind == QStringLiteral("text")) {
         const QByteArray text("Just some words, no picture at all.\n");
         apptest::WriteFile(picture, std::vector<uint8_t>(text.begin(), text.end()));
-    } else if (kind == QStringLiteral("24bit")) {
-        apptest::WriteFile(picture, apptest::BlankBitmap(32, 64, 24));
+    } else if (kind == QStringLiteral("4bit")) {
+        apptest::WriteFile(picture, apptest::BlankBitmap(32, 64, 4));
     } else if (kind == QStringLiteral("16x16")) {
         apptest::WriteFile(picture, apptest::BlankBitmap(16, 16, 8));
     }
