@@ -50,6 +50,10 @@ std::string PictureSize(std::span<const uint8_t> file) {
 
 }  // namespace
 
+bool LooksLikePicture(std::span<const uint8_t> start) {
+    return IsPng(start) || StartsWith(start, "BM") || OtherPictureKind(start) != nullptr;
+}
+
 std::string PictureHintText(Error refusal, std::span<const uint8_t> picture) {
     constexpr const char* kAsPngOrBitmap =
         "save it as PNG, or as an 8-, 16-, 24- or 32-bit bitmap.";

@@ -22,6 +22,11 @@ std::string PictureHintText(Error refusal, std::span<const uint8_t> picture);
 // refusal is not about the picture's content, or the file cannot be read.
 std::string PictureHintText(Error refusal, const std::filesystem::path& path);
 
+// Whether a file that begins with these bytes is a picture: a PNG, a bitmap,
+// or a kind people save by mistake (JPEG, GIF, WebP, TIFF). No save state
+// begins so; a front end tells a dropped picture from a dropped state by it.
+bool LooksLikePicture(std::span<const uint8_t> start);
+
 // How a picture's colours were made to fit the texture's palette, for a front
 // end to say after the name: "its colours were reduced to the texture's
 // palette, exactly". Empty when they fitted as they were.
