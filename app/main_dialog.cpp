@@ -281,6 +281,8 @@ void CMainDialog::OnCancel() {
     QDialog::reject();
 }
 
+// The release and the faces come first, where the line shows them at any
+// width; the kind of state after them gives way first.
 void CMainDialog::ShowOpened() {
     const QString format = QString::fromStdString(StateFormatText(m_session->image));
     const QString release =

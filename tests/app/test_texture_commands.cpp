@@ -617,7 +617,7 @@ void TextureCommandsTest::theBottomLineNeverHidesTheFilesName() {
     QCOMPARE(line->toolTip(), QStringLiteral("Opened %1\nProject64, classic layout, 4 MiB RDRAM\n"
                                              "Goldeneye NTSC, 8 faces")
                                   .arg(m_statePath));
-    QVERIFY2(line->text().startsWith(QLatin1String("Opened GOLDENEYE.pj: Project64, classic")),
+    QVERIFY2(line->text().startsWith(QLatin1String("Opened GOLDENEYE.pj: NTSC, 8 faces; Proj")),
              qPrintable(line->text()));
 
     m_prompts->paths.push_back(PictureOfFace(40));
