@@ -327,11 +327,11 @@ void CMainDialog::ShowUnreadableRecords(std::span<const int32_t> records) {
 }
 
 QString CMainDialog::StartFolder(FileKind kind) const {
-    return m_lastFolders[static_cast<int>(kind)];
+    return m_lastFolders[static_cast<size_t>(kind)];
 }
 
 void CMainDialog::RememberFolder(FileKind kind, const QString& file) {
-    m_lastFolders[static_cast<int>(kind)] = QFileInfo(file).absolutePath();
+    m_lastFolders[static_cast<size_t>(kind)] = QFileInfo(file).absolutePath();
 }
 
 void CMainDialog::SetStatus(Status status) {

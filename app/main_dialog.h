@@ -22,6 +22,7 @@
 #include <QImage>
 #include <QList>
 #include <QSize>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -78,13 +79,16 @@ public:
 
     void OnDblclkTextureList();
     void OnReplaceTexture();
-    void OnSaveAsBitmap();
-    void OnSaveAsTexture();
-    void OnSaveAsPng();
     void ReplaceTexture(int32_t record);
     // Replaces the texture with the picture at `path`, as a double-click does
     // once the user has chosen it.
     void ReplaceTextureFrom(int32_t record, const QString& path);
+
+    // export_commands.cpp, with the popup menu that reaches every command.
+
+    void OnSaveAsBitmap();
+    void OnSaveAsTexture();
+    void OnSaveAsPng();
 
     // face_commands.cpp: beyond the popup menu's first commands.
 
@@ -145,7 +149,7 @@ private:
     void ShowAboutBox();
     void OnRclickTextureList(const QPoint& position);
     // Runs one of the core's export flows on the selected texture, at a path
-    // that the user chooses.
+    // that the user chooses, and says on the bottom line what it saved.
     using SaveFlow = Error (*)(const Session&, int32_t, const std::filesystem::path&);
     void SaveSelectedTexture(SaveFlow save, const char* filters, const char* suffix);
     // The record the selected thumbnail carries, or -1 when none is selected.
@@ -210,7 +214,7 @@ private:
     // The size the window starts at, its template's; it grows from there.
     QSize m_startSize;
     // Each kind's folder last used; empty until one has been.
-    QString m_lastFolders[3];
+    std::array<QString, 3> m_lastFolders;
 };
 
 }  // namespace morvane::app
