@@ -269,6 +269,9 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
     if (opened.shown != 0) {
         m_instructions->setText(StringResource(IDS_INSTRUCTIONS_REPLACE));
         m_status->setText(ExtractedText(opened.shown));
+        // The keyboard goes to the faces, its place on the first: the first
+        // arrow selects it. Enter still runs Browse.
+        m_textureList->setFocus(Qt::OtherFocusReason);
     } else {
         m_status->setText(NoTexturesFoundText());
     }
