@@ -5,7 +5,6 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QListWidgetItem>
-#include <QScrollBar>
 #include <cerrno>
 #include <cstring>
 

@@ -796,6 +796,9 @@ void TextureCommandsTest::theGalleryKeepsItsPlaceAndTheKeysReachTheCommands() {
     QCOMPARE(list->verticalScrollBar()->value(), scrolled);
     QCOMPARE(m_dialog->SelectionMark(), -1);
     QCOMPARE(list->currentRow(), row);
+    // Esc runs Exit from the faces too.
+    QTest::keyClick(list, Qt::Key_Escape);
+    QVERIFY(!m_dialog->isVisible());
 }
 
 QTEST_MAIN(TextureCommandsTest)
