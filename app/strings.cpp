@@ -143,18 +143,11 @@ QString FacesText(int count) {
 }
 
 QString ReleaseOfRegion(uint16_t region) {
-    // The region codes of Goldeneye's three releases.
-    switch (region) {
-        case 0x45:
-            return QStringLiteral("Goldeneye's NTSC release");
-        case 0x50:
-            return QStringLiteral("Goldeneye's PAL release");
-        case 0x4A:
-            return QStringLiteral("Goldeneye's Japanese release");
-        default:
-            break;
-    }
-    return QStringLiteral("a release of Goldeneye that Morvane does not know");
+    // The one other release of Goldeneye; the two supported are never refused.
+    constexpr uint16_t kRegionJapan = 0x4A;
+    return region == kRegionJapan
+               ? QStringLiteral("Goldeneye's Japanese release")
+               : QStringLiteral("a release of Goldeneye that Morvane does not know");
 }
 
 QString RegionCodeText(uint16_t region) {
