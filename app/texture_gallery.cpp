@@ -205,7 +205,10 @@ void CMainDialog::RebuildGallery(std::span<const ShownFace> faces) {
             const TextureTableEntry& entry =
                 m_session->catalogue.records[static_cast<size_t>(face.record)].entry;
             QString tip = FaceToolTip(face.record, entry.identifier, entry.address);
-            if (!ExtentIsReadable(m_session->image, m_session->catalogue, face.record)) {
+            // The pass gives such a face no bitmap; one with a picture is
+            // never crossed out.
+            if (face.bitmap.empty() &&
+                !ExtentIsReadable(m_session->image, m_session->catalogue, face.record)) {
                 item->setData(kUnreadableRole, true);
                 tip += QLatin1Char('\n') + QString::fromLatin1(kUnreadableFace);
             }
