@@ -255,7 +255,9 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
         return;
     }
     if (opened.read != Error::None) {
-        Tell(MessageText(opened.read), PathForDisplay(PathFromDialog(chosen)));
+        m_loading = PathForDisplay(PathFromDialog(chosen));
+        Tell(MessageText(opened.read), LoadingDetails(opened.read));
+        m_loading.clear();
         return;
     }
     if (!opened.accepted) {
@@ -309,24 +311,15 @@ QString CMainDialog::LoadingDetails(Error message) const {
     }
     // The next step: what is read, or which release this is. The state
     // refused is the one read aside, in the spare image.
-    switch (message) {
-        case Error::NotGoldeneye:
-            return m_loading + QLatin1Char('\n') + QString::fromLatin1(kNotGoldeneyeHint);
-        case Error::UnsupportedRegion: {
-            const uint16_t region = CartridgeIdOf(m_session->spare).region;
-            return m_loading + QLatin1Char('\n') +
-                   QString::fromLatin1(kRegionHint)
-                       .arg(ReleaseOfRegion(region), RegionCodeText(region));
-        }
-        default:
-            return m_loading;
-    }
+    const std::string hint = StateHintText(message, m_session->spare);
+    return hint.empty() ? m_loading : m_loading + QLatin1Char('\n') + QString::fromStdString(hint);
 }
 
 void CMainDialog::ShowUnreadableRecords(std::span<const int32_t> records) {
     // One box for them all; a table can list hundreds.
     Tell(MessageText(Error::MemoryAllocationFailure),
-         QString::fromLatin1(kUnreadableDetails).arg(RecordsText(records)));
+         RecordsText(records) + QStringLiteral(": ") +
+             QString::fromStdString(StateHintText(Error::MemoryAllocationFailure, m_session->image)));
 }
 
 QString CMainDialog::StartFolder(FileKind kind) const {

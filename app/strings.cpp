@@ -61,17 +61,6 @@ const char kNothingWritten[] =
     "Nothing was written: the face is as it was before, and the gallery shows what the last "
     "state written (or the state opened) holds.";
 const char kRecordDetails[] = "record %1";
-const char kUnreadableDetails[] =
-    "%1: each texture lies past the end of memory or over another face, so it cannot be read, "
-    "replaced or exported; a face among them is marked as unreadable. The state may be "
-    "damaged: save it again in the emulator.";
-const char kNotGoldeneyeHint[] =
-    "Morvane reads the save states of Project64 (.pj, .pj.zip), of the mupen64plus family "
-    "(.st0 to .st9) and of RetroArch's mupen64plus-next and parallel-n64 cores (.state, "
-    ".state1 ...), saved while Goldeneye runs: save the state in a level and open that file.";
-const char kRegionHint[] =
-    "The state holds %1 (region code %2). Morvane supports the NTSC release (region code E) "
-    "and the PAL release (region code P).";
 const char kDropOntoAFace[] = "Drop the picture onto a face";
 const char kOpenAStateFirst[] = "Open a save state first: its faces appear in the gallery.";
 const char kNothingToPaste[] = "The clipboard holds no picture";
@@ -140,22 +129,6 @@ QString FaceToolTip(int32_t record, uint16_t identifier, uint32_t address) {
 
 QString FacesText(int count) {
     return count == 1 ? QStringLiteral("1 face") : QStringLiteral("%1 faces").arg(count);
-}
-
-QString ReleaseOfRegion(uint16_t region) {
-    // The one other release of Goldeneye; the two supported are never refused.
-    constexpr uint16_t kRegionJapan = 0x4A;
-    return region == kRegionJapan
-               ? QStringLiteral("Goldeneye's Japanese release")
-               : QStringLiteral("a release of Goldeneye that Morvane does not know");
-}
-
-QString RegionCodeText(uint16_t region) {
-    if (region >= 0x21 && region < 0x7F) {
-        return QString(QLatin1Char(static_cast<char>(region)));
-    }
-    return QStringLiteral("0x") +
-           QStringLiteral("%1").arg(region, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 QString FileKindText(mode_t fileType) {

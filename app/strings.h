@@ -87,9 +87,6 @@ extern const char kNotASaveState[];     // the path, what it is ("a folder")
 extern const char kNotARegularFile[];   // the path, what it is
 extern const char kNothingWritten[];
 extern const char kRecordDetails[];      // the record
-extern const char kUnreadableDetails[];  // "records 2, 5, 7-12"
-extern const char kNotGoldeneyeHint[];   // beneath the state's path
-extern const char kRegionHint[];         // ReleaseOfRegion, RegionCodeText
 extern const char kDropOntoAFace[];
 extern const char kOpenAStateFirst[];
 extern const char kNothingToPaste[];
@@ -111,9 +108,5 @@ extern const char kChangedFace[];
 
 // "8 faces", "1 face".
 QString FacesText(int count);
-// The release a state's region code names: "Goldeneye's Japanese release".
-QString ReleaseOfRegion(uint16_t region);
-// The region code as it reads: "J", or "0x0000" for one that is no letter.
-QString RegionCodeText(uint16_t region);
 
 }  // namespace morvane::app

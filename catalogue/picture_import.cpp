@@ -57,7 +57,7 @@ std::string PictureName(int32_t record, const char* extension) {
     return name;
 }
 
-bool LooksLikePicture(const std::string& name) {
+bool IsNamedLikePicture(const std::string& name) {
     const std::string lower = Lowered(name);
     if (lower.ends_with(".tex")) {
         return false;

@@ -183,7 +183,11 @@ void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing_data() {
                "The state holds Goldeneye's Japanese release (region code J). Morvane supports "
                "the NTSC release (region code E) and the PAL release (region code P).");
     QTest::newRow("wrapped table") << QStringLiteral("GOLDENEYE") << int(gen::Region::Ntsc) << true
-                                   << QStringLiteral("The texture table is not valid") << QString();
+                                   << QStringLiteral("The texture table is not valid")
+                                   << QStringLiteral(
+                                          "The game's texture table is only in memory while a "
+                                          "level is played: save the state in a level. If it was, "
+                                          "the state may be damaged.");
 }
 
 void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing() {
