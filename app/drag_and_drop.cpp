@@ -1,6 +1,7 @@
-// Files dropped on the window: a save state anywhere loads as Browse would
-// with that path; a picture on a thumbnail replaces that texture as a
-// double-click would with that path.
+// Files dropped on the window are judged by what they hold, not where they
+// land: a save state opens as Browse would open it, anywhere, a face
+// included; a picture replaces the face it is dropped on, or, dropped beside
+// the faces, the selected face. Neither is given the other's refusal.
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -9,11 +10,17 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "app/file_reasons.h"
 #include "app/main_dialog.h"
+#include "app/strings.h"
 #include "app/texture_gallery.h"
+#include "texture/picture_hint.h"
 
 namespace morvane::app {
 namespace {
+
+// Enough of a file's start to tell a picture by.
+constexpr size_t kMagicBytes = 16;
 
 // The one local file a drag carries, or an empty string.
 QString DroppedFile(const QMimeData* mime) {
@@ -44,14 +51,24 @@ void CMainDialog::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    const QPoint onList = m_textureList->viewport()->mapFrom(this, event->position().toPoint());
-    const QListWidgetItem* item =
-        m_textureList->viewport()->rect().contains(onList) ? m_textureList->itemAt(onList) : nullptr;
-    if (item != nullptr) {
-        ReplaceTextureFrom(item->data(kRecordRole).toInt(), path);
-    } else {
+    // Whatever is not a picture goes to the load, which says why a file that
+    // is no state cannot be opened.
+    if (!LooksLikePicture(FirstBytes(path, kMagicBytes))) {
         LoadSaveStateFrom(path, Origin::Named);
+        return;
     }
+    const QPoint onList = m_textureList->viewport()->mapFrom(this, event->position().toPoint());
+    const QListWidgetItem* item = m_textureList->viewport()->rect().contains(onList)
+                                      ? m_textureList->itemAt(onList)
+                                      : nullptr;
+    const int32_t record = item != nullptr ? item->data(kRecordRole).toInt() : SelectedRecord();
+    if (record < 0) {
+        Tell(QString::fromLatin1(kDropOntoAFace),
+             m_textureList->count() == 0 ? QString::fromLatin1(kOpenAStateFirst) : QString());
+        return;
+    }
+    RememberFolder(FileKind::Picture, path);
+    ReplaceTextureFrom(record, path);
 }
 
 }  // namespace morvane::app

@@ -34,4 +34,20 @@ QString WhyNotOpened(const QString& path) {
     return QString();
 }
 
+std::vector<uint8_t> FirstBytes(const QString& path, size_t count) {
+    const std::filesystem::path file = PathFromDialog(path);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return {};
+    }
+    std::vector<uint8_t> bytes(count);
+    struct stat info {};
+    const ssize_t got = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+                            ? ::read(fd, bytes.data(), bytes.size())
+                            : -1;
+    ::close(fd);
+    bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return bytes;
+}
+
 }  // namespace morvane::app

@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include "app/about_dialog.h"
 #include "app/dialog_units.h"
 #include "app/file_reasons.h"
+#include "app/path_line.h"
 #include "app/prompts.h"
 #include "app/resource_ids.h"
 #include "app/strings.h"
@@ -26,7 +28,8 @@ namespace morvane::app {
 CMainDialog::CMainDialog(Prompts& prompts, QWidget* parent)
     : QDialog(parent), m_prompts(prompts), m_session(std::make_unique<Session>()) {
     setObjectName(QStringLiteral("mainDialog"));
-    // A fixed frame with a close box and no minimise or maximise box.
+    // A frame with a close box and no minimise or maximise box; its edges
+    // resize it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(TemplateFont());
@@ -45,25 +48,21 @@ void CMainDialog::DoDataExchange() {
 
     m_browse = new QPushButton(QString::fromLatin1(kTemplateOkCaption), this);
     m_browse->setObjectName(QStringLiteral("browseButton"));
-    m_browse->setGeometry(DialogUnitsToPixels(units, 152, 170, 50, 14));
     m_browse->setDefault(true);
     connect(m_browse, &QPushButton::clicked, this, &CMainDialog::accept);
 
     m_exit = new QPushButton(QString::fromLatin1(kExitCaption), this);
     m_exit->setObjectName(QStringLiteral("exitButton"));
-    m_exit->setGeometry(DialogUnitsToPixels(units, 151, 190, 50, 14));
     connect(m_exit, &QPushButton::clicked, this, &CMainDialog::reject);
 
     m_instructions = new QLabel(this);
     m_instructions->setObjectName(QStringLiteral("instructions"));
-    m_instructions->setGeometry(DialogUnitsToPixels(units, 11, 171, 131, 48));
     m_instructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_instructions->setWordWrap(true);
     m_instructions->setTextFormat(Qt::PlainText);
 
     m_textureList = new CTextureList(this);
     m_textureList->setObjectName(QStringLiteral("textureList"));
-    m_textureList->setGeometry(DialogUnitsToPixels(units, 9, 19, 188, 147));
     m_textureList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_textureList, &QListWidget::itemDoubleClicked, this,
             &CMainDialog::OnDblclkTextureList);
@@ -72,21 +71,41 @@ void CMainDialog::DoDataExchange() {
 
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
-    m_status->setGeometry(DialogUnitsToPixels(units, 11, 6, 88, 8));
     m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_status->setTextFormat(Qt::PlainText);
 
-    // The status line keeps its own texts; the file that a replacement wrote
-    // is named on a line of its own.
-    m_written = new QLabel(this);
+    // The status line keeps its own texts; the file that the window last
+    // opened, wrote or saved is named on a line of its own.
+    m_written = new CPathLine(m_prompts, this);
     m_written->setObjectName(QStringLiteral("writtenPath"));
-    m_written->setGeometry(DialogUnitsToPixels(units, 11, 222, 193, 8));
-    m_written->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_written->setTextFormat(Qt::PlainText);
-    m_written->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    setFixedSize(DialogUnitsToPixels(units, 215, 233));
+    m_startSize = DialogUnitsToPixels(units, 215, 233);
+    setMinimumSize(m_startSize);
+    resize(m_startSize);
+    LayOut();
     setAcceptDrops(true);
+}
+
+void CMainDialog::LayOut() {
+    const DialogBaseUnits units = BaseUnitsFor(font());
+    const int dx = qMax(0, width() - m_startSize.width());
+    const int dy = qMax(0, height() - m_startSize.height());
+    const auto at = [&units](int x, int y, int w, int h) {
+        return DialogUnitsToPixels(units, x, y, w, h);
+    };
+    m_browse->setGeometry(at(152, 170, 50, 14).translated(dx, dy));
+    m_exit->setGeometry(at(151, 190, 50, 14).translated(dx, dy));
+    m_instructions->setGeometry(at(11, 171, 131, 48).translated(0, dy).adjusted(0, 0, dx, 0));
+    m_textureList->setGeometry(at(9, 19, 188, 147).adjusted(0, 0, dx, dy));
+    m_status->setGeometry(at(11, 6, 88, 8).adjusted(0, 0, dx, 0));
+    m_written->setGeometry(at(11, 222, 193, 8).translated(0, dy).adjusted(0, 0, dx, 0));
+    // Six to a row at the start, as many more as the width gained holds.
+    m_textureList->SetColumns(kGalleryColumns + dx / kGalleryPitchX);
+}
+
+void CMainDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    LayOut();
 }
 
 int CMainDialog::DoModal(const QString& state) {
@@ -112,6 +131,7 @@ bool CMainDialog::OnInitDialog(bool showAbout) {
         auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
         connect(help, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
     }
+    CreateShortcuts();
 
     // The window system draws the minimised icon and the drag image from these.
     setWindowIcon(m_hIcon);
@@ -141,6 +161,16 @@ bool CMainDialog::AllocateRdramImage() {
 void CMainDialog::CreateImageList() {
     m_imageList.clear();
     m_textureList->setItemDelegate(new CThumbnailDelegate(m_imageList, m_textureList));
+}
+
+void CMainDialog::CreateShortcuts() {
+    const auto add = [this](const QKeySequence& keys, void (CMainDialog::*command)()) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, command);
+    };
+    add(QKeySequence(Qt::Key_F2), &CMainDialog::OnReplaceTexture);
+    add(QKeySequence::Open, &CMainDialog::OnOK);
+    add(QKeySequence::Paste, &CMainDialog::OnPaste);
 }
 
 void CMainDialog::ShowAboutBox() {
@@ -196,7 +226,8 @@ void CMainDialog::reject() {
 void CMainDialog::OnOK() {
     // Any file: a state's name says little of what it holds (.pj, .st0, .zip
     // or none at all), and the load looks at its bytes.
-    const QString chosen = m_prompts.GetOpenFileName(this, FileDialogSpec{});
+    const QString chosen = m_prompts.GetOpenFileName(
+        this, FileDialogSpec{QString(), QString(), StartFolder(FileKind::State)});
     if (chosen.isEmpty()) {
         return;
     }
@@ -224,7 +255,9 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
         return;
     }
     if (opened.read != Error::None) {
-        Tell(MessageText(opened.read), PathForDisplay(PathFromDialog(chosen)));
+        m_loading = PathForDisplay(PathFromDialog(chosen));
+        Tell(MessageText(opened.read), LoadingDetails(opened.read));
+        m_loading.clear();
         return;
     }
     if (!opened.accepted) {
@@ -233,11 +266,14 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
     }
     // A new session: its output has not been written yet.
     m_outputConfirmed = false;
-    m_written->clear();
-    m_written->setToolTip(QString());
+    RememberFolder(FileKind::State, chosen);
+    ShowOpened();
     if (opened.shown != 0) {
         m_instructions->setText(StringResource(IDS_INSTRUCTIONS_REPLACE));
         m_status->setText(ExtractedText(opened.shown));
+        // The keyboard goes to the faces, its place on the first: the first
+        // arrow selects it. Enter still runs Browse.
+        m_textureList->setFocus(Qt::OtherFocusReason);
     } else {
         m_status->setText(NoTexturesFoundText());
     }
@@ -250,15 +286,48 @@ void CMainDialog::OnCancel() {
     QDialog::reject();
 }
 
+// The release and the faces come first, where the line shows them at any
+// width; the kind of state after them gives way first.
+void CMainDialog::ShowOpened() {
+    const QString format = QString::fromStdString(StateFormatText(m_session->image));
+    const QString release =
+        m_session->release == Release::Ntsc ? QStringLiteral("NTSC") : QStringLiteral("PAL");
+    const QString faces = FacesText(m_session->catalogue.shownCount);
+    m_written->SetLine(QString::fromLatin1(kOpened), m_session->statePath,
+                       CPathLine::Folder::Hidden,
+                       QString::fromLatin1(kOpenedKind).arg(format, release, faces),
+                       QString::fromLatin1(kOpenedToolTip)
+                           .arg(PathForDisplay(m_session->statePath), format, release, faces));
+}
+
 void CMainDialog::ShowMessage(Error message) {
     // The core's refusals of a state come while it is being opened.
-    Tell(MessageText(message), m_loading);
+    Tell(MessageText(message), LoadingDetails(message));
+}
+
+QString CMainDialog::LoadingDetails(Error message) const {
+    if (m_loading.isEmpty()) {
+        return m_loading;
+    }
+    // The next step: what is read, or which release this is. The state
+    // refused is the one read aside, in the spare image.
+    const std::string hint = StateHintText(message, m_session->spare);
+    return hint.empty() ? m_loading : m_loading + QLatin1Char('\n') + QString::fromStdString(hint);
 }
 
 void CMainDialog::ShowUnreadableRecords(std::span<const int32_t> records) {
     // One box for them all; a table can list hundreds.
     Tell(MessageText(Error::MemoryAllocationFailure),
-         QString::fromLatin1(kUnreadableDetails).arg(RecordsText(records)));
+         RecordsText(records) + QStringLiteral(": ") +
+             QString::fromStdString(StateHintText(Error::MemoryAllocationFailure, m_session->image)));
+}
+
+QString CMainDialog::StartFolder(FileKind kind) const {
+    return m_lastFolders[static_cast<size_t>(kind)];
+}
+
+void CMainDialog::RememberFolder(FileKind kind, const QString& file) {
+    m_lastFolders[static_cast<size_t>(kind)] = QFileInfo(file).absolutePath();
 }
 
 void CMainDialog::SetStatus(Status status) {

@@ -1,5 +1,6 @@
 #include "app/prompts.h"
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 
 #include "app/strings.h"
 
@@ -102,6 +104,10 @@ void DesktopPrompts::RunModal(QDialog& dialog) {
 
 QAction* DesktopPrompts::PopupMenu(QMenu& menu, const QPoint& globalPosition) {
     return menu.exec(globalPosition);
+}
+
+bool DesktopPrompts::OpenFolder(const QString& folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 }  // namespace morvane::app

@@ -1,8 +1,9 @@
 #pragma once
 // The one seam between the windows and everything modal that they open: file
-// dialogs, message boxes, questions, popup menus and modal dialogs. The
-// program answers through the real dialogs; the tests answer from a script
-// and record what was asked of them.
+// dialogs, message boxes, questions, popup menus and modal dialogs, and the
+// file manager that they hand a folder to. The program answers through the
+// real dialogs; the tests answer from a script and record what was asked of
+// them.
 
 #include <QPoint>
 #include <QString>
@@ -54,6 +55,9 @@ public:
 
     // Pops up a menu at a global position; the action picked, or null.
     virtual QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) = 0;
+
+    // Shows a folder in the desktop's file manager. False when none could.
+    virtual bool OpenFolder(const QString& folder) = 0;
 };
 
 // A path from a file dialog, in the form the core's file functions take.
@@ -74,6 +78,7 @@ public:
                                const QString& details) override;
     void RunModal(QDialog& dialog) override;
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override;
+    bool OpenFolder(const QString& folder) override;
 };
 
 }  // namespace morvane::app

@@ -30,6 +30,9 @@ inline constexpr int ID_SAVE_AS_BITMAP = 32772;
 inline constexpr int ID_SAVE_AS_TEXTURE = 32773;
 inline constexpr int ID_REPLACE_TEXTURE = 32774;
 inline constexpr int ID_SAVE_AS_PNG = 32775;
+inline constexpr int ID_REVERT_FACE = 32776;
+inline constexpr int ID_COMPARE_FACE = 32777;
+inline constexpr int ID_PASTE_PICTURE = 32778;
 
 // System commands. The system keeps the low four bits of a command for itself.
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;

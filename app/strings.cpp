@@ -25,6 +25,18 @@ const char kSaveAsBitmap[] = "Save As Bitmap";
 const char kSaveAsTexture[] = "Save As Texture";
 const char kReplaceTexture[] = "Replace Texture";
 const char kSaveAsPng[] = "Save As PNG";
+const char kRevertFace[] = "Revert Face";
+const char kCompareFace[] = "Compare Face";
+const char kPastePicture[] = "Paste Picture";
+
+const char kCopyPath[] = "Copy Path";
+const char kOpenContainingFolder[] = "Open Containing Folder";
+const char kCouldNotOpenFolder[] = "Could not open the folder.";
+
+const char kCompareTitle[] = "Record %1, as opened and now";
+const char kAsOpened[] = "As opened";
+const char kAsItIsNow[] = "Now";
+const char kCloseCaption[] = "Close";
 
 const char kPictureFilters[] = "Pictures (*.png *.bmp);;All files (*)";
 const char kBitmapFilters[] = "Bitmaps (*.bmp);;All files (*)";
@@ -32,19 +44,27 @@ const char kPngFilters[] = "PNG pictures (*.png);;All files (*)";
 const char kTextureFilters[] = "Texture files (*.tex);;All files (*)";
 const char kStateFilters[] = "All files (*)";
 
+const char kWrote[] = "Wrote ";
 const char kWrotePath[] = "Wrote %1";
-const char kWrotePathReduced[] = "%1 (%2)";
 const char kColoursReducedExactly[] = "colours reduced, exactly";
 const char kColoursQuantised[] = "colours quantised";
+const char kOpened[] = "Opened ";
+const char kOpenedKind[] = ": %2, %3; %1";
+const char kOpenedToolTip[] = "Opened %1\n%2\nGoldeneye %3, %4";
+const char kSaved[] = "Saved ";
+const char kSavedPath[] = "Saved %1";
+const char kSavedBeside[] = " and %1";
+const char kClipboardPicture[] = "the clipboard's picture";
 const char kNotASaveState[] = "%1 is %2, not a save state.";
 const char kNotARegularFile[] = "%1 is %2, not a regular file: it is left as it is.";
 const char kNothingWritten[] =
     "Nothing was written: the face is as it was before, and the gallery shows what the last "
     "state written (or the state opened) holds.";
 const char kRecordDetails[] = "record %1";
-const char kUnreadableDetails[] =
-    "%1: each texture lies past the end of memory or over another face, so it cannot be read, "
-    "replaced or exported; a face among them shows blank.";
+const char kDropOntoAFace[] = "Drop the picture onto a face";
+const char kOpenAStateFirst[] = "Open a save state first: its faces appear in the gallery.";
+const char kNothingToPaste[] = "The clipboard holds no picture";
+const char kSelectAFaceToPaste[] = "Select the face to paste onto";
 const char kIsTheState[] = "%1 is the open state, which is never written.";
 const char kIsThePicture[] = "%1 is the picture.";
 const char kOutputExists[] = "%1 already exists.";
@@ -57,6 +77,9 @@ const char kTextureBesideExistsDetails[] =
 const char kReplaceButton[] = "Replace";
 const char kSaveElsewhereButton[] = "Save As...";
 const char kFaceToolTip[] = "record %1 (exported as %4)\nidentifier 0x%2\naddress 0x%3";
+const char kUnreadableFace[] =
+    "unreadable: its bytes lie past the end of memory or over another face";
+const char kChangedFace[] = "changed since the state was opened";
 
 QString StringResource(int id) {
     switch (id) {
@@ -102,6 +125,10 @@ QString FaceToolTip(int32_t record, uint16_t identifier, uint32_t address) {
     return QString::fromLatin1(kFaceToolTip)
         .arg(QString::number(record), hex(identifier, 4), hex(address, 8),
              QStringLiteral("tex_%1.png").arg(record, 3, 10, QLatin1Char('0')));
+}
+
+QString FacesText(int count) {
+    return count == 1 ? QStringLiteral("1 face") : QStringLiteral("%1 faces").arg(count);
 }
 
 QString FileKindText(mode_t fileType) {

@@ -47,6 +47,20 @@ extern const char kSaveAsBitmap[];
 extern const char kSaveAsTexture[];
 extern const char kReplaceTexture[];
 extern const char kSaveAsPng[];
+extern const char kRevertFace[];
+extern const char kCompareFace[];
+extern const char kPastePicture[];
+
+// The bottom line's context menu.
+extern const char kCopyPath[];
+extern const char kOpenContainingFolder[];
+extern const char kCouldNotOpenFolder[];
+
+// The view that compares a face before and after this session's change.
+extern const char kCompareTitle[];  // the record
+extern const char kAsOpened[];
+extern const char kAsItIsNow[];
+extern const char kCloseCaption[];
 
 // File dialogs' filters.
 extern const char kPictureFilters[];
@@ -58,15 +72,25 @@ extern const char kStateFilters[];
 // What the window adds to the core's words: beneath a message, on the second
 // status line, in a question and in a thumbnail's tooltip. "%1" and on are
 // filled in where they are used.
-extern const char kWrotePath[];         // the path
-extern const char kWrotePathReduced[];  // the line above, how the colours were reduced
+extern const char kWrote[];      // the bottom line's words before the path
+extern const char kWrotePath[];  // the path
 extern const char kColoursReducedExactly[];
 extern const char kColoursQuantised[];
-extern const char kNotASaveState[];               // the path, what it is ("a folder")
-extern const char kNotARegularFile[];             // the path, what it is
+extern const char kOpened[];            // the bottom line's words before the state's name
+extern const char kOpenedKind[];        // the format: line, the release, the faces
+extern const char kOpenedToolTip[];     // the path, the format: line, the release, the faces
+extern const char kSaved[];             // the bottom line's words before the export's path
+extern const char kSavedPath[];         // the path
+extern const char kSavedBeside[];       // the texture file's name, beside a bitmap
+extern const char kClipboardPicture[];  // the picture's name when it came from the clipboard
+extern const char kNotASaveState[];     // the path, what it is ("a folder")
+extern const char kNotARegularFile[];   // the path, what it is
 extern const char kNothingWritten[];
-extern const char kRecordDetails[];               // the record
-extern const char kUnreadableDetails[];           // "records 2, 5, 7-12"
+extern const char kRecordDetails[];      // the record
+extern const char kDropOntoAFace[];
+extern const char kOpenAStateFirst[];
+extern const char kNothingToPaste[];
+extern const char kSelectAFaceToPaste[];
 extern const char kIsTheState[];                  // the path
 extern const char kIsThePicture[];                // the path
 extern const char kOutputExists[];                // the file's name
@@ -77,5 +101,12 @@ extern const char kSaveElsewhereButton[];
 
 // What `morvane-cli list` prints of a face, and the name export gives it.
 QString FaceToolTip(int32_t record, uint16_t identifier, uint32_t address);
+// The lines a face's tooltip ends with when it cannot be read, or has
+// changed since the state was opened.
+extern const char kUnreadableFace[];
+extern const char kChangedFace[];
+
+// "8 faces", "1 face".
+QString FacesText(int count);
 
 }  // namespace morvane::app

@@ -1,17 +1,16 @@
-// The commands on one texture of the gallery: replace it with a picture, or
-// export it as a bitmap, a PNG or a texture file.
+// Replacing a face: from a picture file the user chooses or drops, or from
+// the clipboard's picture. Every picture is judged before anything is asked
+// or written, and every write is said on the bottom line or in a message.
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QLabel>
 #include <QListWidgetItem>
-#include <QMenu>
 #include <cerrno>
 #include <cstring>
 
 #include "app/main_dialog.h"
+#include "app/path_line.h"
 #include "app/prompts.h"
-#include "app/resource_ids.h"
 #include "app/strings.h"
 #include "app/texture_gallery.h"
 #include "catalogue/session.h"
@@ -21,16 +20,6 @@
 
 namespace morvane::app {
 namespace {
-
-int32_t RecordOf(const QListWidgetItem& item) {
-    return item.data(kRecordRole).toInt();
-}
-
-std::filesystem::path WithSuffix(const std::filesystem::path& path, const char* suffix) {
-    std::filesystem::path result = path;
-    result += suffix;
-    return result;
-}
 
 // The extension a state's output keeps, for a name typed without one: a
 // zipped or gzipped state's two (pj.zip), else its last.
@@ -45,40 +34,103 @@ QString StateSuffix(const QString& output) {
 
 }  // namespace
 
+int32_t CMainDialog::SelectedRecord() const {
+    const int mark = SelectionMark();
+    return mark < 0 ? -1 : m_textureList->item(mark)->data(kRecordRole).toInt();
+}
+
 void CMainDialog::OnDblclkTextureList() {
     OnReplaceTexture();
 }
 
 void CMainDialog::OnReplaceTexture() {
-    const int mark = SelectionMark();
-    if (mark < 0) {
+    const int32_t record = SelectedRecord();
+    if (record < 0) {
         return;
     }
-    ReplaceTexture(RecordOf(*m_textureList->item(mark)));
+    ReplaceTexture(record);
 }
 
 void CMainDialog::ReplaceTexture(int32_t record) {
-    const QString chosen = m_prompts.GetOpenFileName(
-        this, FileDialogSpec{QString::fromLatin1(kPictureFilters), QString(), QString()});
+    const QString chosen =
+        m_prompts.GetOpenFileName(this, FileDialogSpec{QString::fromLatin1(kPictureFilters),
+                                                       QString(), StartFolder(FileKind::Picture)});
     if (chosen.isEmpty()) {
         return;
     }
+    RememberFolder(FileKind::Picture, chosen);
     ReplaceTextureFrom(record, chosen);
 }
 
 void CMainDialog::ReplaceTextureFrom(int32_t record, const QString& path) {
     const std::filesystem::path picture = PathFromDialog(path);
-    if (!MayWriteOutput(picture)) {
+    // The record first, whatever the picture; then a file that cannot be
+    // read, or is far too large for a picture.
+    std::vector<uint8_t> bytes;
+    Error refusal = CheckReplaceable(*m_session, record);
+    if (refusal == Error::None) {
+        refusal = ReadPictureFile(picture, bytes);
+    }
+    if (refusal != Error::None) {
+        Tell(MessageText(refusal), DetailsFor(refusal, record, picture, 0));
         return;
     }
-    // On success the extraction pass has run again and rebuilt the gallery.
+    ReplaceWithPicture(record, bytes, picture);
+}
+
+Error CMainDialog::JudgePicture(int32_t record, std::span<const uint8_t> picture,
+                                const std::filesystem::path& file) {
+    // The core's own checks, on a copy: nothing changes yet.
+    Error refusal = CheckReplaceable(*m_session, record);
+    if (refusal == Error::None) {
+        ReplacementBytes unused{};
+        refusal = PrepareReplacementFromBytes(
+            picture, m_session->catalogue.entries[static_cast<size_t>(record)], {}, unused);
+    }
+    if (refusal != Error::None) {
+        Tell(MessageText(refusal), DetailsFor(refusal, record, file, 0, picture));
+    }
+    return refusal;
+}
+
+void CMainDialog::ReplaceWithPicture(int32_t record, std::span<const uint8_t> picture,
+                                     const std::filesystem::path& file) {
+    // A picture that will be refused is refused before anything is asked:
+    // no question about an earlier output, no Save As dialog.
+    if (JudgePicture(record, picture, file) != Error::None || !MayWriteOutput(file)) {
+        return;
+    }
+    // On success the extraction pass has run again and rebuilt the gallery,
+    // which keeps its place meanwhile. A file is read again by the core,
+    // which refuses an output that is the picture.
     Reduction reduction = Reduction::None;
+    m_keepGalleryPlace = true;
+    errno = 0;
     const Error result =
-        morvane::ReplaceTexture(*m_session, *this, record, picture, {false, &reduction});
+        file.empty()
+            ? morvane::ReplaceTexture(*m_session, *this, record, picture, {false, &reduction})
+            : morvane::ReplaceTexture(*m_session, *this, record, file, {false, &reduction});
     const int reason = errno;
+    m_keepGalleryPlace = false;
+    const QString name = file.empty() ? QString::fromLatin1(kClipboardPicture)
+                                      : QFileInfo(PathForDisplay(file)).fileName();
+    Written(result, reason, record, file, name, reduction);
+}
+
+void CMainDialog::Written(Error result, int reason, int32_t record,
+                          const std::filesystem::path& picture, const QString& pictureName,
+                          Reduction reduction) {
     if (result == Error::None) {
         m_outputConfirmed = true;
-        ShowWritten(m_session->OutputStatePath, picture, reduction);
+        ShowWritten(m_session->OutputStatePath, pictureName, reduction);
+        // Nothing is selected after the rebuild; the changed face keeps the
+        // keyboard's place, and stays in view.
+        for (int row = 0; row < m_textureList->count(); ++row) {
+            if (m_textureList->item(row)->data(kRecordRole).toInt() == record) {
+                m_textureList->setCurrentRow(row, QItemSelectionModel::NoUpdate);
+                break;
+            }
+        }
         return;
     }
     const bool aboutTheOutput =
@@ -127,7 +179,8 @@ bool CMainDialog::MayWriteOutput(const std::filesystem::path& picture) {
     }
     const std::filesystem::path elsewhere = PathFromDialog(chosen);
     // An input is never an output, even when the user picks it.
-    if (SameFile(elsewhere, m_session->statePath) || SameFile(elsewhere, picture)) {
+    if (SameFile(elsewhere, m_session->statePath) ||
+        (!picture.empty() && SameFile(elsewhere, picture))) {
         Tell(MessageText(Error::OutputOverwritesInput),
              DetailsFor(Error::OutputOverwritesInput, 0, elsewhere, 0));
         return false;
@@ -138,8 +191,10 @@ bool CMainDialog::MayWriteOutput(const std::filesystem::path& picture) {
 }
 
 QString CMainDialog::DetailsFor(Error error, int32_t record, const std::filesystem::path& file,
-                                int reason) const {
-    const QString shown = PathForDisplay(file);
+                                int reason, std::span<const uint8_t> picture) const {
+    // A picture without a file came from the clipboard.
+    const QString shown =
+        file.empty() ? QString::fromLatin1(kClipboardPicture) : PathForDisplay(file);
     switch (error) {
         // About the texture that the record names, whatever the picture.
         case Error::NoFaceTexture:
@@ -171,92 +226,25 @@ QString CMainDialog::DetailsFor(Error error, int32_t record, const std::filesyst
             break;
     }
     // A refused picture: its name, and what would be taken instead.
-    const std::string hint = PictureHintText(error, file);
+    const std::string hint =
+        picture.empty() ? PictureHintText(error, file) : PictureHintText(error, picture);
     return hint.empty() ? shown : shown + QLatin1Char('\n') + QString::fromStdString(hint);
 }
 
-void CMainDialog::ShowWritten(const std::filesystem::path& path,
-                              const std::filesystem::path& picture, Reduction reduction) {
-    if (path.empty()) {
-        m_written->clear();
-        m_written->setToolTip(QString());
-        return;
-    }
-    // The whole path where it fits; else its middle gives way, and the
-    // tooltip holds it whole, with how the picture's colours were made to
-    // fit, if they were.
+void CMainDialog::ShowWritten(const std::filesystem::path& path, const QString& picture,
+                              Reduction reduction) {
+    // The tooltip holds the whole path, with how the picture's colours were
+    // made to fit, if they were.
     const QString wrote = QString::fromLatin1(kWrotePath).arg(PathForDisplay(path));
-    QString text = wrote;
+    QString after;
     QString tip = wrote;
     const std::string reduced = ReductionText(reduction, false);
     if (!reduced.empty()) {
-        text = QString::fromLatin1(kWrotePathReduced)
-                   .arg(wrote,
-                        QString::fromLatin1(reduction == Reduction::Exact ? kColoursReducedExactly
-                                                                          : kColoursQuantised));
-        tip += QLatin1Char('\n') + QFileInfo(PathForDisplay(picture)).fileName() +
-               QStringLiteral(": ") + QString::fromStdString(reduced);
+        after = QStringLiteral(" (%1)").arg(QString::fromLatin1(
+            reduction == Reduction::Exact ? kColoursReducedExactly : kColoursQuantised));
+        tip += QLatin1Char('\n') + picture + QStringLiteral(": ") + QString::fromStdString(reduced);
     }
-    m_written->setText(
-        m_written->fontMetrics().elidedText(text, Qt::ElideMiddle, m_written->width()));
-    m_written->setToolTip(tip);
-}
-
-void CMainDialog::OnSaveAsBitmap() {
-    SaveSelectedTexture(&SaveAsBitmap, kBitmapFilters, "bmp");
-}
-
-void CMainDialog::OnSaveAsTexture() {
-    SaveSelectedTexture(&SaveAsTexture, kTextureFilters, "tex");
-}
-
-void CMainDialog::OnSaveAsPng() {
-    SaveSelectedTexture(&SaveAsPng, kPngFilters, "png");
-}
-
-void CMainDialog::SaveSelectedTexture(SaveFlow save, const char* filters, const char* suffix) {
-    const int mark = SelectionMark();
-    if (mark < 0) {
-        return;
-    }
-    const int32_t record = RecordOf(*m_textureList->item(mark));
-    QString start;
-    std::filesystem::path path;
-    for (;;) {
-        const QString chosen = m_prompts.GetSaveFileName(
-            this, FileDialogSpec{QString::fromLatin1(filters), QString::fromLatin1(suffix), start});
-        if (chosen.isEmpty()) {
-            return;
-        }
-        path = PathFromDialog(chosen);
-        // The file dialog asked about the bitmap; its texture file goes
-        // beside it under a name the user never saw, and may be earlier work.
-        const ReplaceChoice choice =
-            save == &SaveAsBitmap
-                ? AskBeforeReplacing(WithSuffix(path, ".tex"), kTextureBesideExistsDetails)
-                : ReplaceChoice::Replace;
-        if (choice == ReplaceChoice::Replace) {
-            break;
-        }
-        if (choice == ReplaceChoice::Cancel) {
-            return;
-        }
-        start = chosen;
-    }
-    // The open state is an input: no export is written over it, under
-    // either of a bitmap's two names.
-    if (SameFile(path, m_session->statePath) ||
-        (save == &SaveAsBitmap && SameFile(WithSuffix(path, ".tex"), m_session->statePath))) {
-        Tell(MessageText(Error::OutputOverwritesInput),
-             DetailsFor(Error::OutputOverwritesInput, record, m_session->statePath, 0));
-        return;
-    }
-    errno = 0;
-    const Error result = save(*m_session, record, path);
-    const int reason = errno;
-    if (result != Error::None) {
-        Tell(MessageText(result), DetailsFor(result, record, path, reason));
-    }
+    m_written->SetLine(QString::fromLatin1(kWrote), path, CPathLine::Folder::Shown, after, tip);
 }
 
 ReplaceChoice CMainDialog::AskBeforeReplacing(const std::filesystem::path& file,
@@ -272,47 +260,6 @@ ReplaceChoice CMainDialog::AskBeforeReplacing(const std::filesystem::path& file,
         QString::fromLatin1(kOutputExists).arg(info.fileName()),
         QString::fromLatin1(details).arg(
             info.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")), info.absolutePath()));
-}
-
-// The popup "Tex View Popup" over a thumbnail is how the user reaches the
-// commands; over the list's empty space there is nothing to act on.
-void CMainDialog::OnRclickTextureList(const QPoint& position) {
-    QListWidgetItem* item = m_textureList->itemAt(position);
-    if (item == nullptr) {
-        return;
-    }
-    m_textureList->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
-
-    QMenu menu(QString::fromLatin1(kPopupTitle), this);
-    menu.setObjectName(QStringLiteral("texViewPopup"));
-    menu.addAction(QString::fromLatin1(kSaveAsBitmap))->setData(ID_SAVE_AS_BITMAP);
-    menu.addAction(QString::fromLatin1(kSaveAsTexture))->setData(ID_SAVE_AS_TEXTURE);
-    // The PNG that export writes and Replace takes back as it is.
-    menu.addAction(QString::fromLatin1(kSaveAsPng))->setData(ID_SAVE_AS_PNG);
-    menu.addSeparator();
-    menu.addAction(QString::fromLatin1(kReplaceTexture))->setData(ID_REPLACE_TEXTURE);
-
-    const QAction* chosen =
-        m_prompts.PopupMenu(menu, m_textureList->viewport()->mapToGlobal(position));
-    if (chosen == nullptr) {
-        return;
-    }
-    switch (chosen->data().toInt()) {
-        case ID_SAVE_AS_BITMAP:
-            OnSaveAsBitmap();
-            break;
-        case ID_SAVE_AS_TEXTURE:
-            OnSaveAsTexture();
-            break;
-        case ID_SAVE_AS_PNG:
-            OnSaveAsPng();
-            break;
-        case ID_REPLACE_TEXTURE:
-            OnReplaceTexture();
-            break;
-        default:
-            break;
-    }
 }
 
 }  // namespace morvane::app

@@ -31,8 +31,8 @@ std::string RecordOfName(const std::string& name, int32_t& record) {
         lower.starts_with("tex_") && !digits.empty() &&
         std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (extension != ".png" && extension != ".bmp") {
-        return numbered ? "import takes PNG pictures and 8-bit bitmaps, named .png or .bmp: save "
-                          "it as PNG"
+        return numbered ? "import takes PNG pictures and bitmaps, named .png or .bmp: save it "
+                          "as PNG"
                         : "not named tex_NNN.png or tex_NNN.bmp";
     }
     if (!numbered) {
@@ -57,7 +57,7 @@ std::string PictureName(int32_t record, const char* extension) {
     return name;
 }
 
-bool LooksLikePicture(const std::string& name) {
+bool IsNamedLikePicture(const std::string& name) {
     const std::string lower = Lowered(name);
     if (lower.ends_with(".tex")) {
         return false;

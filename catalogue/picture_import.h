@@ -55,7 +55,7 @@ std::string PictureName(int32_t record, const char* extension);
 // named tex_..., or with a picture's extension, but not export's own texture
 // files (tex_NNN.bmp.tex). Only these are offered to ImportPictures; a folder's
 // other files are none of the import's business.
-bool LooksLikePicture(const std::string& name);
+bool IsNamedLikePicture(const std::string& name);
 
 // Replaces every face that one picture names, each as ApplyReplacement
 // would. All or nothing: when any picture is refused, or two name one

@@ -84,8 +84,9 @@ bool ExtentIsReadable(const SaveStateImage& image, const TextureCatalogue& catal
 // state_hint.cpp
 
 // What to do about a refused state, in a line or two that a front end shows
-// beneath the refusal: which states are read, which release was found, that
-// the records named may be damaged. Empty when there is nothing to add.
+// beneath the refusal: which states are read, which release `image` holds,
+// that the state may be damaged. For MemoryAllocationFailure it follows the
+// records named ("records 2, 5: ..."). Empty when there is nothing to add.
 std::string StateHintText(Error refusal, const SaveStateImage& image);
 
 }  // namespace morvane

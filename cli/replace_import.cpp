@@ -111,7 +111,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
          entry.increment(error)) {
         NamedPicture picture;
         picture.name = entry->path().filename().string();
-        if (!LooksLikePicture(picture.name)) {
+        if (!IsNamedLikePicture(picture.name)) {
             continue;
         }
         inputs.pictures.push_back(entry->path());

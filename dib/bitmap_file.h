@@ -26,6 +26,9 @@
 //   50  4  biClrImportant
 // Colour table: from 14 + biSize up to bfOffBits, 4-byte entries of blue,
 // green, red, reserved.
+// Channel masks of a BI_BITFIELDS bitmap: red, green, blue, 4 bytes each, at
+// offset 54, inside a header of 52 bytes or more, else just after the 40-byte
+// one, where the colour table would start.
 //
 // Pixel array: rows padded to a multiple of 4 bytes. A bottom-up bitmap stores
 // the picture's bottom row first, a top-down one its top row first.
@@ -44,6 +47,7 @@ inline constexpr uint16_t kBitmapType = 0x4D42;  // "BM"
 inline constexpr uint32_t kCompressionNone = 0;
 inline constexpr uint32_t kCompressionRle8 = 1;
 inline constexpr uint32_t kCompressionRle4 = 2;
+inline constexpr uint32_t kCompressionBitfields = 3;  // 16 and 32 bits: masks give the channels
 
 // Bounds on a picture's size, so that a few bytes of hostile header cannot
 // make a decoder allocate gigabytes. Far beyond anything this tool draws.
@@ -134,5 +138,24 @@ bool DecodeRunLength(std::span<const uint8_t> data, uint16_t bitCount, uint32_t 
 // shorter than its rows.
 bool ReadBitmapIndices(const BitmapInfoHeader& info, std::span<const uint8_t> bits,
                        std::vector<uint8_t>& indices);
+
+// bitmap_colours.cpp
+
+// Whether a bitmap of this depth and compression holds its colours in its
+// pixels: 16 bits (5-5-5, or BI_BITFIELDS), 24 bits, or 32 bits (8-8-8 with
+// a spare byte, or BI_BITFIELDS).
+bool IsTrueColourBitmap(const BitmapInfoHeader& info);
+
+// Reads the pixel array of a true-colour bitmap into red, green and blue
+// bytes per pixel, rows from the picture's bottom row up, whichever way the
+// file stores them. `headerBlock` runs from the info header's start to the
+// pixel array (it holds a BI_BITFIELDS bitmap's masks). A channel narrower
+// than 8 bits is widened by repeating its top bits, so that a 5-bit channel
+// cut to five bits again gives it back; a wider one keeps its top 8; alpha is
+// dropped. False, `rgb` untouched, for any other kind of bitmap, masks that
+// are missing or select nothing of the pixel, or a pixel array shorter than
+// its rows.
+bool ReadBitmapColours(const BitmapInfoHeader& info, std::span<const uint8_t> headerBlock,
+                       std::span<const uint8_t> bits, std::vector<uint8_t>& rgb);
 
 }  // namespace morvane

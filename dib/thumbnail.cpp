@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "common/byte_order.h"
 #include "dib/bitmap_file.h"
 
 namespace morvane {
@@ -13,11 +12,6 @@ struct Rgb {
     uint8_t green = 0;
     uint8_t blue = 0;
 };
-
-uint8_t Expand5(uint32_t value) {
-    // 31 must become 255, so the top bits fill the low ones.
-    return static_cast<uint8_t>((value << 3) | (value >> 2));
-}
 
 // Calls sample(x, rowFromBottom) for the source pixel under every target
 // pixel. Nearest-neighbour, no blending: what a colour-on-colour stretch does.
@@ -59,25 +53,13 @@ void DrawIndexed(const CDib& dib, const BitmapInfoHeader& info, const BitmapGeom
 
 void DrawTrueColour(const CDib& dib, const BitmapInfoHeader& info, const BitmapGeometry& source,
                     Thumbnail& thumbnail) {
-    const uint16_t bitCount = info.bitCount;
-    if (info.compression != kCompressionNone ||
-        (bitCount != 16 && bitCount != 24 && bitCount != 32)) {
+    std::vector<uint8_t> rgb;
+    if (!ReadBitmapColours(info, dib.Info(), dib.Bits(), rgb)) {
         return;
     }
-    const std::span<const uint8_t> bits = dib.Bits();
-    if (bits.size() < UncompressedImageBytes(source, bitCount)) {
-        return;
-    }
-    const size_t stride = BitmapRowStride(source.width, bitCount);
-    const size_t pixelBytes = bitCount / 8;
     Stretch(thumbnail, source, [&](size_t x, size_t rowFromBottom) {
-        const size_t stored = source.topDown ? source.height - 1 - rowFromBottom : rowFromBottom;
-        const uint8_t* p = bits.data() + stored * stride + x * pixelBytes;
-        if (bitCount == 16) {
-            const uint16_t v = LoadLE16(p);
-            return Rgb{Expand5((v >> 10) & 31u), Expand5((v >> 5) & 31u), Expand5(v & 31u)};
-        }
-        return Rgb{p[2], p[1], p[0]};
+        const uint8_t* p = &rgb[3 * (rowFromBottom * source.width + x)];
+        return Rgb{p[0], p[1], p[2]};
     });
 }
 

@@ -1,5 +1,6 @@
 // A replacement bitmap: the bitmap check, the bitmap-to-texture conversion
-// (both modes) and the replacement preparation, which reads the picture from
+// (both modes) and the replacement preparation (8-bit bitmaps converted,
+// 16-, 24- and 32-bit ones reduced to the palette), which reads the picture from
 // a file as the texture commands do, for a face of 256 colours and for one
 // that declares 16 (whose texels must then be fitted into 16 entries).
 //
@@ -10,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "dib/bitmap_file.h"
 #include "fuzz/fuzz_support.h"
 #include "texture/png_picture.h"
 #include "texture/texture_converter.h"
@@ -19,6 +21,12 @@ namespace {
 const morvane::fuzz::ScratchFile& Picture() {
     static const morvane::fuzz::ScratchFile file("picture.bmp");
     return file;
+}
+
+// 16-, 24- and 32-bit bitmaps are reduced to the palette instead of converted.
+bool EightBit(std::span<const uint8_t> file) {
+    morvane::BitmapHeaders headers;
+    return morvane::ParseBitmapHeaders(file, headers) && headers.info.bitCount == 8;
 }
 
 }  // namespace
@@ -61,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (prepared != morvane::Error::None) {
         Require(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0xEE; }),
                 "a refusal leaves the replacement untouched");
-    } else if (!morvane::IsPng(file)) {
-        Require(converted != 0, "a prepared bitmap converts");
+    } else if (!morvane::IsPng(file) && EightBit(file)) {
+        Require(converted != 0, "a prepared 8-bit bitmap converts");
         const size_t copied = std::min(plain.size(), out.size());
         Require(
             std::equal(plain.begin(), plain.begin() + static_cast<ptrdiff_t>(copied), out.begin()),

@@ -265,6 +265,9 @@ def bitmap_seeds(tools):
                                       "BMP3"),
         "magick-32bit-v5": tools.convert("-size", "8x16", "gradient:red-blue",
                                          "-type", "TrueColorAlpha", "BMP"),
+        # Face-sized true colour, which a replacement reduces to the palette.
+        "magick-24bit-face": tools.convert(*gradient, "-type", "TrueColor", "BMP3"),
+        "magick-32bit-v5-face": tools.convert(*gradient, "-type", "TrueColorAlpha", "BMP"),
     }
     face = tools.state("--bitmap", "0")
     exported = tools.export(tools.state("--faces", "2", "--others", "0"))
@@ -272,7 +275,8 @@ def bitmap_seeds(tools):
     pillow = pillow_bitmaps()
 
     for name, data in list(magick.items()) + list(pillow.items()):
-        write("dib", name, data)
+        if not name.endswith("-face"):
+            write("dib", name, data)
     write("dib", "generator-face", face)
     write("dib", "rle4", rle4_bitmap())
     write("dib", "top-down-8bit", top_down(face))
@@ -285,6 +289,9 @@ def bitmap_seeds(tools):
     write("bitmap_replacement", "generator-face", face)
     write("bitmap_replacement", "top-down-8bit", top_down(face))
     write("bitmap_replacement", "magick-4bit", magick["magick-4bit"])
+    write("bitmap_replacement", "converter-16bit", sixteen)
+    for name in ["magick-24bit-face", "magick-32bit-v5-face"]:
+        write("bitmap_replacement", name, magick[name])
 
     write("texture_to_bitmap", "exported-face", exported["tex_000.bmp.tex"])
     write("texture_to_bitmap", "exported-face-2", exported["tex_001.bmp.tex"])

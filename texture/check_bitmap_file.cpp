@@ -10,8 +10,16 @@ Error CheckBitmap(std::span<const uint8_t> file) {
     if (!ParseBitmapHeaders(file, headers)) {
         return Error::NotABitmap;
     }
-    if (headers.info.bitCount != 8) {
-        return Error::Not256ColourBitmap;
+    // 8 bits index the colour table; 16, 24 and 32 hold their colours, which
+    // are reduced to the texture's palette.
+    switch (headers.info.bitCount) {
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return Error::Not256ColourBitmap;
     }
     return Error::None;
 }

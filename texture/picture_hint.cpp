@@ -50,8 +50,13 @@ std::string PictureSize(std::span<const uint8_t> file) {
 
 }  // namespace
 
+bool LooksLikePicture(std::span<const uint8_t> start) {
+    return IsPng(start) || StartsWith(start, "BM") || OtherPictureKind(start) != nullptr;
+}
+
 std::string PictureHintText(Error refusal, std::span<const uint8_t> picture) {
-    constexpr const char* kAsPngOrBitmap = "save it as PNG, or as an 8-bit (256-colour) bitmap.";
+    constexpr const char* kAsPngOrBitmap =
+        "save it as PNG, or as an 8-, 16-, 24- or 32-bit bitmap.";
     switch (refusal) {
         case Error::NotAPicture:
         case Error::NotABitmap: {
@@ -66,7 +71,7 @@ std::string PictureHintText(Error refusal, std::span<const uint8_t> picture) {
                 return "It is a " + std::to_string(headers.info.bitCount) +
                        "-bit bitmap: " + kAsPngOrBitmap;
             }
-            return "Save it as PNG, or as an 8-bit (256-colour) bitmap.";
+            return "Save it as PNG, or as an 8-, 16-, 24- or 32-bit bitmap.";
         }
         case Error::Not32x64Bitmap: {
             const std::string size = PictureSize(picture);
@@ -76,9 +81,10 @@ std::string PictureHintText(Error refusal, std::span<const uint8_t> picture) {
             return "It is " + size + " pixels; a face texture is 32x64: scale it to 32x64.";
         }
         case Error::CompressionNotSupported:
-            return "Save it as PNG, or as an uncompressed 8-bit bitmap.";
+            return "Save it as PNG, or as an uncompressed bitmap.";
         case Error::TooManyColours:
-            return "Save it as PNG: a PNG is reduced to the colours the texture shows.";
+            return "Save it as PNG or as a 24-bit bitmap: either is reduced to the colours the "
+                   "texture shows.";
         default:
             return "";
     }

@@ -14,13 +14,18 @@
 namespace morvane {
 
 // One line that says what would be accepted instead, from the picture's own
-// bytes: "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour)
-// bitmap." Empty when there is nothing to add.
+// bytes: "It is a 4-bit bitmap: save it as PNG, or as an 8-, 16-, 24- or
+// 32-bit bitmap." Empty when there is nothing to add.
 std::string PictureHintText(Error refusal, std::span<const uint8_t> picture);
 
 // The same for the picture at `path`, read for the purpose. Empty when the
 // refusal is not about the picture's content, or the file cannot be read.
 std::string PictureHintText(Error refusal, const std::filesystem::path& path);
+
+// Whether a file that begins with these bytes is a picture: a PNG, a bitmap,
+// or a kind people save by mistake (JPEG, GIF, WebP, TIFF). No save state
+// begins so; a front end tells a dropped picture from a dropped state by it.
+bool LooksLikePicture(std::span<const uint8_t> start);
 
 // How a picture's colours were made to fit the texture's palette, for a front
 // end to say after the name: "its colours were reduced to the texture's

@@ -25,7 +25,46 @@ void StoreReplacement(IndexedTexels& picture, uint8_t format, ReplacementBytes& 
     }
 }
 
+// Texels whose colours were reduced to fit, as the game keeps them: the
+// entry's format decides the swap, and the palette takes its alpha bits from
+// the texture it replaces, for no picture carries them.
+void StoreReduced(IndexedTexels& texels, const TextureTableEntry& entry,
+                  const ReplacementOptions& options, std::span<const uint8_t> replacedPalette,
+                  ReplacementBytes& out) {
+    if (options.reduction != nullptr) {
+        *options.reduction = texels.reduction;
+    }
+    StoreReplacement(texels, entry.format, out);
+    KeepAlphaBits(std::span<uint8_t>(out).subspan(kFaceTexelBytes), replacedPalette);
+}
+
+// A 16-, 24- or 32-bit bitmap goes the way of a true-colour PNG: reduced to
+// the texture's colours, exactly when they fit.
+Error PrepareTrueColourBitmap(std::span<const uint8_t> file, const BitmapHeaders& headers,
+                              const TextureTableEntry& entry, const ReplacementOptions& options,
+                              std::span<const uint8_t> replacedPalette, ReplacementBytes& out) {
+    if (!IsTrueColourBitmap(headers.info)) {
+        return Error::CompressionNotSupported;
+    }
+    const size_t pixels = headers.file.offBits;
+    std::vector<uint8_t> rgb;
+    if (!ReadBitmapColours(headers.info,
+                           file.subspan(kBitmapFileHeaderSize, pixels - kBitmapFileHeaderSize),
+                           file.subspan(pixels), rgb)) {
+        return Error::Invalid;
+    }
+    IndexedTexels texels;
+    const Error reduced = ReduceColours(rgb, kFaceWidth, kFaceHeight,
+                                        {PaletteColoursOf(entry), options.dither}, texels);
+    if (reduced != Error::None) {
+        return reduced;
+    }
+    StoreReduced(texels, entry, options, replacedPalette, out);
+    return Error::None;
+}
+
 Error PrepareBitmap(std::span<const uint8_t> file, const TextureTableEntry& entry,
+                    const ReplacementOptions& options, std::span<const uint8_t> replacedPalette,
                     ReplacementBytes& out) {
     const Error refusal = CheckBitmap(file);
     if (refusal != Error::None) {
@@ -37,6 +76,9 @@ Error PrepareBitmap(std::span<const uint8_t> file, const TextureTableEntry& entr
     const BitmapInfoHeader& info = headers.info;
     if (info.width != kFaceWidth || (info.height != kFaceHeight && info.height != -kFaceHeight)) {
         return Error::Not32x64Bitmap;
+    }
+    if (info.bitCount != 8) {
+        return PrepareTrueColourBitmap(file, headers, entry, options, replacedPalette, out);
     }
     if (info.compression != kCompressionNone && info.compression != kCompressionRle8) {
         return Error::CompressionNotSupported;
@@ -99,11 +141,7 @@ Error PreparePng(std::span<const uint8_t> file, const TextureTableEntry& entry,
     if (texels.texels.size() != kFaceTexelBytes) {
         return Error::Invalid;
     }
-    if (options.reduction != nullptr) {
-        *options.reduction = texels.reduction;
-    }
-    StoreReplacement(texels, entry.format, out);
-    KeepAlphaBits(std::span<uint8_t>(out).subspan(kFaceTexelBytes), replacedPalette);
+    StoreReduced(texels, entry, options, replacedPalette, out);
     return Error::None;
 }
 
@@ -157,7 +195,7 @@ Error PrepareReplacementFromBytes(std::span<const uint8_t> file, const TextureTa
     if (file.size() < 2 || LoadLE16(file.data()) != kBitmapSignature) {
         return Error::NotAPicture;
     }
-    return PrepareBitmap(file, entry, out);
+    return PrepareBitmap(file, entry, options, replacedPalette, out);
 }
 
 Error ReadPictureFile(const std::filesystem::path& path, std::vector<uint8_t>& file) {

@@ -110,13 +110,15 @@ inline constexpr int kBitmapNotABitmap = 2;
 inline constexpr int kBitmapNot256Colour = 3;
 
 // The checks on a whole bitmap file in memory: None, NotABitmap or
-// Not256ColourBitmap (not 8 bits per pixel). Not a bitmap: it does not begin
+// Not256ColourBitmap (neither 8 bits per pixel, whose colour table the
+// texture takes, nor 16, 24 or 32, whose colours are reduced to fit it; 1-
+// and 4-bit bitmaps stay refused). Not a bitmap: it does not begin
 // with "BM", is too short for its own headers, has an info header other than
 // 40, 52, 56, 108 or 124 bytes, or a pixel offset inside its headers or past
 // its end.
 Error CheckBitmap(std::span<const uint8_t> file);
 
-// The same as numbers: 0 accepted, 2 not a bitmap, 3 not 8 bits per pixel.
+// The same as numbers: 0 accepted, 2 not a bitmap, 3 not of an accepted depth.
 int CheckBitmapBytes(std::span<const uint8_t> file);
 
 // The same on the file at `path`, and 1 when it cannot be opened (or is too
@@ -135,8 +137,9 @@ inline constexpr uintmax_t kMaxPictureFileSize = 1024 * 1024;
 
 struct ReplacementOptions {
     bool dither = false;  // error diffusion when a picture must be quantised
-    // When set, told how a PNG's colours were made to fit (None for a bitmap
-    // or an indexed PNG that fits), so that a front end can say so.
+    // When set, told how a picture's colours were made to fit (None for an
+    // 8-bit bitmap or an indexed PNG that fits), so that a front end can say
+    // so.
     Reduction* reduction = nullptr;
 };
 
@@ -151,25 +154,26 @@ size_t PaletteColoursOf(const TextureTableEntry& entry);
 // and prepares it as the replacement of the texture that `entry` describes.
 // Error::None with `out` filled, or the refusal, with `out` untouched:
 // CouldNotOpenFile or FileTooLarge (reading), NotAPicture (neither kind),
-// Not32x64Bitmap, and for bitmaps NotABitmap, Not256ColourBitmap,
-// CompressionNotSupported, Invalid or TooManyColours, for PNGs DamagedPng or
-// Invalid (the quantiser failed).
+// Not32x64Bitmap, and for bitmaps NotABitmap, Not256ColourBitmap (1- and
+// 4-bit, or a depth no bitmap has), CompressionNotSupported, Invalid or
+// TooManyColours, for PNGs DamagedPng, and Invalid when the quantiser fails.
 //
-// Bitmaps: 8-bit only. A colour table of fewer than 256 entries is padded with
+// 8-bit bitmaps: a colour table of fewer than 256 entries is padded with
 // zero entries, a longer one cut to 256. When the texture declares fewer than
 // 256 colours, texels must use no more than that many (FitPalette).
 //
-// PNGs: an indexed picture keeps its indices and palette; any other is
-// reduced to the texture's colours, exactly when it fits and quantised
-// otherwise; so is an indexed one that uses more colours than the texture
-// shows. The picture's bottom row becomes texel row 0, as for a bitmap.
+// PNGs, and 16-, 24- and 32-bit bitmaps (Save As Bitmap writes 16): an
+// indexed PNG keeps its indices and palette; any other picture is reduced to
+// the texture's colours, exactly when it fits and quantised otherwise; so is
+// an indexed one that uses more colours than the texture shows. The
+// picture's bottom row becomes texel row 0, as for an 8-bit bitmap.
 //
 // Either way the texels then go through SwapOddRowWords with the entry's
-// format, and palette entries past those the picture needs are zero. A
-// bitmap's entries have their alpha bit clear. A PNG carries no alpha bits:
-// its entries take them from `replacedPalette`, the texture's palette as it
-// stands (256 big-endian entries, KeepAlphaBits), so that an unchanged
-// export comes back byte for byte; clear when it is empty.
+// format, and palette entries past those the picture needs are zero. An
+// 8-bit bitmap's entries have their alpha bit clear. The others carry no
+// alpha bits: their entries take them from `replacedPalette`, the texture's
+// palette as it stands (256 big-endian entries, KeepAlphaBits), so that an
+// unchanged PNG export comes back byte for byte; clear when it is empty.
 Error PrepareReplacement(const std::filesystem::path& path, const TextureTableEntry& entry,
                          const ReplacementOptions& options, ReplacementBytes& out,
                          std::span<const uint8_t> replacedPalette = {});

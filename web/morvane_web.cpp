@@ -90,6 +90,19 @@ EMSCRIPTEN_KEEPALIVE size_t morvane_bytes_size(WebSession* web) {
     return web->bytes.size();
 }
 
+// Whether a file is a picture or (failing that) a state, from its first
+// bytes: how a file dropped or picked anywhere is judged. Answers
+// {"picture": true or false}.
+EMSCRIPTEN_KEEPALIVE const char* morvane_judge(WebSession* web, const uint8_t* start, size_t size) {
+    return Answer(*web, [&] {
+        web->bytes.clear();
+        JsonWriter writer;
+        writer.BeginObject().Key("picture").Bool(
+            morvane::LooksLikePicture(std::span<const uint8_t>(start, size)));
+        return Finish(*web, writer);
+    });
+}
+
 // Opens the save-state file `name` from its `size` bytes at `file`, as Browse
 // opens a file: a state that is refused, or whose game is, leaves the state
 // opened before as it was. Answers

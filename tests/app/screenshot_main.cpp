@@ -47,6 +47,7 @@ public:
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override {
         return scripted.PopupMenu(menu, globalPosition);
     }
+    bool OpenFolder(const QString& folder) override { return scripted.OpenFolder(folder); }
 
     morvane::apptest::ScriptedPrompts scripted;
 

@@ -55,18 +55,26 @@ void ScriptedPrompts::RunModal(QDialog& dialog) {
 }
 
 QAction* ScriptedPrompts::PopupMenu(QMenu& menu, const QPoint&) {
-    RecordedMenu record{menu.title(), {}};
+    RecordedMenu record{menu.title(), {}, {}};
     for (QAction* action : menu.actions()) {
         record.items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        if (!action->isSeparator() && !action->isEnabled()) {
+            record.disabled << action->text();
+        }
     }
     menus.push_back(record);
     const QString choice = Next(menuChoices);
     for (QAction* action : menu.actions()) {
-        if (!choice.isEmpty() && action->text() == choice) {
+        if (!choice.isEmpty() && action->text() == choice && action->isEnabled()) {
             return action;
         }
     }
     return nullptr;
+}
+
+bool ScriptedPrompts::OpenFolder(const QString& folder) {
+    openedFolders << folder;
+    return true;
 }
 
 QStringList ScriptedPrompts::MessageTexts() const {

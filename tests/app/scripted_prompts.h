@@ -1,8 +1,8 @@
 #pragma once
 // The tests' answer to the windows' seam: file dialogs answered from a queue
 // of paths, questions from a queue of choices, popup menus from a queue of
-// item texts, and every file dialog, message box, question, modal dialog and
-// menu recorded.
+// item texts (a disabled item cannot be picked), and every file dialog,
+// message box, question, modal dialog, menu and folder shown recorded.
 
 #include <QDialog>
 #include <QString>
@@ -28,7 +28,8 @@ struct RecordedModal {
 
 struct RecordedMenu {
     QString title;
-    QStringList items;  // "-" for a separator
+    QStringList items;     // "-" for a separator
+    QStringList disabled;  // the items that cannot be picked
 };
 
 class ScriptedPrompts final : public app::Prompts {
@@ -41,6 +42,7 @@ public:
                                     const QString& details) override;
     void RunModal(QDialog& dialog) override;
     QAction* PopupMenu(QMenu& menu, const QPoint& globalPosition) override;
+    bool OpenFolder(const QString& folder) override;
 
     // Answers, consumed in order. A file dialog with no answer left is
     // cancelled, and so is a question; a menu with none is dismissed.
@@ -57,6 +59,7 @@ public:
     std::vector<RecordedMessage> questions;
     std::vector<RecordedModal> modals;
     std::vector<RecordedMenu> menus;
+    QStringList openedFolders;
 
     QStringList MessageTexts() const;
 };

@@ -1,6 +1,7 @@
-// Files dropped on the window: a state loads as Browse would with that path,
-// and a picture dropped on a thumbnail replaces that texture as a
-// double-click would, with no file dialog either way.
+// Files dropped on the window, judged by what they hold: a state loads as
+// Browse would with that path, wherever it lands; a picture dropped on a
+// thumbnail replaces that texture as a double-click would, and one dropped
+// beside the faces the selected face; no file dialog either way.
 
 #include <QApplication>
 #include <QDropEvent>
@@ -35,6 +36,7 @@ private slots:
     void aRefusedPictureIsShownAndChangesNothing();
     void aPngDroppedOnAThumbnailIsAcceptedToo();
     void aDropWithoutOneLocalFileIsIgnored();
+    void whatTheFileHoldsDecidesWhereItGoes();
 
 private:
     QString Path(const QString& name) const { return m_folder->filePath(name); }
@@ -160,6 +162,58 @@ void DragAndDropTest::aDropWithoutOneLocalFileIsIgnored() {
                   OnThumbnail(1)));
     QVERIFY(m_prompts->messages.empty());
     QVERIFY(m_dialog->session().image.RdramImage == rdram);
+}
+
+// A state dropped on a face opens, and asks nothing about pictures or
+// outputs; a picture beside the faces goes onto the selected one, or is
+// refused with the words for a picture, never a state's.
+void DragAndDropTest::whatTheFileHoldsDecidesWhereItGoes() {
+    LoadByDrop();
+    // An earlier output of this state: a replacement would ask about it.
+    apptest::WriteFile(Path(QStringLiteral("GOLDENEYE_new.pj")),
+                       std::vector<uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'});
+    gen::StateOptions zipped;
+    zipped.container = gen::Container::Zip;
+    zipped.faces = 4;
+    const QString other = Path(QStringLiteral("OTHER.pj.zip"));
+    apptest::WriteState(other, zipped);
+    QVERIFY(DropFile(other, OnThumbnail(2)));
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    QVERIFY(m_prompts->questions.empty());
+    QCOMPARE(apptest::TextureList(*m_dialog)->count(), 4);
+    QCOMPARE(m_dialog->session().OutputStatePath,
+             morvane::app::PathFromDialog(Path(QStringLiteral("OTHER_new.pj.zip"))));
+
+    // Beside the faces, with none selected; then with one.
+    const QString picture = Path(QStringLiteral("face.bmp"));
+    apptest::WriteFile(picture, gen::FaceBitmap(44));
+    QWidget* viewport = apptest::TextureList(*m_dialog)->viewport();
+    const QPoint beside =
+        viewport->mapTo(m_dialog.get(), viewport->rect().bottomRight() - QPoint(3, 3));
+    QVERIFY(DropFile(picture, beside));
+    QCOMPARE(m_prompts->MessageTexts(),
+             QStringList{QStringLiteral("Drop the picture onto a face")});
+    QVERIFY(!QFile::exists(Path(QStringLiteral("OTHER_new.pj.zip"))));
+    apptest::TextureList(*m_dialog)->setCurrentRow(3);
+    QVERIFY(DropFile(picture, QPoint(5, 5)));
+    QCOMPARE(m_prompts->messages.size(), size_t{1});
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[3], gen::FaceTexture(44)).isEmpty());
+
+    // A JPEG is a picture, refused as one; a text file is no picture, and
+    // is refused as a state.
+    const QString jpeg = Path(QStringLiteral("face.jpg"));
+    apptest::WriteFile(jpeg, std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F'});
+    QVERIFY(DropFile(jpeg, OnThumbnail(1)));
+    QCOMPARE(m_prompts->MessageTexts().back(), QStringLiteral("The file was not a bitmap"));
+    QVERIFY(m_prompts->messages.back().details.endsWith(
+        QLatin1String("It is a JPEG picture: save it as PNG.")));
+    const QString text = Path(QStringLiteral("notes.txt"));
+    apptest::WriteFile(text, std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'});
+    QVERIFY(DropFile(text, OnThumbnail(1)));
+    QCOMPARE(m_prompts->MessageTexts().back(),
+             QStringLiteral("The file is too short to be a save state"));
+    QVERIFY(m_prompts->messages.back().details.startsWith(text + QStringLiteral("\nMorvane reads")));
+    QCOMPARE(apptest::TextureList(*m_dialog)->count(), 4);
 }
 
 QTEST_MAIN(DragAndDropTest)

@@ -137,7 +137,9 @@ void LoadCommandTest::browseShowsEveryFaceTexture() {
         QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("item %1: ").arg(i) + difference));
     }
 
-    // What is on screen is what the image list holds, at the item's place.
+    // What is on screen is what the image list holds, at the item's place
+    // (the keyboard's frame, which the load put on the first face, aside).
+    apptest::BrowseButton(dialog)->setFocus();
     const QImage screen = list->viewport()->grab().toImage();
     for (int i = 0; i < 8; ++i) {
         const QImage cell = screen.copy(QRect(expected[i], QSize(32, 64)));
@@ -165,12 +167,27 @@ void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing_data() {
     QTest::addColumn<int>("region");
     QTest::addColumn<bool>("wrapped");
     QTest::addColumn<QString>("message");
-    QTest::newRow("not Goldeneye") << QStringLiteral("PERFECT DARK") << int(gen::Region::Ntsc)
-                                   << false << QStringLiteral("Not a valid Goldeneye PJ64 file");
-    QTest::newRow("Japanese release") << QStringLiteral("GOLDENEYE") << int(gen::Region::Japan)
-                                      << false << QStringLiteral("Unsupported Goldeneye Region!");
+    QTest::addColumn<QString>("hint");  // beneath the state's path: the next step
+    QTest::newRow("not Goldeneye")
+        << QStringLiteral("PERFECT DARK") << int(gen::Region::Ntsc) << false
+        << QStringLiteral("Not a valid Goldeneye PJ64 file")
+        << QStringLiteral(
+               "Morvane reads the save states of Project64 (.pj, .pj.zip), of the mupen64plus "
+               "family (.st0 to .st9) and of RetroArch's mupen64plus-next and parallel-n64 cores "
+               "(.state, .state1 ...), saved while Goldeneye runs: save the state in a level and "
+               "open that file.");
+    QTest::newRow("Japanese release")
+        << QStringLiteral("GOLDENEYE") << int(gen::Region::Japan) << false
+        << QStringLiteral("Unsupported Goldeneye Region!")
+        << QStringLiteral(
+               "The state holds Goldeneye's Japanese release (region code J). Morvane supports "
+               "the NTSC release (region code E) and the PAL release (region code P).");
     QTest::newRow("wrapped table") << QStringLiteral("GOLDENEYE") << int(gen::Region::Ntsc) << true
-                                   << QStringLiteral("The texture table is not valid");
+                                   << QStringLiteral("The texture table is not valid")
+                                   << QStringLiteral(
+                                          "The game's texture table is only in memory while a "
+                                          "level is played: save the state in a level. If it was, "
+                                          "the state may be damaged.");
 }
 
 void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing() {
@@ -178,6 +195,7 @@ void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing() {
     QFETCH(int, region);
     QFETCH(bool, wrapped);
     QFETCH(QString, message);
+    QFETCH(QString, hint);
     const QString goodPath = Path(QStringLiteral("good.pj"));
     const gen::GeneratedState good =
         apptest::WriteState(goodPath, Options(gen::Region::Ntsc, 7, 3));
@@ -200,8 +218,12 @@ void LoadCommandTest::aRefusedStateAfterAGoodOneChangesNothing() {
 
     QCOMPARE(prompts.MessageTexts(), QStringList{message});
     QCOMPARE(prompts.messages[0].caption, QStringLiteral("Morvane"));
-    QCOMPARE(prompts.messages[0].details, refusedPath);
+    QCOMPARE(prompts.messages[0].details,
+             hint.isEmpty() ? refusedPath : refusedPath + QLatin1Char('\n') + hint);
     QVERIFY(Take(dialog) == before);
+    // The bottom line still names the state the window holds.
+    QVERIFY2(apptest::WrittenPath(dialog)->text().startsWith(QLatin1String("Opened good.pj: ")),
+             qPrintable(apptest::WrittenPath(dialog)->text()));
 
     // The earlier state still works: its faces can be replaced, into its own
     // output.
@@ -367,7 +389,24 @@ void LoadCommandTest::unreadableRecordsAreNamedInOneBox() {
         named.startsWith(QLatin1String("record")) &&
             named.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(wrapped->record))),
         qPrintable(details));
+    QVERIFY2(details.endsWith(QLatin1String("The state may be damaged: save it again in the "
+                                            "emulator.")),
+             qPrintable(details));
     QCOMPARE(apptest::TextureList(dialog)->count(), 6);
+    // Its face is marked as unreadable, and says so; the readable ones are not.
+    int marked = 0;
+    for (int row = 0; row < 6; ++row) {
+        const QListWidgetItem* item = apptest::TextureList(dialog)->item(row);
+        const bool unreadable = item->data(morvane::app::kUnreadableRole).toBool();
+        marked += unreadable ? 1 : 0;
+        QCOMPARE(item->toolTip().endsWith(QLatin1String(
+                     "\nunreadable: its bytes lie past the end of memory or over another face")),
+                 unreadable);
+        if (item->data(morvane::app::kRecordRole).toInt() == wrapped->record) {
+            QVERIFY(unreadable);
+        }
+    }
+    QVERIFY(marked > 0 && marked < 6);
 }
 
 QTEST_MAIN(LoadCommandTest)

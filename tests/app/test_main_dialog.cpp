@@ -19,6 +19,7 @@
 #include "app/morvane_app.h"
 #include "app/prompts.h"
 #include "app/strings.h"
+#include "app/texture_gallery.h"
 #include "app_test_support.h"
 #include "catalogue/session.h"
 #include "scripted_prompts.h"
@@ -218,7 +219,33 @@ void MainDialogTest::theControlsKeepTheTemplatesArrangement() {
     QVERIFY(qAbs(client.width() * 223.0 / (client.height() * 215.0) - 1.0) < 0.25);
     // A row of six thumbnails fits across the gallery.
     QVERIFY(morvane::apptest::TextureList(dialog)->viewport()->width() >= 4 + 36 * 5 + 32);
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+
+    // It starts at its template's size, which is its least, and grows: the
+    // gallery takes what it gains, with a thumbnail more to a row for every
+    // 36 pixels across; the rest keeps to the bottom and the right.
+    QCOMPARE(dialog.size(), dialog.minimumSize());
+    QVERIFY(dialog.maximumWidth() > client.width() && dialog.maximumHeight() > client.height());
+    QListWidget* gallery = morvane::apptest::TextureList(dialog);
+    std::vector<morvane::ShownFace> faces(9);
+    for (size_t i = 0; i < faces.size(); ++i) {
+        faces[i].record = static_cast<int32_t>(i);
+    }
+    dialog.RebuildGallery(faces);
+    const QRect bottomLine = morvane::apptest::WrittenPath(dialog)->geometry();
+    dialog.resize(client.width() + 80, client.height() + 150);
+    QCoreApplication::processEvents();
+    QCOMPARE(gallery->geometry(), list.adjusted(0, 0, 80, 150));
+    QCOMPARE(morvane::apptest::BrowseButton(dialog)->geometry(), browse.translated(80, 150));
+    QCOMPARE(morvane::apptest::Instructions(dialog)->geometry(),
+             instructions.translated(0, 150).adjusted(0, 0, 80, 0));
+    QCOMPARE(morvane::apptest::WrittenPath(dialog)->geometry(),
+             bottomLine.translated(0, 150).adjusted(0, 0, 80, 0));
+    auto* thumbnails = static_cast<morvane::app::CTextureList*>(gallery);
+    QCOMPARE(thumbnails->ItemPosition(6), QPoint(4 + 36 * 6, 4));
+    QCOMPARE(thumbnails->ItemPosition(8), QPoint(4, 72));
+    dialog.resize(client.size());
+    QCoreApplication::processEvents();
+    QCOMPARE(thumbnails->ItemPosition(6), QPoint(4, 72));
 }
 
 void MainDialogTest::enterRunsBrowseAndTheWindowStays_data() {
@@ -467,7 +494,8 @@ void MainDialogTest::aStateOnTheCommandLineOpensOnceTheWindowIsUp() {
     const Seen refused = open(otherGame, refusedPrompts);
     QCOMPARE(refusedPrompts.MessageTexts(),
              QStringList{QStringLiteral("Not a valid Goldeneye PJ64 file")});
-    QCOMPARE(refusedPrompts.messages[0].details, otherGame);
+    QVERIFY(refusedPrompts.messages[0].details.startsWith(
+        otherGame + QStringLiteral("\nMorvane reads the save states of Project64")));
     QCOMPARE(refused.items, 0);
 
     for (const auto& [path, kind] : {std::pair{subfolder, QStringLiteral("a folder")},

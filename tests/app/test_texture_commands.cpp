@@ -3,19 +3,25 @@
 // before an earlier output is replaced, and the exports from the popup menu.
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 
 #include "app/main_dialog.h"
+#include "app/path_line.h"
 #include "app/prompts.h"
+#include "app/texture_gallery.h"
 #include "app_test_support.h"
 #include "catalogue/session.h"
+#include "catalogue/texture_commands.h"
 #include "scripted_prompts.h"
 
 using morvane::app::CMainDialog;
@@ -54,13 +60,17 @@ private slots:
     void otherKindsOfStateAreWrittenInTheirOwnForm();
     void anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo();
     void aLinkAtTheOutputIsAskedAboutAndReplacedItself();
-    void thePopupOffersTheFourCommands();
+    void thePopupOffersTheCommands();
     void saveAsPngThenReplaceGivesTheSameStateBack();
     void saveAsBitmapFromThePopup();
     void aTextureFileBesideTheBitmapIsReplacedOnlyOnceTheUserSaysSo();
     void saveAsTextureFromThePopup();
     void replaceTextureFromThePopup();
     void cancellingSaveAsWritesNothing();
+    void theBottomLineNeverHidesTheFilesName();
+    void aChangedFaceIsMarkedComparedAndPutBack();
+    void pasteTakesTheClipboardsPictureWithEveryCheck();
+    void theGalleryKeepsItsPlaceAndTheKeysReachTheCommands();
 
 private:
     QString Path(const QString& name) const { return m_folder->filePath(name); }
@@ -192,6 +202,8 @@ void TextureCommandsTest::doubleClickReplacesTheTexture() {
     QVERIFY(gradient.save(png, "PNG"));
     m_prompts->paths.push_back(png);
     apptest::DoubleClickItem(*m_dialog, 3);
+    // The picture dialog starts where the last picture came from.
+    QCOMPARE(m_prompts->fileSpecs.back().start, m_folder->path());
     QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
     QVERIFY2(apptest::WrittenPath(*m_dialog)->text().endsWith(QLatin1String("(colours quantised)")),
              qPrintable(apptest::WrittenPath(*m_dialog)->text()));
@@ -211,11 +223,11 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing_data() {
                                << QStringLiteral("The file was not a bitmap")
                                << QStringLiteral(
                                       "A picture must be 32x64: save it as PNG, or as "
-                                      "an 8-bit (256-colour) bitmap.");
-    QTest::newRow("24-bit bitmap")
-        << QStringLiteral("24bit") << QStringLiteral("The file was not a 256 colour bitmap")
+                                      "an 8-, 16-, 24- or 32-bit bitmap.");
+    QTest::newRow("4-bit bitmap")
+        << QStringLiteral("4bit") << QStringLiteral("The file was not a 256 colour bitmap")
         << QStringLiteral(
-               "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour) "
+               "It is a 4-bit bitmap: save it as PNG, or as an 8-, 16-, 24- or 32-bit "
                "bitmap.");
     QTest::newRow("16 x 16 bitmap")
         << QStringLiteral("16x16") << QStringLiteral("The file was not a 32x64 bitmap")
@@ -231,11 +243,15 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     if (kind == QStringLiteral("text")) {
         const QByteArray text("Just some words, no picture at all.\n");
         apptest::WriteFile(picture, std::vector<uint8_t>(text.begin(), text.end()));
-    } else if (kind == QStringLiteral("24bit")) {
-        apptest::WriteFile(picture, apptest::BlankBitmap(32, 64, 24));
+    } else if (kind == QStringLiteral("4bit")) {
+        apptest::WriteFile(picture, apptest::BlankBitmap(32, 64, 4));
     } else if (kind == QStringLiteral("16x16")) {
         apptest::WriteFile(picture, apptest::BlankBitmap(16, 16, 8));
     }
+    // An earlier output: a picture that is refused is refused before the
+    // question about it, and before any Save As dialog.
+    apptest::WriteFile(m_outputPath, std::vector<uint8_t>{'e', 'a', 'r', 'l', 'i', 'e', 'r'});
+    m_prompts->replaceChoices = {ReplaceChoice::SaveElsewhere};
     const auto rdram = m_dialog->session().image.RdramImage;
     const QList<QImage> images = m_dialog->imageList();
     const QStringList files = QDir(m_folder->path()).entryList(QDir::Files);
@@ -243,6 +259,8 @@ void TextureCommandsTest::eachRefusalIsShownAndChangesNothing() {
     m_prompts->paths.push_back(picture);
     apptest::DoubleClickItem(*m_dialog, 1);
 
+    QVERIFY(m_prompts->questions.empty());
+    QCOMPARE(m_prompts->fileDialogs, (QStringList{QStringLiteral("open"), QStringLiteral("open")}));
     QCOMPARE(m_prompts->MessageTexts(), QStringList{message});
     QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("Morvane"));
     QCOMPARE(m_prompts->messages[0].details,
@@ -406,6 +424,7 @@ void TextureCommandsTest::anEarlierOutputIsReplacedOnlyOnceTheUserSaysSo() {
 
     m_prompts->paths = {m_statePath, PictureOfFace(62), PictureOfFace(63)};
     m_dialog->OnOK();
+    QCOMPARE(m_prompts->fileSpecs.back().start, m_folder->path());
     QCOMPARE(m_dialog->session().OutputStatePath, morvane::app::PathFromDialog(m_outputPath));
     m_prompts->replaceChoices = {ReplaceChoice::Replace};
     apptest::DoubleClickItem(*m_dialog, 3);
@@ -436,7 +455,7 @@ void TextureCommandsTest::aLinkAtTheOutputIsAskedAboutAndReplacedItself() {
             Bytes(gen::FaceTexture(41)));
 }
 
-void TextureCommandsTest::thePopupOffersTheFourCommands() {
+void TextureCommandsTest::thePopupOffersTheCommands() {
     Load();
     RightClickItem(4, QString());
     QCOMPARE(m_prompts->menus.size(), size_t{1});
@@ -444,7 +463,10 @@ void TextureCommandsTest::thePopupOffersTheFourCommands() {
     QCOMPARE(m_prompts->menus[0].items,
              (QStringList{QStringLiteral("Save As Bitmap"), QStringLiteral("Save As Texture"),
                           QStringLiteral("Save As PNG"), QStringLiteral("-"),
-                          QStringLiteral("Replace Texture")}));
+                          QStringLiteral("Replace Texture"), QStringLiteral("Paste Picture"),
+                          QStringLiteral("Revert Face"), QStringLiteral("Compare Face")}));
+    // An unchanged face has nothing to put back.
+    QCOMPARE(m_prompts->menus[0].disabled, QStringList{QStringLiteral("Revert Face")});
     // Dismissed: nothing more happens, but the item is the one selected.
     QCOMPARE(m_prompts->fileDialogs.size(), 1);
     QCOMPARE(m_dialog->SelectionMark(), 4);
@@ -492,9 +514,26 @@ void TextureCommandsTest::saveAsBitmapFromThePopup() {
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(texture.data()), 4), QByteArray("GTEX"));
     QVERIFY(std::equal(texture.begin() + 16, texture.begin() + 16 + 2560,
                        gen::FaceTexture(face.faceNumber).begin()));
-    // Nothing in the session changed.
+    // Nothing in the session changed; the bottom line says what was saved.
     QVERIFY(!QFile::exists(m_outputPath));
     QCOMPARE(apptest::StatusLine(*m_dialog)->text(), QStringLiteral("Extracted 8 textures"));
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(),
+             QStringLiteral("Saved %1\nSaved %1.tex").arg(chosen));
+    QVERIFY2(apptest::WrittenPath(*m_dialog)->text().endsWith(
+                 QLatin1String("exported and exported.tex")),
+             qPrintable(apptest::WrittenPath(*m_dialog)->text()));
+
+    // The 16-bit bitmap goes back as it came: every texel its colour.
+    m_prompts->paths.push_back(chosen);
+    apptest::DoubleClickItem(*m_dialog, 5);
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    QVERIFY(apptest::WrittenPath(*m_dialog)->text().endsWith(
+        QLatin1String("(colours reduced, exactly)")));
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[5], gen::FaceTexture(face.faceNumber))
+                .isEmpty());
+    // The next export's dialog starts in the folder of the last.
+    RightClickItem(5, QStringLiteral("Save As PNG"));
+    QCOMPARE(m_prompts->fileSpecs.back().start, m_folder->path());
 }
 
 // The file dialog asks about the bitmap's own name only.
@@ -564,6 +603,202 @@ void TextureCommandsTest::cancellingSaveAsWritesNothing() {
     QCOMPARE(m_prompts->fileDialogs.size(), 3);
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{"GOLDENEYE.pj"});
     QVERIFY(m_prompts->messages.empty());
+}
+
+// The line names what the window opened, then what it wrote; where it is
+// too narrow, the folder gives way and the name stays. Its menu copies the
+// whole path and opens the folder.
+void TextureCommandsTest::theBottomLineNeverHidesTheFilesName() {
+    const QString deep = QStringLiteral("a-folder-with-a-long-name/and-another-one/and-a-third");
+    QVERIFY(QDir(m_folder->path()).mkpath(deep));
+    Load(gen::StateOptions{}, deep + QStringLiteral("/GOLDENEYE.pj"),
+         deep + QStringLiteral("/GOLDENEYE_new.pj"));
+    QLabel* line = apptest::WrittenPath(*m_dialog);
+    QCOMPARE(line->toolTip(), QStringLiteral("Opened %1\nProject64, classic layout, 4 MiB RDRAM\n"
+                                             "Goldeneye NTSC, 8 faces")
+                                  .arg(m_statePath));
+    QVERIFY2(line->text().startsWith(QLatin1String("Opened GOLDENEYE.pj: NTSC, 8 faces; Proj")),
+             qPrintable(line->text()));
+
+    m_prompts->paths.push_back(PictureOfFace(40));
+    apptest::DoubleClickItem(*m_dialog, 2);
+    QCOMPARE(line->toolTip(), QStringLiteral("Wrote ") + m_outputPath);
+    // The folder gave way in its middle; the name is whole, the line fits.
+    QVERIFY2(line->text().startsWith(QLatin1String("Wrote /")) &&
+                 line->text().contains(QStringLiteral("\u2026")) &&
+                 line->text().endsWith(QLatin1String("/GOLDENEYE_new.pj")) &&
+                 line->fontMetrics().horizontalAdvance(line->text()) <= line->width(),
+             qPrintable(line->text()));
+
+    // However narrow, the name stays whole: the folder goes first, then the
+    // words after the name, then those before it.
+    using morvane::app::CPathLine;
+    const QFontMetrics metrics = line->fontMetrics();
+    const QString before = QStringLiteral("Wrote ");
+    const QString folder = QStringLiteral("/home/player/states/");
+    const QString name = QStringLiteral("GOLDENEYE_new.pj");
+    const QString after = QStringLiteral(" (colours quantised)");
+    const int whole = metrics.horizontalAdvance(before + folder + name + after);
+    QCOMPARE(CPathLine::Fitted(metrics, whole, before, folder, name, after),
+             before + folder + name + after);
+    for (int width = whole - 1; width > 0; width -= 7) {
+        const QString fitted = CPathLine::Fitted(metrics, width, before, folder, name, after);
+        QVERIFY2(fitted.contains(name) && !fitted.contains(folder), qPrintable(fitted));
+        QVERIFY2(fitted.contains(after) || !fitted.contains(QLatin1String("player")),
+                 qPrintable(fitted));
+    }
+    QCOMPARE(CPathLine::Fitted(metrics, 1, before, folder, name, after), name);
+
+    // The menu: the whole path, and the folder it is in.
+    const auto menu = [&](const QString& choice) {
+        m_prompts->menuChoices.push_back(choice);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                line->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(line, &event);
+    };
+    menu(QStringLiteral("Copy Path"));
+    QCOMPARE(m_prompts->menus.back().items,
+             (QStringList{QStringLiteral("Copy Path"), QStringLiteral("Open Containing Folder")}));
+    QCOMPARE(QGuiApplication::clipboard()->text(), m_outputPath);
+    menu(QStringLiteral("Open Containing Folder"));
+    QCOMPARE(m_prompts->openedFolders, QStringList{QFileInfo(m_outputPath).absolutePath()});
+    QVERIFY(m_prompts->messages.empty());
+}
+
+// A face this session changed is marked; it can be seen large beside what
+// it was, and put back, which writes the output again.
+void TextureCommandsTest::aChangedFaceIsMarkedComparedAndPutBack() {
+    Load();
+    QListWidget* list = apptest::TextureList(*m_dialog);
+    const std::vector<uint8_t> opened(gen::FaceTexture(m_faces[2].faceNumber).begin(),
+                                      gen::FaceTexture(m_faces[2].faceNumber).end());
+    m_prompts->paths = {PictureOfFace(40)};
+    apptest::DoubleClickItem(*m_dialog, 2);
+    for (int row = 0; row < 8; ++row) {
+        QCOMPARE(list->item(row)->data(morvane::app::kChangedRole).toBool(), row == 2);
+    }
+    QVERIFY(
+        list->item(2)->toolTip().endsWith(QLatin1String("\nchanged since the state was opened")));
+
+    QImage before;
+    QImage after;
+    m_prompts->onModal = [&](QDialog& compare) {
+        before = compare.findChild<QLabel*>(QStringLiteral("compareBefore"))->pixmap().toImage();
+        after = compare.findChild<QLabel*>(QStringLiteral("compareAfter"))->pixmap().toImage();
+    };
+    RightClickItem(2, QStringLiteral("Compare Face"));
+    QCOMPARE(m_prompts->modals.back().title,
+             QStringLiteral("Record %1, as opened and now").arg(m_faces[2].record));
+    QCOMPARE(before.size(), QSize(128, 256));
+    QVERIFY(apptest::CompareWithTexture(before, opened, 4).isEmpty());
+    QVERIFY(apptest::CompareWithTexture(after, gen::FaceTexture(40), 4).isEmpty());
+
+    RightClickItem(2, QStringLiteral("Revert Face"));
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    QVERIFY(apptest::ReadFile(m_outputPath) == m_state.file);
+    QVERIFY(!list->item(2)->data(morvane::app::kChangedRole).toBool());
+    QVERIFY(apptest::CompareWithTexture(m_dialog->imageList()[2], opened).isEmpty());
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(), QStringLiteral("Wrote ") + m_outputPath);
+    RightClickItem(2, QString());
+    QCOMPARE(m_prompts->menus.back().disabled, QStringList{QStringLiteral("Revert Face")});
+}
+
+// Ctrl+V puts the clipboard's picture on the selected face, judged as a
+// picture file is: refused pictures change nothing, and say why.
+void TextureCommandsTest::pasteTakesTheClipboardsPictureWithEveryCheck() {
+    Load();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+    const auto paste = [&] { QTest::keyClick(m_dialog.get(), Qt::Key_V, Qt::ControlModifier); };
+
+    paste();
+    QCOMPARE(m_prompts->MessageTexts(),
+             QStringList{QStringLiteral("Select the face to paste onto")});
+    apptest::TextureList(*m_dialog)->setCurrentRow(4);
+    clipboard->clear();
+    paste();
+    QCOMPARE(m_prompts->MessageTexts().back(), QStringLiteral("The clipboard holds no picture"));
+
+    clipboard->setImage(QImage(16, 16, QImage::Format_RGB32));
+    paste();
+    QCOMPARE(m_prompts->MessageTexts().back(), QStringLiteral("The file was not a 32x64 bitmap"));
+    QCOMPARE(m_prompts->messages.back().details,
+             QStringLiteral("the clipboard's picture\nIt is 16x16 pixels; a face texture is "
+                            "32x64: scale it to 32x64."));
+    QVERIFY(!QFile::exists(m_outputPath));
+
+    // An editor's PNG, indexed: taken as it is.
+    QVERIFY(morvane::SaveAsPng(m_dialog->session(), m_faces[1].record,
+                               morvane::app::PathFromDialog(Path(QStringLiteral("one.png")))) ==
+            morvane::Error::None);
+    const std::vector<uint8_t> png = apptest::ReadFile(Path(QStringLiteral("one.png")));
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("image/png"),
+                  QByteArray(reinterpret_cast<const char*>(png.data()), qsizetype(png.size())));
+    clipboard->setMimeData(mime);
+    apptest::TextureList(*m_dialog)->setCurrentRow(4);
+    paste();
+    QCOMPARE(m_prompts->messages.size(), size_t{3});
+    QVERIFY(apptest::Slice(apptest::RdramOfFile(m_outputPath), m_faces[4].address, 2560) ==
+            Bytes(gen::FaceTexture(m_faces[1].faceNumber)));
+
+    // An image, true colour: reduced, as the line says.
+    QImage picture(32, 64, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 16, 64));
+    clipboard->setImage(picture);
+    apptest::TextureList(*m_dialog)->setCurrentRow(6);
+    paste();
+    QCOMPARE(m_prompts->messages.size(), size_t{3});
+    QCOMPARE(apptest::WrittenPath(*m_dialog)->toolTip(),
+             QStringLiteral("Wrote %1\nthe clipboard's picture: its colours were reduced to the "
+                            "texture's palette, exactly")
+                 .arg(m_outputPath));
+}
+
+// A replacement keeps the gallery where it was scrolled, with the keyboard
+// at the changed face; arrows, F2 and Ctrl+O reach the commands.
+void TextureCommandsTest::theGalleryKeepsItsPlaceAndTheKeysReachTheCommands() {
+    m_statePath = Path(QStringLiteral("GOLDENEYE.pj"));
+    m_outputPath = Path(QStringLiteral("GOLDENEYE_new.pj"));
+    gen::StateOptions options;
+    options.faces = 40;
+    m_state = apptest::WriteState(m_statePath, options);
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+    m_prompts->paths.push_back(m_statePath);
+    QTest::keyClick(m_dialog.get(), Qt::Key_O, Qt::ControlModifier);
+    QListWidget* list = apptest::TextureList(*m_dialog);
+    QCOMPARE(list->count(), 40);
+
+    // The load gave the faces the keyboard: the first arrow selects the
+    // first, and Enter still runs Browse.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(m_dialog->SelectionMark(), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_prompts->fileDialogs.size(), 2);
+    // Halfway down, a face well inside the view: a view scrolled back to the
+    // top and then to the face would stand elsewhere.
+    const int scrolled = list->verticalScrollBar()->maximum() / 2;
+    list->verticalScrollBar()->setValue(scrolled);
+    int row = 0;
+    while (row < 40 && list->visualItemRect(list->item(row)).top() < 68) {
+        ++row;
+    }
+    QVERIFY(list->viewport()->rect().contains(list->visualItemRect(list->item(row))));
+    list->setCurrentRow(row);
+    m_prompts->paths.push_back(PictureOfFace(41));
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(m_prompts->fileDialogs.size(), 3);
+    QVERIFY2(m_prompts->messages.empty(), qPrintable(m_prompts->MessageTexts().join(", ")));
+    QVERIFY(
+        apptest::CompareWithTexture(m_dialog->imageList()[row], gen::FaceTexture(41)).isEmpty());
+    QCOMPARE(list->verticalScrollBar()->value(), scrolled);
+    QCOMPARE(m_dialog->SelectionMark(), -1);
+    QCOMPARE(list->currentRow(), row);
+    // Esc runs Exit from the faces too.
+    QTest::keyClick(list, Qt::Key_Escape);
+    QVERIFY(!m_dialog->isVisible());
 }
 
 QTEST_MAIN(TextureCommandsTest)

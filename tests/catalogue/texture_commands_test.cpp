@@ -146,7 +146,7 @@ TEST_F(TextureCommandsTest, EveryRefusalLeavesTheImageAndTheFilesAlone) {
         {m_dir / "absent.bmp", Error::CouldNotOpenFile},
         {Picture("text.bmp", {'h', 'e', 'l', 'l', 'o'}), Error::NotAPicture},
         {Picture("broken.bmp", {'B', 'M', 'l', 'l', 'o'}), Error::NotABitmap},
-        {Picture("true.bmp", Bitmap(32, 64, 24, 0)), Error::Not256ColourBitmap},
+        {Picture("four-bit.bmp", Bitmap(32, 64, 4, 0)), Error::Not256ColourBitmap},
         {Picture("small.bmp", Bitmap(16, 16, 8, 0)), Error::Not32x64Bitmap},
         {Picture("rle4.bmp", Bitmap(32, 64, 8, 2)), Error::CompressionNotSupported},
     };

@@ -133,7 +133,7 @@ TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
     }
     std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'};
     std::vector<uint8_t> truncated = gen::FaceBitmap(1);
-    truncated[28] = 24;
+    truncated[28] = 4;
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -144,7 +144,7 @@ TEST_F(CliCommandsTest, EveryRefusalLeavesTheEarlierOutput) {
     const Case cases[] = {
         {{face, (m_dir / "absent.bmp").string()}, "Could not open file.\n"},
         {{face, Picture("t.bmp", text)}, "The file was not a bitmap\n"},
-        {{face, Picture("24.bmp", truncated)}, "The file was not a 256 colour bitmap\n"},
+        {{face, Picture("4.bmp", truncated)}, "The file was not a 256 colour bitmap\n"},
         // A record that names no face is the record's refusal, not the picture's.
         {{std::to_string(other), good},
          "No face texture has that record index\n",

@@ -160,16 +160,16 @@ TEST_F(CliImportTest, OneRefusedPictureAndNothingIsWritten) {
     WriteAll(out, {'e', 'a', 'r', 'l', 'i', 'e', 'r'});
     const gen::GeneratedTexture& refused = *Faces()[1];
     std::filesystem::remove(dir / PictureName(refused.record, "png"));
-    test::BitmapFields trueColour = test::FaceBitmapFields();
-    trueColour.bitCount = 24;
-    WriteAll(dir / PictureName(refused.record, "bmp"), test::BuildBitmap(trueColour));
+    test::BitmapFields sixteenColours = test::FaceBitmapFields();
+    sixteenColours.bitCount = 4;
+    WriteAll(dir / PictureName(refused.record, "bmp"), test::BuildBitmap(sixteenColours));
 
     const ToolRun run = RunTool({"import", m_statePath, dir.string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, PictureName(refused.record, "bmp") +
                            ": The file was not a 256 colour bitmap\n"
-                           "It is a 24-bit bitmap: save it as PNG, or as an 8-bit (256-colour) "
-                           "bitmap.\n"
+                           "It is a 4-bit bitmap: save it as PNG, or as an 8-, 16-, 24- or "
+                           "32-bit bitmap.\n"
                            "Nothing was written: 1 picture was refused\n");
     std::string accepted;
     for (const gen::GeneratedTexture* face : Faces()) {
@@ -212,16 +212,29 @@ TEST_F(CliImportTest, EveryKindOfRefusalIsReportedAndNothingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(m_dir / "GOLDENEYE_new.pj"));
 }
 
-TEST_F(CliImportTest, TheBitmapExportMustBeMadeEightBitBeforeImport) {
+// Save As Bitmap's 16-bit bitmaps come back as they look: each texel the
+// colour, alpha bit included, that it had.
+TEST_F(CliImportTest, TheBitmapExportImportsBackExactly) {
+    m_options.paletteAlpha = true;
+    Generate();
     const auto dir = m_dir / "faces";
     ASSERT_EQ(RunTool({"export", m_statePath, dir.string(), "--format", "bmp"}).status, 0);
     const ToolRun run = RunTool({"import", m_statePath, dir.string()});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(": The file was not a 256 colour bitmap\nIt is a 16-bit bitmap: save it "
-                           "as PNG, or as an 8-bit (256-colour) bitmap.\n"),
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("its colours were reduced to the texture's palette, exactly"),
               std::string::npos)
         << run.err;
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "GOLDENEYE_new.pj"));
+    const auto colourOf = [](const std::vector<uint8_t>& texture, size_t texel) {
+        const size_t entry = 2048 + 2 * size_t{texture[texel]};
+        return (texture[entry] << 8) | texture[entry + 1];
+    };
+    for (const gen::GeneratedTexture* face : Faces()) {
+        const std::vector<uint8_t> before = TextureIn(m_statePath, face->address);
+        const std::vector<uint8_t> after = TextureIn(m_dir / "GOLDENEYE_new.pj", face->address);
+        for (size_t texel = 0; texel < 2048; ++texel) {
+            ASSERT_EQ(colourOf(after, texel), colourOf(before, texel)) << texel;
+        }
+    }
 }
 
 TEST_F(CliImportTest, ImportRefusalsBeforeAnyPicture) {
@@ -310,7 +323,7 @@ TEST_F(CliImportTest, ImportSaysWhichFilesItPassesOverAndNeverReadsANonFile) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err,
               "face.png: skipped: not named tex_NNN.png or tex_NNN.bmp\n"
-              "tex_003.jpg: skipped: import takes PNG pictures and 8-bit bitmaps, named .png or "
+              "tex_003.jpg: skipped: import takes PNG pictures and bitmaps, named .png or "
               ".bmp: save it as PNG\n"
               "tex_100.png: skipped: a folder, not a regular file\n"
               "tex_101.png: skipped: Too many levels of symbolic links\n"
@@ -357,7 +370,8 @@ TEST_F(CliImportTest, ATextureOfSixteenColoursTakesNoMore) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, many.string() +
                            ": The picture uses more colours than this texture can show\n"
-                           "Save it as PNG: a PNG is reduced to the colours the texture shows.\n");
+                           "Save it as PNG or as a 24-bit bitmap: either is reduced to the colours "
+                           "the texture shows.\n");
     // The drawn faces use eight.
     const auto few = m_dir / "few.bmp";
     WriteAll(few, gen::FaceBitmap(12));

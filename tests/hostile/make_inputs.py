@@ -37,21 +37,59 @@ def pixels(width, height, bit_count=8):
 
 
 def bitmap(width=32, height=64, bit_count=8, compression=0, info_size=40, clr_used=0,
-           entries=256, bits=None, off_bits=None, file_size=None, planes=1):
-    """A bitmap whose fields can each be set to anything."""
+           entries=256, bits=None, off_bits=None, file_size=None, planes=1, masks=None):
+    """A bitmap whose fields can each be set to anything. `masks` (red, green,
+    blue, and alpha when there are four) go inside a header of 52 bytes or
+    more, else where the colour table would start."""
     if bits is None:
         bits = pixels(abs(width) if abs(width) < 4096 else 4, abs(height) if abs(height) < 4096 else 1,
                       bit_count if bit_count in (1, 4, 8, 16, 24, 32) else 8)
     info = struct.pack("<IiiHHIIiiII", info_size, width, height, planes, bit_count, compression,
                        len(bits), 2834, 2834, clr_used, 0)
+    packed_masks = b"".join(struct.pack("<I", m) for m in (masks or []))
+    if info_size >= 52:
+        info += packed_masks
+        packed_masks = b""
     info = info[:info_size] + b"\0" * max(0, info_size - len(info))
-    table = palette(entries)
+    table = packed_masks + palette(entries)
     if off_bits is None:
         off_bits = 14 + len(info) + len(table)
     if file_size is None:
         file_size = 14 + len(info) + len(table) + len(bits)
     return (b"BM" + struct.pack("<IHHI", file_size & 0xFFFFFFFF, 0, 0, off_bits & 0xFFFFFFFF) +
             info + table + bits)
+
+
+def true_colour(bit_count, pixel, width=32, height=64, top_down=False):
+    """The pixel array of pixel(x, y) (y counted from the bottom), each row
+    padded to 4 bytes, stored bottom row first unless top_down."""
+    stride = (width * bit_count + 31) // 32 * 4
+    rows = []
+    for y in range(height):
+        row = b"".join(pixel(x, y) for x in range(width))
+        rows.append(row + b"\0" * (stride - len(row)))
+    return b"".join(reversed(rows) if top_down else rows)
+
+
+def face_colour(x, y):
+    """Sixteen colours in blocks: red, green and blue of 5 bits each."""
+    i = x // 8 + 4 * (y // 16)
+    return (i * 2) % 32, 31 - i, (i * 5) % 32
+
+
+def rgb555(x, y):
+    r, g, b = face_colour(x, y)
+    return struct.pack("<H", (r << 10) | (g << 5) | b)
+
+
+def rgb565(x, y):
+    r, g, b = face_colour(x, y)
+    return struct.pack("<H", (r << 11) | ((g << 1) << 5) | b)
+
+
+def bgr(x, y):
+    r, g, b = face_colour(x, y)
+    return bytes([b << 3, g << 3, r << 3])
 
 
 def core_header_bitmap():
@@ -97,6 +135,38 @@ def bitmaps():
     write("bitmaps", "pixels-one-short.bmp", bitmap(bits=pixels(32, 64)[:-1]))
     write("bitmaps", "planes-zero.bmp", bitmap(planes=0))
     write("bitmaps", "24-bit.bmp", bitmap(bit_count=24, entries=0))
+    # True colour: Save As Bitmap's 16-bit 5-5-5, 5-6-5 with its masks after a
+    # 40-byte header or inside a V5 one, 32 bits top-down and with alpha; and
+    # the ways such a file can lie.
+    write("bitmaps", "16-bit.bmp", bitmap(bit_count=16, entries=0, bits=true_colour(16, rgb555)))
+    masks565 = [0xF800, 0x07E0, 0x001F]
+    write("bitmaps", "16-bit-565.bmp", bitmap(bit_count=16, compression=3, entries=0,
+                                              masks=masks565, bits=true_colour(16, rgb565)))
+    write("bitmaps", "16-bit-565-v5.bmp", bitmap(bit_count=16, compression=3, entries=0,
+                                                 info_size=124, masks=masks565,
+                                                 bits=true_colour(16, rgb565)))
+    write("bitmaps", "32-bit-top-down.bmp",
+          bitmap(bit_count=32, height=-64, entries=0,
+                 bits=true_colour(32, lambda x, y: bgr(x, y) + b"\0", top_down=True)))
+    write("bitmaps", "32-bit-alpha-v5.bmp",
+          bitmap(bit_count=32, compression=3, entries=0, info_size=124,
+                 masks=[0xFF0000, 0xFF00, 0xFF, 0xFF000000],
+                 bits=true_colour(32, lambda x, y: bytes([x * 8, y * 4, (x * y) % 256, x]))))
+    write("bitmaps", "16-bit-masks-missing.bmp", bitmap(bit_count=16, compression=3, entries=0,
+                                                        bits=true_colour(16, rgb565)))
+    write("bitmaps", "16-bit-masks-zero.bmp", bitmap(bit_count=16, compression=3, entries=0,
+                                                     masks=[0, 0x07E0, 0x001F],
+                                                     bits=true_colour(16, rgb565)))
+    write("bitmaps", "16-bit-masks-past-pixel.bmp",
+          bitmap(bit_count=16, compression=3, entries=0, masks=[0xF8000000, 0x07E0, 0x001F],
+                 bits=true_colour(16, rgb565)))
+    write("bitmaps", "24-bit-bitfields.bmp", bitmap(bit_count=24, compression=3, entries=0,
+                                                    masks=masks565, bits=true_colour(24, bgr)))
+    write("bitmaps", "16-bit-rle8.bmp", bitmap(bit_count=16, compression=1, entries=0,
+                                               bits=true_colour(16, rgb555)))
+    write("bitmaps", "24-bit-pixels-one-short.bmp",
+          bitmap(bit_count=24, entries=0, bits=true_colour(24, bgr)[:-1]))
+    write("bitmaps", "4-bit.bmp", bitmap(bit_count=4, entries=16))
     write("bitmaps", "1-bit.bmp", bitmap(bit_count=1, entries=2))
     write("bitmaps", "32x32.bmp", bitmap(height=32, bits=pixels(32, 32)))
     write("bitmaps", "bit-count-huge.bmp", bitmap(bit_count=0xFFFF))

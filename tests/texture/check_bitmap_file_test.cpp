@@ -37,8 +37,14 @@ TEST_F(CheckBitmap, OtherFirstBytesGiveTwoEvenWithEightAt28) {
     EXPECT_EQ(Check(file), 2);
 }
 
-TEST_F(CheckBitmap, OtherDepthsGiveThree) {
-    for (const uint16_t depth : {24, 4, 1, 16, 32, 0}) {
+// 16, 24 and 32 bits hold their colours, which are reduced to the palette.
+TEST_F(CheckBitmap, TrueColourIsAcceptedAndOtherDepthsGiveThree) {
+    for (const uint16_t depth : {16, 24, 32}) {
+        test::BitmapFields fields = test::FaceBitmapFields();
+        fields.bitCount = depth;
+        EXPECT_EQ(Check(test::BuildBitmap(fields)), 0) << depth;
+    }
+    for (const uint16_t depth : {4, 1, 0, 2, 64}) {
         test::BitmapFields fields = test::FaceBitmapFields();
         fields.bitCount = depth;
         EXPECT_EQ(Check(test::BuildBitmap(fields)), 3) << depth;

@@ -303,10 +303,10 @@ TEST_F(PngReplacement, TheBytesNotTheNameTellTheKind) {
     ASSERT_EQ(PrepareFile("really_a_bitmap.png"), Error::None);
     EXPECT_EQ(m_out, fromPng);
 
-    test::BitmapFields trueColour = test::FaceBitmapFields();
-    trueColour.bitCount = 24;
-    test::WriteAll(m_dir / "true.png", test::BuildBitmap(trueColour));
-    EXPECT_EQ(PrepareFile("true.png"), Error::Not256ColourBitmap);
+    test::BitmapFields fourBit = test::FaceBitmapFields();
+    fourBit.bitCount = 4;
+    test::WriteAll(m_dir / "four.png", test::BuildBitmap(fourBit));
+    EXPECT_EQ(PrepareFile("four.png"), Error::Not256ColourBitmap);
     test::WriteAll(m_dir / "text.png", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'});
     EXPECT_EQ(PrepareFile("text.png"), Error::NotAPicture);
     EXPECT_EQ(PrepareFile("absent.png"), Error::CouldNotOpenFile);

@@ -96,7 +96,7 @@ TEST_F(Replacement, EachRefusal) {
     ExpectRefused(fields, Error::NotABitmap);
 
     fields = test::FaceBitmapFields();
-    fields.bitCount = 24;
+    fields.bitCount = 4;
     ExpectRefused(fields, Error::Not256ColourBitmap);
 
     for (const auto& [width, height] :

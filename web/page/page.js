@@ -162,12 +162,12 @@ function updateControls() {
 
 // --- Files in and out -----------------------------------------------------------
 
-// What the file holds, from its first bytes: a picture (PNG or bitmap) or,
-// failing that, a save state.
+// What the file holds, as the core judges it from its first bytes: a
+// picture or, failing that, a save state.
 async function isPicture(file) {
-    const start = new Uint8Array(await file.slice(0, 8).arrayBuffer());
-    const png = [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a];
-    return png.every((byte, i) => start[i] === byte) || (start[0] === 0x42 && start[1] === 0x4d);
+    const start = await file.slice(0, 16).arrayBuffer();
+    const { answer } = await core('judge', { start }, [start]);
+    return answer.picture === true;
 }
 
 function download(bytes, name, type) {

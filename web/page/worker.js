@@ -77,6 +77,9 @@ const calls = {
         }
         return run('morvane_open', file, size, name);
     },
+    judge({ start }) {
+        return run('morvane_judge', start, start.byteLength);
+    },
     replace({ record, picture, size, dither }) {
         return run('morvane_replace', record, picture, size, dither ? 1 : 0);
     },
