@@ -208,7 +208,10 @@ async function openState(file) {
     page.output = answer.output;
     page.selected = null;
     page.unsaved = 0;
-    $('start').hidden = true;
+    // Another state can be opened at any time: the button stays, its hint goes.
+    $('start').classList.add('opened');
+    $('drop-hint').hidden = true;
+    $('open-button').textContent = 'Open another state…';
     $('workspace').hidden = false;
     $('state-line').hidden = false;
     $('state-line').textContent =
