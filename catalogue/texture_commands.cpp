@@ -29,6 +29,21 @@ std::filesystem::path WithSuffix(const std::filesystem::path& path, const char* 
     return result;
 }
 
+// Whether the record's face can be drawn as a whole picture: shown, its
+// extent readable, and long enough for its texels and palette.
+Error CheckPicturable(const Session& session, int32_t record) {
+    if (!IsShown(session.catalogue, record)) {
+        return Error::NoFaceTexture;
+    }
+    if (!ExtentIsReadable(session.image, session.catalogue, record)) {
+        return Error::MemoryAllocationFailure;
+    }
+    if (session.catalogue.records[static_cast<size_t>(record)].size < kFaceTextureBytes) {
+        return Error::TooSmallForPicture;
+    }
+    return Error::None;
+}
+
 // The texture file of a shown record.
 Error BuildRecordTexture(const Session& session, int32_t record, std::vector<uint8_t>& file) {
     if (!IsShown(session.catalogue, record)) {
@@ -163,16 +178,10 @@ Error RevertTexture(Session& session, UserInterface& ui, int32_t record) {
 }
 
 Error BuildOpenedFaceBitmap(const Session& session, int32_t record, std::vector<uint8_t>& bitmap) {
-    if (!IsShown(session.catalogue, record)) {
-        return Error::NoFaceTexture;
-    }
-    if (!ExtentIsReadable(session.image, session.catalogue, record)) {
-        return Error::MemoryAllocationFailure;
+    if (const Error refused = CheckPicturable(session, record); refused != Error::None) {
+        return refused;
     }
     const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
-    if (texture.size < kFaceTextureBytes) {
-        return Error::TooSmallForPicture;
-    }
     // The texture's whole extent as it stands, its first 2560 bytes as opened.
     const std::span<const uint8_t> standing =
         RdramBytes(session.image, texture.entry.address, texture.size);
@@ -291,16 +300,10 @@ Error BuildBitmapExport(const Session& session, int32_t record, std::vector<uint
 }
 
 Error BuildPngExport(const Session& session, int32_t record, std::vector<uint8_t>& png) {
-    if (!IsShown(session.catalogue, record)) {
-        return Error::NoFaceTexture;
-    }
-    if (!ExtentIsReadable(session.image, session.catalogue, record)) {
-        return Error::MemoryAllocationFailure;
+    if (const Error refused = CheckPicturable(session, record); refused != Error::None) {
+        return refused;
     }
     const TextureRecord& texture = session.catalogue.records[static_cast<size_t>(record)];
-    if (texture.size < kFaceTextureBytes) {
-        return Error::TooSmallForPicture;
-    }
     const std::span<const uint8_t> bytes =
         RdramBytes(session.image, texture.entry.address, kFaceTextureBytes);
     if (bytes.empty()) {

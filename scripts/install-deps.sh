@@ -2,6 +2,7 @@
 # Installs the Debian packages that Morvane needs to build, run and test,
 # and only those that are missing. Run as root (or with sudo available).
 set -euo pipefail
+. "$(dirname "$0")/apt-install.sh"
 
 packages=(
     # build
@@ -32,28 +33,4 @@ packages=(
     lintian xdg-utils libfile-mimeinfo-perl libglib2.0-bin
 )
 
-missing=()
-for package in "${packages[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-    if [[ "$status" != "install ok installed" ]]; then
-        missing+=("$package")
-    fi
-done
-
-if [[ ${#missing[@]} -eq 0 ]]; then
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then
-    if command -v sudo >/dev/null; then
-        sudo=(sudo)
-    else
-        echo "These packages are missing and I am not root: ${missing[*]}" >&2
-        exit 1
-    fi
-fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_missing "${packages[@]}"

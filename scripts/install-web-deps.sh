@@ -7,6 +7,7 @@
 # makes the page does not pull in a compiler and a browser it does not use.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/apt-install.sh
 
 # The pinned packages, installed again only when the lock file changed since
 # the last install (npm ci starts from an empty node_modules each time).
@@ -32,35 +33,9 @@ packages=(
     chromium
 )
 
-missing=()
-for package in "${packages[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-    if [[ "$status" != "install ok installed" ]]; then
-        missing+=("$package")
-    fi
-done
-
 # NodeSource's nodejs carries npm; Debian's has it in a package of its own.
 if ! command -v npm >/dev/null; then
-    missing+=(npm)
+    packages+=(npm)
 fi
-
-if [[ ${#missing[@]} -eq 0 ]]; then
-    install_test_packages
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
-sudo=()
-if [[ $(id -u) -ne 0 ]]; then
-    if command -v sudo >/dev/null; then
-        sudo=(sudo)
-    else
-        echo "These packages are missing and I am not root: ${missing[*]}" >&2
-        exit 1
-    fi
-fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install_missing "${packages[@]}"
 install_test_packages
