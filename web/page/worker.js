@@ -127,6 +127,12 @@ onmessage = (event) => {
                 core = module;
                 session = core._morvane_new();
                 postMessage(session ? { ready: true } : { failure: 'out of memory' });
+                // Once the page is usable: the first state then opens at full
+                // speed (see morvane_warm_up). A call the page makes meanwhile
+                // waits for it, as every call waits for the one before.
+                if (session) {
+                    core._morvane_warm_up(session);
+                }
             },
             (error) => postMessage({ failure: String(error) }));
         return;
