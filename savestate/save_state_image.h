@@ -23,7 +23,9 @@
 // - A mupen64plus header starts with "M64+SAVE", a big-endian version word and
 //   the cartridge's MD5 as 32 hexadecimal characters; for every version 1.x
 //   and 2.x (RMG's core) RDRAM follows at 444 and is always 8 MiB. Other
-//   major versions are refused.
+//   major versions are refused. The tail must hold everything the version's
+//   reader takes: 1.1 adds the whole event queue and a word to 1.0's, 1.2
+//   and every later version 4 KiB more; a state cut shorter is refused.
 // - parallel-n64 (a RetroArch core) writes the same header with versions
 //   0x00010000 to 0x00010006, and one word more before RDRAM. Newer builds put
 //   "M64H", the cartridge header's CRCs, its id and its region where the MD5
