@@ -224,7 +224,7 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
         return;
     }
     if (opened.read != Error::None) {
-        Tell(MessageText(opened.read), PathForDisplay(PathFromDialog(chosen)));
+        Tell(RefusalText(opened.read, opened.detail), PathForDisplay(PathFromDialog(chosen)));
         return;
     }
     if (!opened.accepted) {

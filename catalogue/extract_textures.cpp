@@ -77,7 +77,7 @@ int32_t ExtractTextures(Session& session, UserInterface& ui) {
 OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, UserInterface& ui) {
     OpenResult result;
     // Read into the buffers of the state opened before the current one.
-    result.read = RefillSaveStateFile(session.spare, path);
+    result.read = RefillSaveStateFile(session.spare, path, &result.detail);
     if (result.read != Error::None) {
         return result;
     }

@@ -3,6 +3,7 @@
 // code its one text, which both front ends show.
 
 #include <cstdint>
+#include <string>
 
 namespace morvane {
 
@@ -26,6 +27,7 @@ enum class Error : uint8_t {
     DamagedArchive,           // a zip or gzip container that cannot be read
     NoStateInArchive,         // a zip without a save-state entry
     TooManyArchiveEntries,    // a zip of more entries than a state's archive holds
+    DuplicateArchiveEntry,    // two entries of a zip have one name
     StateTooLarge,            // a decompressed state past the sane limit
     UnsupportedRdramSize,     // RDRAM neither 4 nor 8 MiB
     UnsupportedStateVersion,  // a save-state layout or version we do not know
@@ -61,6 +63,12 @@ enum class Error : uint8_t {
     TooSmallForPicture,     // too short for its texels and palette: no picture
     NoFaceTexture,          // a record index that is not a shown face texture
     OutputOverwritesInput,  // the output path names the input state
+};
+
+// What a refusal names besides its code, for the front ends to show with it
+// (RefusalText in messages.h).
+struct RefusalDetail {
+    std::string entry;  // DuplicateArchiveEntry: the name two entries share, as the archive has it
 };
 
 // The release text that the status line shows once a state is recognised.

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace morvane {
@@ -40,6 +41,8 @@ std::string_view MessageText(Error error) {
             return "The archive holds no Project64 save state";
         case Error::TooManyArchiveEntries:
             return "The archive holds too many files to be a Project64 save state's";
+        case Error::DuplicateArchiveEntry:
+            return "The archive holds two entries of one name";
         case Error::StateTooLarge:
             return "The save state is larger than 64 MiB unpacked";
         case Error::UnsupportedRdramSize:
@@ -102,6 +105,37 @@ std::string_view MessageText(Error error) {
             return "The output would overwrite the input";
     }
     return "Unknown error";
+}
+
+namespace {
+
+// An archive entry's name as it can be shown: its bytes come from the file, so
+// control characters (a terminal's escapes among them) become '?', and a name
+// past 255 bytes is cut, between two characters, with "...".
+std::string PrintableName(const std::string& name) {
+    constexpr size_t kShown = 255;
+    size_t length = std::min(name.size(), kShown);
+    while (length > 0 && length < name.size() &&
+           (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) {
+        --length;
+    }
+    std::string shown = name.substr(0, length);
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = '?';
+        }
+    }
+    return length < name.size() ? shown + "..." : shown;
+}
+
+}  // namespace
+
+std::string RefusalText(Error error, const RefusalDetail& detail) {
+    if (error == Error::DuplicateArchiveEntry && !detail.entry.empty()) {
+        return "The archive holds two entries named " + PrintableName(detail.entry);
+    }
+    return std::string(MessageText(error));
 }
 
 std::string_view StatusText(Status status) {

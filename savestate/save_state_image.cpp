@@ -138,7 +138,8 @@ Error AssembleRetroArch(SaveStateImage& image, std::span<const uint8_t> file) {
 
 // Unpacks `file`, which lies in memory, into the image's blocks; a zipped
 // state's archive is kept for writing it back. `file` may be image.archive.
-Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file) {
+// What a refusal names goes to `detail`, when given.
+Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file, RefusalDetail* detail) {
     image.loaded = false;
     if (IsRetroArchState(file)) {
         return AssembleRetroArch(image, file);
@@ -153,8 +154,9 @@ Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file) {
         if (image.archive.data() != file.data()) {
             image.archive.assign(file.begin(), file.end());
         }
-        if (const Error found =
-                FindZipState(image.archive, IsProject64StateStart, image.archiveEntry);
+        if (const Error found = FindZipState(image.archive, IsProject64StateStart,
+                                             image.archiveEntry,
+                                             detail != nullptr ? &detail->entry : nullptr);
             found != Error::None) {
             return found;
         }
@@ -189,7 +191,7 @@ private:
     std::span<const uint8_t> m_first;
 };
 
-Error Refill(SaveStateImage& image, const std::filesystem::path& path) {
+Error Refill(SaveStateImage& image, const std::filesystem::path& path, RefusalDetail* detail) {
     image.loaded = false;
     InputFile file;
     if (const Error opened = file.Open(path); opened != Error::None) {
@@ -223,7 +225,7 @@ Error Refill(SaveStateImage& image, const std::filesystem::path& path) {
     // One byte more than the file held means it grew while we read: read it
     // as it was when opened.
     image.archive.resize(std::min(first.size() + count, static_cast<size_t>(file.size())));
-    const Error assembled = AssembleFile(image, image.archive);
+    const Error assembled = AssembleFile(image, image.archive, detail);
     if (image.format.container != StateContainer::Zip) {
         image.archive.clear();
     }
@@ -241,11 +243,11 @@ bool AllocateRdram(SaveStateImage& image) {
     return true;
 }
 
-Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
+Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file, RefusalDetail* detail) {
     // Built aside and moved in whole, so that a refusal leaves the image as it was.
     try {
         SaveStateImage loaded;
-        if (const Error error = AssembleFile(loaded, file); error != Error::None) {
+        if (const Error error = AssembleFile(loaded, file, detail); error != Error::None) {
             return error;
         }
         image = std::move(loaded);
@@ -255,10 +257,11 @@ Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
     return Error::None;
 }
 
-Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
+Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                        RefusalDetail* detail) {
     try {
         SaveStateImage loaded;
-        if (const Error error = Refill(loaded, path); error != Error::None) {
+        if (const Error error = Refill(loaded, path, detail); error != Error::None) {
             return error;
         }
         image = std::move(loaded);
@@ -268,9 +271,10 @@ Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path
     return Error::None;
 }
 
-Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
+Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                          RefusalDetail* detail) {
     try {
-        return Refill(image, path);
+        return Refill(image, path, detail);
     } catch (const std::bad_alloc&) {
         image.loaded = false;
         return Error::OutOfMemory;

@@ -157,19 +157,23 @@ bool AllocateRdram(SaveStateImage& image);
 // StateTooShort when the state cannot hold its blocks, DamagedArchive,
 // NoStateInArchive, StateTooLarge (past 64 MiB, whatever the kind),
 // UnsupportedRdramSize, UnsupportedStateVersion, AmbiguousStateVersion, the
-// refusals of UnwrapRetroArchState, and NotN64State for a RetroArch state of
-// another console.
-Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file);
+// refusals of UnwrapRetroArchState, NotN64State for a RetroArch state of
+// another console, and FindZipState's. What a refusal names besides its code
+// (the entry name of DuplicateArchiveEntry) goes to `detail`, when given.
+Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file,
+                    RefusalDetail* detail = nullptr);
 
 // Reads the file at `path` and loads it. CouldNotOpenFile when it cannot be
 // read; otherwise as LoadSaveState.
-Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path);
+Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                        RefusalDetail* detail = nullptr);
 
 // The same, reusing the image's buffers: a plain state is read straight into
 // its blocks, a zipped or gzipped one inflated straight into them, and each
 // block's words are then turned in place. On a refusal the image holds no
 // state (`loaded` is false) but keeps its buffers for the next load.
-Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path);
+Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                          RefusalDetail* detail = nullptr);
 
 // Copies `length` bytes from RDRAM at (address AND 0xFFFFFF) into `dest`, in
 // memory order. Bytes that would lie past the end of the block are zero.

@@ -1,7 +1,9 @@
 #include "savestate/state_containers.h"
 
 #include <algorithm>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #define ZLIB_CONST
 #include <zip.h>
@@ -20,18 +22,21 @@ constexpr uint64_t kMagicBytes = 4;
 constexpr int kGzipLevel = 1;
 
 // Closes a read-only archive, whatever happened, without writing anything.
+// Opened with its consistency checked, unless `checked` is false.
 class ArchiveReader {
 public:
-    explicit ArchiveReader(std::span<const uint8_t> archive) {
+    explicit ArchiveReader(std::span<const uint8_t> archive, bool checked = true) {
         zip_error_t error;
         zip_error_init(&error);
         zip_source_t* source = zip_source_buffer_create(archive.data(), archive.size(), 0, &error);
         if (source != nullptr) {
-            m_archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+            m_archive = zip_open_from_source(
+                source, checked ? ZIP_RDONLY | ZIP_CHECKCONS : ZIP_RDONLY, &error);
             if (m_archive == nullptr) {
                 zip_source_free(source);
             }
         }
+        m_error = zip_error_code_zip(&error);
         zip_error_fini(&error);
     }
     ~ArchiveReader() {
@@ -43,10 +48,34 @@ public:
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
     zip_t* get() const { return m_archive; }
+    // libzip's ZIP_ER_* code for an archive that could not be opened.
+    int error() const { return m_error; }
 
 private:
     zip_t* m_archive = nullptr;
+    int m_error = ZIP_ER_OK;
 };
+
+// The first name that two entries of the archive share, or empty. libzip
+// refuses such an archive when it checks its consistency, so it is opened
+// again unchecked, only to find the name.
+std::string SharedEntryName(std::span<const uint8_t> archive) {
+    const ArchiveReader reader(archive, false);
+    zip_t* zip = reader.get();
+    const zip_int64_t count = zip != nullptr ? zip_get_num_entries(zip, 0) : 0;
+    std::vector<std::string_view> names;
+    for (zip_int64_t index = 0; index < count; ++index) {
+        const char* name = zip_get_name(zip, static_cast<zip_uint64_t>(index), ZIP_FL_ENC_RAW);
+        if (name == nullptr) {
+            continue;
+        }
+        if (std::find(names.begin(), names.end(), name) != names.end()) {
+            return name;
+        }
+        names.emplace_back(name);
+    }
+    return "";
+}
 
 // Reads until `length` bytes have come or the entry ends; -1 on an error,
 // which includes a CRC that does not match once the entry's end is reached.
@@ -235,12 +264,24 @@ bool ZipEntryCount(std::span<const uint8_t> archive, uint64_t& entries) {
     return false;
 }
 
-Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry) {
+Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry,
+                   std::string* sharedName) {
     if (uint64_t entries = 0; ZipEntryCount(archive, entries) && entries > kMaxZipEntries) {
         return Error::TooManyArchiveEntries;
     }
     const ArchiveReader reader(archive);
     zip_t* zip = reader.get();
+    if (zip == nullptr && reader.error() == ZIP_ER_EXISTS) {
+        // Two entries of one name: which of them the emulator would take is
+        // anyone's guess, and so is which the new archive should replace.
+        std::string name = SharedEntryName(archive);
+        if (!name.empty()) {
+            if (sharedName != nullptr) {
+                *sharedName = std::move(name);
+            }
+            return Error::DuplicateArchiveEntry;
+        }
+    }
     if (zip == nullptr) {
         return Error::DamagedArchive;
     }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "common/error.h"
@@ -102,10 +103,12 @@ using IsStateStart = bool (*)(std::span<const uint8_t> start);
 // Finds the first entry that starts with a state magic. Encrypted entries,
 // folders and entries too short to hold a state's first bytes are passed over
 // unread. TooManyArchiveEntries past kMaxZipEntries, before anything else is
-// read; DamagedArchive when the archive cannot be read, or when no other
-// entry holds a state but an encrypted one might; NoStateInArchive when no
-// entry starts with a state magic.
-Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry);
+// read; DuplicateArchiveEntry when two entries have one name, which goes to
+// `sharedName`; DamagedArchive when the archive cannot be read, or when no
+// other entry holds a state but an encrypted one might; NoStateInArchive when
+// no entry starts with a state magic.
+Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry,
+                   std::string* sharedName = nullptr);
 
 // Inflates entry `entry` of the archive, checking its CRC at its end; a
 // damaged entry fails with DamagedArchive. `archive` must outlive it.
