@@ -25,9 +25,11 @@ enum class Error : uint8_t {
     TextureTableNotValid,     // wrapped, or reaching outside the RDRAM block
     MemoryAllocationFailure,  // a record whose extent cannot be read or written alone
     DamagedArchive,           // a zip or gzip container that cannot be read
+    CompressedDataPadded,     // a deflate stream of far more blocks than its bytes need
     NoStateInArchive,         // a zip without a save-state entry
     TooManyArchiveEntries,    // a zip of more entries than a state's archive holds
     DuplicateArchiveEntry,    // two entries of a zip have one name
+    StateEntryMethod,         // the state's zip entry is compressed with another method than deflate
     StateTooLarge,            // a decompressed state past the sane limit
     UnsupportedRdramSize,     // RDRAM neither 4 nor 8 MiB
     UnsupportedStateVersion,  // a save-state layout or version we do not know

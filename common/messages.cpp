@@ -37,12 +37,18 @@ std::string_view MessageText(Error error) {
             return "Memory Allocation failure";
         case Error::DamagedArchive:
             return "The save state's archive is damaged or cannot be read";
+        case Error::CompressedDataPadded:
+            return "The save state's compressed data is padded with far more blocks than its "
+                   "contents need";
         case Error::NoStateInArchive:
             return "The archive holds no Project64 save state";
         case Error::TooManyArchiveEntries:
             return "The archive holds too many files to be a Project64 save state's";
         case Error::DuplicateArchiveEntry:
             return "The archive holds two entries of one name";
+        case Error::StateEntryMethod:
+            return "The save state's entry in the archive is compressed with a method other than "
+                   "deflate, the one Project64 uses";
         case Error::StateTooLarge:
             return "The save state is larger than 64 MiB unpacked";
         case Error::UnsupportedRdramSize:
