@@ -227,7 +227,10 @@ Error Refill(SaveStateImage& image, const std::filesystem::path& path, RefusalDe
     image.archive.resize(std::min(first.size() + count, static_cast<size_t>(file.size())));
     const Error assembled = AssembleFile(image, image.archive, detail);
     if (image.format.container != StateContainer::Zip) {
-        image.archive.clear();
+        // Unpacked, a gzipped or RetroArch file is not needed again: its
+        // memory (as much as 256 MiB, for a file that lies) goes before the
+        // state is packed again and written.
+        ByteBuffer().swap(image.archive);
     }
     return assembled;
 }
