@@ -40,6 +40,12 @@ void RefuseReplacement(std::ostream& err, const std::string& texture, const std:
 }
 
 int RefuseWrite(std::ostream& err, Error error, const std::filesystem::path& path, int reason) {
+    if (error == Error::OutputFolderMoved) {
+        // Said of the path as it was given: it no longer leads where the
+        // file was written.
+        err << path.string() << ": " << MessageText(error) << "\n";
+        return 1;
+    }
     err << MessageText(error) << "\n";
     if (reason != 0) {
         err << path.string() << ": " << std::strerror(reason) << "\n";

@@ -16,6 +16,7 @@ enum class Error : uint8_t {
     CouldNotWriteSaveState,  // the new save state could not be written
     CouldNotWriteFile,       // an exported file could not be written
     OutputChanged,           // a file changed between its comparison and its replacement
+    OutputFolderMoved,       // the output's folder was swapped for another while it was written
     OutOfMemory,             // memory ran out while a state was read or made
 
     // The save state.

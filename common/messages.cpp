@@ -21,6 +21,9 @@ std::string_view MessageText(Error error) {
             return "Could not write the file.";
         case Error::OutputChanged:
             return "The file changed while it was being replaced; it is left as it is";
+        case Error::OutputFolderMoved:
+            return "The output's folder was moved or replaced while it was written; it was not "
+                   "put in place";
         case Error::OutOfMemory:
             return "Memory ran out: there is not enough free memory to read or write this save state";
         case Error::StateTooShort:

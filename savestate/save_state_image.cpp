@@ -404,6 +404,21 @@ private:
     uint64_t m_size = 0;
 };
 
+// Puts a prepared state in place.
+Error CommitState(AtomicFile& file) {
+    switch (file.Commit()) {
+        case CommitOutcome::Committed:
+            return Error::None;
+        case CommitOutcome::FolderMoved:
+            errno = 0;  // no system reason: the message says it all
+            return Error::OutputFolderMoved;
+        case CommitOutcome::Changed:
+        case CommitOutcome::Failed:
+            break;
+    }
+    return Error::CouldNotWriteSaveState;
+}
+
 }  // namespace
 
 std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
@@ -438,14 +453,17 @@ Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& p
             errno = ENOMEM;
             return Error::CouldNotWriteSaveState;
         }
-        const bool written = WriteFileAtomically(
-            path,
-            [&image, &state](int fd) {
-                DescriptorSink sink(fd);
-                return WriteZipState(image.archive, image.archiveEntry, state, sink);
-            },
-            Durability::Flush, links);
-        return written ? Error::None : Error::CouldNotWriteSaveState;
+        AtomicFile file;
+        if (!file.Prepare(
+                path,
+                [&image, &state](int fd) {
+                    DescriptorSink sink(fd);
+                    return WriteZipState(image.archive, image.archiveEntry, state, sink);
+                },
+                Durability::Flush, links)) {
+            return Error::CouldNotWriteSaveState;
+        }
+        return CommitState(file);
     }
     std::vector<uint8_t> packed;
     std::span<const uint8_t> file;
@@ -457,10 +475,11 @@ Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& p
         errno = ENOMEM;
         return Error::CouldNotWriteSaveState;
     }
-    if (!WriteFileAtomically(path, {file}, Durability::Flush, links)) {
+    AtomicFile written;
+    if (!written.Prepare(path, {file}, Durability::Flush, links)) {
         return Error::CouldNotWriteSaveState;
     }
-    return Error::None;
+    return CommitState(written);
 }
 
 }  // namespace morvane

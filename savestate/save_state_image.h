@@ -202,8 +202,10 @@ Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file)
 
 // Writes the whole image to `path` atomically, in the form it was loaded from.
 // CouldNotWriteSaveState when it fails (errno ENOMEM when memory ran out),
-// with any earlier file at `path` untouched. The image never changes. A link
-// at `path` is followed, or replaced itself with Links::Replace.
+// OutputFolderMoved when the folder `path` names was swapped for another
+// while it was written, with any earlier file at `path` untouched and
+// nothing left in either folder. The image never changes. A link at `path`
+// is followed, or replaced itself with Links::Replace.
 Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path,
                      Links links = Links::Follow);
 
