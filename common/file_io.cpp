@@ -444,25 +444,36 @@ CommitOutcome AtomicFile::Put(const FileSnapshot* expected) {
         }
         return GiveUp(CommitOutcome::Failed, errno);
     }
+    // What was exchanged out; nothing, if it went meanwhile, leaves nothing
+    // to keep.
     struct stat old {};
+    const bool oldThere =
+        ::fstatat(m_directory, m_temporary.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     CommitOutcome wrong = CommitOutcome::Committed;
     int reason = 0;
     if (!FolderStillThere()) {
         wrong = CommitOutcome::FolderMoved;
-    } else if (::fstatat(m_directory, m_temporary.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
-        wrong = CommitOutcome::Changed;  // the old file went meanwhile
-    } else if (expected != nullptr && !SameContent(old, *expected)) {
+    } else if (oldThere && expected != nullptr && !SameContent(old, *expected)) {
         wrong = CommitOutcome::Changed;
-    } else if (!Replaceable(old.st_mode)) {
+    } else if (oldThere && !Replaceable(old.st_mode)) {
         wrong = CommitOutcome::Failed;
         reason = S_ISDIR(old.st_mode) ? EISDIR : EEXIST;
     }
-    if (wrong != CommitOutcome::Committed) {
-        ::renameat2(m_directory, m_temporary.c_str(), m_directory, m_name.c_str(), RENAME_EXCHANGE);
-        return GiveUp(wrong, reason);
+    if (wrong == CommitOutcome::Committed) {
+        ::unlinkat(m_directory, m_temporary.c_str(), 0);
+        return Done();
     }
-    ::unlinkat(m_directory, m_temporary.c_str(), 0);
-    return Done();
+    if (::renameat2(m_directory, m_temporary.c_str(), m_directory, m_name.c_str(),
+                    RENAME_EXCHANGE) != 0 &&
+        oldThere) {
+        // The old file could not go back: it stays under the partial file's
+        // name, never removed, and the new one where it was put.
+        m_temporary.clear();
+        m_entry.Release();
+        errno = reason;
+        return wrong;
+    }
+    return GiveUp(wrong, reason);
 }
 
 CommitOutcome AtomicFile::Rename() {

@@ -64,6 +64,9 @@ std::string SharedEntryName(std::span<const uint8_t> archive) {
     const ArchiveReader reader(archive, false);
     zip_t* zip = reader.get();
     const zip_int64_t count = zip != nullptr ? zip_get_num_entries(zip, 0) : 0;
+    if (count < 0 || static_cast<uint64_t>(count) > kMaxZipEntries) {
+        return "";  // not an archive of a state's size: each name against each is no work for it
+    }
     std::vector<std::string_view> names;
     for (zip_int64_t index = 0; index < count; ++index) {
         const char* name = zip_get_name(zip, static_cast<zip_uint64_t>(index), ZIP_FL_ENC_RAW);
