@@ -78,6 +78,10 @@ Error ReplaceTexture(Session& session, UserInterface& ui, int32_t record,
         SameFile(session.OutputStatePath, picture)) {
         return Error::OutputOverwritesInput;
     }
+    // Only a shown record has an entry to look at.
+    if (!IsShown(session.catalogue, record)) {
+        return Error::NoFaceTexture;
+    }
     // The face as it stands: what the output last written holds, or the
     // state as opened. A write that fails puts it back, so that nothing in
     // memory goes unsaved and rides along, unannounced, in the next write.
