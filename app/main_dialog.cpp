@@ -256,7 +256,7 @@ void CMainDialog::LoadSaveStateFrom(const QString& chosen, Origin origin) {
     }
     if (opened.read != Error::None) {
         m_loading = PathForDisplay(PathFromDialog(chosen));
-        Tell(MessageText(opened.read), LoadingDetails(opened.read));
+        Tell(RefusalText(opened.read, opened.detail), LoadingDetails(opened.read));
         m_loading.clear();
         return;
     }

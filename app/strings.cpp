@@ -139,6 +139,10 @@ QString MessageText(Error error) {
     return FromCore(morvane::MessageText(error));
 }
 
+QString RefusalText(Error error, const RefusalDetail& detail) {
+    return QString::fromStdString(morvane::RefusalText(error, detail));
+}
+
 QString StatusText(Status status) {
     return FromCore(morvane::StatusText(status));
 }

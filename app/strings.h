@@ -17,6 +17,8 @@ namespace morvane::app {
 QString StringResource(int id);
 
 QString MessageText(Error error);
+// A refusal of a file with what it names ("…two entries named GOLDENEYE.dat").
+QString RefusalText(Error error, const RefusalDetail& detail);
 QString StatusText(Status status);
 // "Extracted %d textures", with the count.
 QString ExtractedText(int count);

@@ -133,11 +133,12 @@ void CMainDialog::Written(Error result, int reason, int32_t record,
         }
         return;
     }
-    const bool aboutTheOutput =
-        result == Error::CouldNotWriteSaveState || result == Error::OutputOverwritesInput;
+    const bool notWritten =
+        result == Error::CouldNotWriteSaveState || result == Error::OutputFolderMoved;
+    const bool aboutTheOutput = notWritten || result == Error::OutputOverwritesInput;
     QString details =
         DetailsFor(result, record, aboutTheOutput ? m_session->OutputStatePath : picture, reason);
-    if (result == Error::CouldNotWriteSaveState) {
+    if (notWritten) {
         // The core has put the face back: the line goes on naming the file
         // last written, which still holds everything the gallery shows.
         details += QLatin1Char('\n') + QString::fromLatin1(kNothingWritten);
@@ -222,6 +223,8 @@ QString CMainDialog::DetailsFor(Error error, int32_t record, const std::filesyst
             return QString::fromLatin1(SameFile(file, m_session->statePath) ? kIsTheState
                                                                             : kIsThePicture)
                 .arg(shown);
+        case Error::OutputFolderMoved:
+            return shown;
         default:
             break;
     }

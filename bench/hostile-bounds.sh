@@ -5,7 +5,15 @@
 #   - a zip of 2.4 million empty entries (about 210 MiB);
 #   - a zip of 20,000 bzip2 entries before the state;
 #   - a zip whose stored .dat entry of 240 MiB comes before the state;
-#   - 256 MiB of zeros, far past the 64 MiB a state may unpack to.
+#   - 256 MiB of zeros, far past the 64 MiB a state may unpack to;
+#   - deflate streams padded with 21 million empty blocks, each with code
+#     tables of its own: a gzipped state (241 MiB), a RetroArch state whose
+#     first RZIP chunk is 241 MiB, a zipped one (229 MiB), and a 256 MiB
+#     RetroArch state whose padding comes before 64 MiB of state (47 MiB of
+#     it noise);
+#   - a zip whose state entry is bzip2, with about 60 MiB of noise after the
+#     state;
+#   - the largest state accepted: 64 MiB gzipped, 47 MiB of it noise.
 #
 # usage: bench/hostile-bounds.sh [BUILD_DIR]   (default build-bench)
 set -euo pipefail
@@ -25,6 +33,19 @@ trap 'rm -rf "$work"' EXIT
 "$make_state" --container zip --no-dat "$work/state.pj.zip" >/dev/null
 "$make_state" --bitmap 3 "$work/face.bmp" >/dev/null
 (cd "$work" && unzip -q state.pj.zip)
+# 11.5 bytes an empty block: 22 million of them make 241 MiB.
+noise=$((47 << 20))
+"$make_state" --layout mupen64plus --container gzip --empty-blocks 22000000 \
+    "$work/empty-blocks.st0" >/dev/null
+"$make_state" --layout mupen64plus --container rzip1 --empty-blocks 22000000 \
+    "$work/empty-blocks.state" >/dev/null
+"$make_state" --container zip --no-dat --empty-blocks 20880000 "$work/empty-blocks.pj.zip" >/dev/null
+"$make_state" --layout mupen64plus --container rzip1 --trailing $noise --empty-blocks 19050000 \
+    "$work/padded-64mib.state" >/dev/null
+"$make_state" --layout mupen64plus --container gzip --trailing $noise "$work/noise-64mib.st0" \
+    >/dev/null
+# The state and about 60 MiB of noise: just under the 64 MiB a state may have.
+"$make_state" --trailing $(((64 << 20) - 4208476)) "$work/bzip2-state.pj" >/dev/null
 
 python3 - "$work" <<'PY'
 import os, struct, sys, zipfile, zlib
@@ -67,11 +88,16 @@ with zipfile.ZipFile(os.path.join(work, "large-dat.pj.zip"), "w", allowZip64=Tru
 
 with open(os.path.join(work, "zeros.pj"), "wb") as out:
     out.truncate(256 << 20)
+
+with zipfile.ZipFile(os.path.join(work, "bzip2-state.pj.zip"), "w") as z:
+    z.write(os.path.join(work, "bzip2-state.pj"), "GOLDENEYE.pj", zipfile.ZIP_BZIP2)
 PY
 
 echo "Hostile inputs, one run each (bound: 2 s and 512 MiB):"
-printf '  %-30s %-8s %8s %10s  %s\n' input command seconds "peak MiB" bound
-for input in many-entries.pj.zip bzip2-entries.pj.zip large-dat.pj.zip zeros.pj; do
+printf '  %-34s %-8s %8s %10s  %s\n' input command seconds "peak MiB" bound
+for input in many-entries.pj.zip bzip2-entries.pj.zip large-dat.pj.zip zeros.pj \
+    empty-blocks.st0 empty-blocks.state empty-blocks.pj.zip padded-64mib.state \
+    bzip2-state.pj.zip noise-64mib.st0; do
     size=$(stat -c %s "$work/$input")
     cat "$work/$input" >/dev/null  # in the page cache, as the emulator left it
     for command in info replace; do
@@ -85,7 +111,7 @@ for input in many-entries.pj.zip bzip2-entries.pj.zip large-dat.pj.zip zeros.pj;
         read -r seconds peak < <(tail -1 "$work/time")
         awk -v i="$input ($((size >> 20)) MiB)" -v c="$command" -v s="$seconds" -v p="$peak" 'BEGIN {
             m = p / 1024
-            printf "  %-30s %-8s %8.2f %10.0f  %s\n", i, c, s, m, (s <= 2 && m <= 512) ? "met" : "missed"
+            printf "  %-34s %-8s %8.2f %10.0f  %s\n", i, c, s, m, (s <= 2 && m <= 512) ? "met" : "missed"
         }'
     done
 done

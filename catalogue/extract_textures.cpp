@@ -101,7 +101,7 @@ void TakeIfGoldeneye(Session& session, const std::filesystem::path& path, UserIn
 OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, UserInterface& ui) {
     OpenResult result;
     // Read into the buffers of the state opened before the current one.
-    result.read = RefillSaveStateFile(session.spare, path);
+    result.read = RefillSaveStateFile(session.spare, path, &result.detail);
     if (result.read == Error::None) {
         TakeIfGoldeneye(session, path, ui, result);
     }
@@ -111,7 +111,7 @@ OpenResult OpenSaveState(Session& session, const std::filesystem::path& path, Us
 OpenResult OpenSaveState(Session& session, std::span<const uint8_t> file,
                          const std::filesystem::path& name, UserInterface& ui) {
     OpenResult result;
-    result.read = LoadSaveState(session.spare, file);
+    result.read = LoadSaveState(session.spare, file, &result.detail);
     if (result.read == Error::None) {
         TakeIfGoldeneye(session, name, ui, result);
     }

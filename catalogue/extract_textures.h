@@ -25,6 +25,7 @@ int32_t ExtractTextures(Session& session, UserInterface& ui);
 // What opening a state came to.
 struct OpenResult {
     Error read = Error::None;  // the file could not be read as a save state
+    RefusalDetail detail;      // what that refusal names besides its code
     bool accepted = false;     // the catalogue took it: it is the session's now
     int32_t shown = 0;         // the extraction pass's shown count
 };

@@ -212,14 +212,13 @@ namespace {
 // Puts a prepared export in place: only while its name is what `seen` saw,
 // when a snapshot is given.
 Error CommitExport(AtomicFile& file, const FileSnapshot* seen) {
-    if (seen == nullptr) {
-        return file.Commit() ? Error::None : Error::CouldNotWriteFile;
-    }
-    switch (file.CommitIfUnchanged(*seen)) {
+    switch (seen != nullptr ? file.CommitIfUnchanged(*seen) : file.Commit()) {
         case CommitOutcome::Committed:
             return Error::None;
         case CommitOutcome::Changed:
             return Error::OutputChanged;
+        case CommitOutcome::FolderMoved:
+            return Error::OutputFolderMoved;
         case CommitOutcome::Failed:
             break;
     }
@@ -251,6 +250,7 @@ Error WritePair(const std::filesystem::path& path, std::span<const uint8_t> text
                 break;
             case CommitOutcome::Changed:
                 return Error::OutputChanged;
+            case CommitOutcome::FolderMoved:
             case CommitOutcome::Failed:
                 return Error::CouldNotWriteFile;
         }

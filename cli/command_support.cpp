@@ -40,6 +40,12 @@ void RefuseReplacement(std::ostream& err, const std::string& texture, const std:
 }
 
 int RefuseWrite(std::ostream& err, Error error, const std::filesystem::path& path, int reason) {
+    if (error == Error::OutputFolderMoved) {
+        // Said of the path as it was given: it no longer leads where the
+        // file was written.
+        err << path.string() << ": " << MessageText(error) << "\n";
+        return 1;
+    }
     err << MessageText(error) << "\n";
     if (reason != 0) {
         err << path.string() << ": " << std::strerror(reason) << "\n";
@@ -100,9 +106,10 @@ void NoteReduction(std::ostream& err, const std::string& name, Reduction reducti
 std::unique_ptr<Session> LoadCatalogued(const std::string& path, CliUi& ui, std::ostream& err,
                                         CatalogueResult& result) {
     auto session = std::make_unique<Session>();
-    const Error loaded = LoadSaveStateFile(session->image, path);
+    RefusalDetail detail;
+    const Error loaded = LoadSaveStateFile(session->image, path, &detail);
     if (loaded != Error::None) {
-        RefuseFile(err, path, loaded);
+        err << path << ": " << RefusalText(loaded, detail) << "\n";
         return nullptr;
     }
     result = BuildTextureCatalogue(*session, ui);
@@ -116,7 +123,7 @@ std::unique_ptr<Session> Extract(const std::string& path, CliUi& ui, std::ostrea
     auto session = std::make_unique<Session>();
     const OpenResult opened = OpenSaveState(*session, path, ui);
     if (opened.read != Error::None) {
-        RefuseFile(err, path, opened.read);
+        err << path << ": " << RefusalText(opened.read, opened.detail) << "\n";
         return nullptr;
     }
     if (!opened.accepted || ui.refused()) {

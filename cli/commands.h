@@ -96,7 +96,7 @@ void RefuseReplacement(std::ostream& err, const std::string& texture, const std:
 void NoteReduction(std::ostream& err, const std::string& name, Reduction reduction, bool dither);
 
 // A write that failed: the refusal's text, then the file and the system's
-// reason, when the system gave one.
+// reason, when the system gave one; OutputFolderMoved, the file and its text.
 int RefuseWrite(std::ostream& err, Error error, const std::filesystem::path& path, int reason);
 
 Arguments ParseArguments(const std::vector<std::string>& args, unsigned options);

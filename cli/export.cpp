@@ -178,6 +178,10 @@ int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream
             err << (dir / face->name).string()
                 << ": changed while export ran; it is left as it is\n";
             ++failed;
+        } else if (saved == Error::OutputFolderMoved) {
+            RefuseWrite(err, saved, dir / face->name, 0);
+            ++failed;
+            break;  // every face after it would go the same way
         } else if (saved != Error::None) {
             const int reason = errno;
             err << face->name << ": ";

@@ -3,6 +3,7 @@
 // code its one text, which both front ends show.
 
 #include <cstdint>
+#include <string>
 
 namespace morvane {
 
@@ -15,6 +16,7 @@ enum class Error : uint8_t {
     CouldNotWriteSaveState,  // the new save state could not be written
     CouldNotWriteFile,       // an exported file could not be written
     OutputChanged,           // a file changed between its comparison and its replacement
+    OutputFolderMoved,       // the output's folder was swapped for another while it was written
     OutOfMemory,             // memory ran out while a state was read or made
 
     // The save state.
@@ -24,8 +26,11 @@ enum class Error : uint8_t {
     TextureTableNotValid,     // wrapped, or reaching outside the RDRAM block
     MemoryAllocationFailure,  // a record whose extent cannot be read or written alone
     DamagedArchive,           // a zip or gzip container that cannot be read
+    CompressedDataPadded,     // a deflate stream of far more blocks than its bytes need
     NoStateInArchive,         // a zip without a save-state entry
     TooManyArchiveEntries,    // a zip of more entries than a state's archive holds
+    DuplicateArchiveEntry,    // two entries of a zip have one name
+    StateEntryMethod,         // the state's zip entry is compressed with another method than deflate
     StateTooLarge,            // a decompressed state past the sane limit
     UnsupportedRdramSize,     // RDRAM neither 4 nor 8 MiB
     UnsupportedStateVersion,  // a save-state layout or version we do not know
@@ -61,6 +66,12 @@ enum class Error : uint8_t {
     TooSmallForPicture,     // too short for its texels and palette: no picture
     NoFaceTexture,          // a record index that is not a shown face texture
     OutputOverwritesInput,  // the output path names the input state
+};
+
+// What a refusal names besides its code, for the front ends to show with it
+// (RefusalText in messages.h).
+struct RefusalDetail {
+    std::string entry;  // DuplicateArchiveEntry: the name two entries share, as the archive has it
 };
 
 // The release text that the status line shows once a state is recognised.

@@ -19,8 +19,10 @@
 #ifdef __EMSCRIPTEN__
 // The browser build compiles this file but never writes through it, and
 // emscripten has no renameat2: the call fails as on a kernel without it, and
-// CommitIfUnchanged then looks, then renames.
+// CommitIfUnchanged then looks, then renames, and a write renames instead of
+// exchanging.
 #define RENAME_NOREPLACE 1
+#define RENAME_EXCHANGE 2
 static int renameat2(int, const char*, int, const char*, unsigned) {
     errno = ENOSYS;
     return -1;
@@ -179,6 +181,14 @@ bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+// The file the snapshot saw, with the content it saw: renaming it changes its
+// status time, so that is not compared.
+bool SameContent(const struct stat& info, const FileSnapshot& seen) {
+    return seen.exists && info.st_dev == seen.device && info.st_ino == seen.inode &&
+           info.st_mode == seen.mode && info.st_size == seen.size &&
+           SameTime(info.st_mtim, seen.modified);
+}
+
 }  // namespace
 
 Error ReadFileBytes(const std::filesystem::path& path, std::vector<uint8_t>& bytes,
@@ -236,9 +246,11 @@ OutputCheck CheckOutputPath(const std::filesystem::path& path) {
     return ResolveOutput(path, target);
 }
 
-// Tests that need a write held while its partial file exists define this;
-// the programs never do, and the call is then skipped.
+// Tests that need a write held while its partial file exists, or between its
+// last look at the target and the rename, define these; the programs never
+// do, and the calls are then skipped.
 extern "C" void MorvaneTestPartialFileWritten(const char* target) __attribute__((weak));
+extern "C" void MorvaneTestRenaming(const char* target) __attribute__((weak));
 
 bool operator==(const FileSnapshot& a, const FileSnapshot& b) {
     if (!a.exists || !b.exists) {
@@ -295,6 +307,7 @@ bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& wr
     m_links = links;
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    m_folder = directory;
     m_directory = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (m_directory < 0) {
         return false;
@@ -347,72 +360,145 @@ bool AtomicFile::Prepare(const std::filesystem::path& path, const FileWriter& wr
     return ok;
 }
 
-bool AtomicFile::Rename() {
-    if (::renameat(m_directory, m_temporary.c_str(), m_directory, m_name.c_str()) != 0) {
-        const int reason = errno;
-        Abandon();
-        errno = reason;
-        return false;
-    }
+CommitOutcome AtomicFile::Commit() {
+    return Put(nullptr);
+}
+
+CommitOutcome AtomicFile::CommitIfUnchanged(const FileSnapshot& expected) {
+    return Put(&expected);
+}
+
+bool AtomicFile::FolderStillThere() const {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(m_directory, &opened) == 0 && ::stat(m_folder.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+bool AtomicFile::Replaceable(mode_t mode) const {
+    return S_ISREG(mode) || (S_ISLNK(mode) && m_links == Links::Replace);
+}
+
+CommitOutcome AtomicFile::GiveUp(CommitOutcome outcome, int reason) {
+    Abandon();
+    errno = reason;
+    return outcome;
+}
+
+CommitOutcome AtomicFile::Done() {
     m_temporary.clear();
     m_entry.Release();
     m_committed = true;
     if (m_durability == Durability::Flush) {
         ::fsync(m_directory);  // makes the rename durable
     }
-    return true;
+    return CommitOutcome::Committed;
 }
 
-bool AtomicFile::Commit() {
-    if (m_temporary.empty()) {
-        return false;
-    }
-    // Something other than a regular file may have taken the target's place
-    // while we wrote; it is still never replaced (a link only when asked).
-    struct stat now {};
-    if (::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-        !S_ISREG(now.st_mode) && !(S_ISLNK(now.st_mode) && m_links == Links::Replace)) {
-        Abandon();
-        errno = S_ISDIR(now.st_mode) ? EISDIR : EEXIST;
-        return false;
-    }
-    return Rename();
-}
-
-CommitOutcome AtomicFile::CommitIfUnchanged(const FileSnapshot& expected) {
+CommitOutcome AtomicFile::Put(const FileSnapshot* expected) {
     if (m_temporary.empty()) {
         return CommitOutcome::Failed;
     }
-    if (!expected.exists) {
-        // Nothing was there: nothing may be replaced, whatever came meanwhile.
-        if (::renameat2(m_directory, m_temporary.c_str(), m_directory, m_name.c_str(),
-                        RENAME_NOREPLACE) == 0) {
-            m_temporary.clear();
-            m_entry.Release();
-            m_committed = true;
-            return CommitOutcome::Committed;
-        }
-        if (errno == EEXIST) {
-            Abandon();
-            return CommitOutcome::Changed;
-        }
-        if (errno != EINVAL && errno != ENOSYS) {
-            const int reason = errno;
-            Abandon();
-            errno = reason;
-            return CommitOutcome::Failed;
-        }
-        // A file system that cannot refuse to replace: look, then rename.
+    // While the old file stands under the partial file's name (between the
+    // exchange below and its removal, or its return), a signal waits: its
+    // cleanup removes that name.
+    const DeferredSignals deferred;
+    // The folder the path names must still be the one written into: a
+    // folder swapped for another (or for a link to one) would otherwise get
+    // nothing while the file went where nobody looks.
+    if (!FolderStillThere()) {
+        return GiveUp(CommitOutcome::FolderMoved, 0);
     }
     struct stat now {};
-    const FileSnapshot current =
-        ::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 ? SnapshotOfStat(now)
-                                                                               : FileSnapshot{};
-    if (!(current == expected)) {
-        Abandon();
-        return CommitOutcome::Changed;
+    const bool exists = ::fstatat(m_directory, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+    if (expected != nullptr &&
+        !((exists ? SnapshotOfStat(now) : FileSnapshot{}) == *expected)) {
+        return GiveUp(CommitOutcome::Changed, 0);
     }
-    return Rename() ? CommitOutcome::Committed : CommitOutcome::Failed;
+    // Something other than a regular file may have taken the target's place
+    // while we wrote; it is still never replaced (a link only when asked).
+    if (exists && !Replaceable(now.st_mode)) {
+        return GiveUp(CommitOutcome::Failed, S_ISDIR(now.st_mode) ? EISDIR : EEXIST);
+    }
+    if (MorvaneTestRenaming != nullptr) {
+        MorvaneTestRenaming((m_folder / m_name).c_str());
+    }
+    // The last look is microseconds old by now, so it is looked at again
+    // after the change, and the change is undone if it was wrong: where
+    // nothing stood, the new file goes in only while nothing is there, and
+    // comes out again if the folder moved; where a file stood, the two are
+    // exchanged, and exchanged back unless the old one, now at the partial
+    // file's name, is still the one compared and the folder still the one
+    // named. Only then is the old file removed.
+    if (!exists) {
+        if (::renameat2(m_directory, m_temporary.c_str(), m_directory, m_name.c_str(),
+                        RENAME_NOREPLACE) == 0) {
+            if (FolderStillThere()) {
+                return Done();
+            }
+            if (::renameat2(m_directory, m_name.c_str(), m_directory, m_temporary.c_str(),
+                            RENAME_NOREPLACE) != 0) {
+                ::unlinkat(m_directory, m_name.c_str(), 0);
+            }
+            return GiveUp(CommitOutcome::FolderMoved, 0);
+        }
+        if (errno == EEXIST) {
+            if (expected != nullptr) {
+                return GiveUp(CommitOutcome::Changed, 0);  // nothing was there to replace
+            }
+            // Something came meanwhile: a plain write replaces it, as below.
+        } else if (errno == EINVAL || errno == ENOSYS) {
+            return Rename();  // a file system that cannot refuse to replace
+        } else {
+            return GiveUp(CommitOutcome::Failed, errno);
+        }
+    }
+    if (::renameat2(m_directory, m_temporary.c_str(), m_directory, m_name.c_str(),
+                    RENAME_EXCHANGE) != 0) {
+        if (errno == EINVAL || errno == ENOSYS) {
+            // A file system that cannot exchange two names: the rename alone,
+            // and the moment since the last look stays open.
+            return Rename();
+        }
+        return GiveUp(CommitOutcome::Failed, errno);
+    }
+    // What was exchanged out; nothing, if it went meanwhile, leaves nothing
+    // to keep.
+    struct stat old {};
+    const bool oldThere =
+        ::fstatat(m_directory, m_temporary.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    CommitOutcome wrong = CommitOutcome::Committed;
+    int reason = 0;
+    if (!FolderStillThere()) {
+        wrong = CommitOutcome::FolderMoved;
+    } else if (oldThere && expected != nullptr && !SameContent(old, *expected)) {
+        wrong = CommitOutcome::Changed;
+    } else if (oldThere && !Replaceable(old.st_mode)) {
+        wrong = CommitOutcome::Failed;
+        reason = S_ISDIR(old.st_mode) ? EISDIR : EEXIST;
+    }
+    if (wrong == CommitOutcome::Committed) {
+        ::unlinkat(m_directory, m_temporary.c_str(), 0);
+        return Done();
+    }
+    if (::renameat2(m_directory, m_temporary.c_str(), m_directory, m_name.c_str(),
+                    RENAME_EXCHANGE) != 0 &&
+        oldThere) {
+        // The old file could not go back: it stays under the partial file's
+        // name, never removed, and the new one where it was put.
+        m_temporary.clear();
+        m_entry.Release();
+        errno = reason;
+        return wrong;
+    }
+    return GiveUp(wrong, reason);
+}
+
+CommitOutcome AtomicFile::Rename() {
+    if (::renameat(m_directory, m_temporary.c_str(), m_directory, m_name.c_str()) != 0) {
+        return GiveUp(CommitOutcome::Failed, errno);
+    }
+    return Done();
 }
 
 void AtomicFile::Abandon() {
@@ -502,17 +588,30 @@ void AtomicFile::DropKept() {
     }
 }
 
+namespace {
+
+// A commit as a yes or no: a folder that moved is ESTALE, the handle of the
+// folder written into no longer being the one its path names.
+bool Committed(CommitOutcome outcome) {
+    if (outcome == CommitOutcome::FolderMoved) {
+        errno = ESTALE;
+    }
+    return outcome == CommitOutcome::Committed;
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability, Links links) {
     AtomicFile file;
-    return file.Prepare(path, pieces, durability, links) && file.Commit();
+    return file.Prepare(path, pieces, durability, links) && Committed(file.Commit());
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, const FileWriter& write,
                          Durability durability, Links links) {
     AtomicFile file;
-    return file.Prepare(path, write, durability, links) && file.Commit();
+    return file.Prepare(path, write, durability, links) && Committed(file.Commit());
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

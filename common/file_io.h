@@ -3,7 +3,11 @@
 //
 // A write goes to a temporary file beside the target, is flushed to disk and
 // is then renamed over the target, so that a crash or a full disk leaves
-// either the old file or the new one, never a mixture. Temporary files are
+// either the old file or the new one, never a mixture. Where the file system
+// can exchange two names, the new file is exchanged with the old one, which
+// is looked at once more under the temporary name and removed only while the
+// folder is still the one the path names (and the old file still the one a
+// caller compared); otherwise the two are exchanged back. Temporary files are
 // named ".<target name>.morvane-partial-XXXXXX" so that a leftover from a
 // killed process is plainly what it is; the signals that end a process remove
 // them (see partial_files.h). The partial file is made, renamed and removed
@@ -80,7 +84,8 @@ OutputCheck CheckOutputPath(const std::filesystem::path& path);
 // narrowed by the umask; a replaced file keeps its mode, without setuid and
 // setgid. Returns false when any step fails, or when CheckOutputPath refuses
 // the path; the file at `path`, if any, is then untouched and no temporary
-// file is left behind.
+// file is left behind. A folder swapped for another while the file was
+// written gets nothing, and errno is ESTALE.
 bool WriteFileAtomically(const std::filesystem::path& path,
                          std::initializer_list<std::span<const uint8_t>> pieces,
                          Durability durability = Durability::Flush, Links links = Links::Follow);
@@ -112,7 +117,8 @@ FileSnapshot SnapshotOf(const std::filesystem::path& path);
 
 enum class CommitOutcome {
     Committed,
-    Changed,  // the target is no longer what the snapshot saw: left as it is
+    Changed,      // the target is no longer what the snapshot saw: left as it is
+    FolderMoved,  // the folder the path names is no longer the one written into
     Failed,
 };
 
@@ -133,9 +139,14 @@ public:
                  Durability durability = Durability::Flush, Links links = Links::Follow);
     bool Prepare(const std::filesystem::path& path, const FileWriter& write,
                  Durability durability = Durability::Flush, Links links = Links::Follow);
-    bool Commit();
+    // Committed, FolderMoved or Failed (errno says why). The folder is looked
+    // at again once the file is in place, and the file taken out again if
+    // the path no longer leads there.
+    CommitOutcome Commit();
     // Renames only while the target is still what `expected` saw (nothing at
     // all included); otherwise removes the partial file and says Changed.
+    // Where the file system can exchange two names, the old file is compared
+    // again once exchanged, and put back if it changed at the last moment.
     CommitOutcome CommitIfUnchanged(const FileSnapshot& expected);
     // Removes the partial file, if any.
     void Abandon();
@@ -154,10 +165,16 @@ public:
     void RestorePrevious();
 
 private:
-    bool Rename();
+    CommitOutcome Put(const FileSnapshot* expected);
+    CommitOutcome Rename();
+    CommitOutcome Done();
+    CommitOutcome GiveUp(CommitOutcome outcome, int reason);
+    bool FolderStillThere() const;
+    bool Replaceable(mode_t mode) const;
     void DropKept();
 
-    int m_directory = -1;  // the target's folder
+    std::filesystem::path m_folder;  // the target's folder, as its path names it
+    int m_directory = -1;            // the target's folder
     std::string m_name;    // the target's name in it
     std::string m_temporary;
     std::string m_kept;       // the old file's second name, while kept

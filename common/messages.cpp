@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace morvane {
@@ -20,6 +21,9 @@ std::string_view MessageText(Error error) {
             return "Could not write the file.";
         case Error::OutputChanged:
             return "The file changed while it was being replaced; it is left as it is";
+        case Error::OutputFolderMoved:
+            return "The output's folder was moved or replaced while it was written; it was not "
+                   "put in place";
         case Error::OutOfMemory:
             return "Memory ran out: there is not enough free memory to read or write this save state";
         case Error::StateTooShort:
@@ -36,10 +40,18 @@ std::string_view MessageText(Error error) {
             return "Memory Allocation failure";
         case Error::DamagedArchive:
             return "The save state's archive is damaged or cannot be read";
+        case Error::CompressedDataPadded:
+            return "The save state's compressed data is padded with far more blocks than its "
+                   "contents need";
         case Error::NoStateInArchive:
             return "The archive holds no Project64 save state";
         case Error::TooManyArchiveEntries:
             return "The archive holds too many files to be a Project64 save state's";
+        case Error::DuplicateArchiveEntry:
+            return "The archive holds two entries of one name";
+        case Error::StateEntryMethod:
+            return "The save state's entry in the archive is compressed with a method other than "
+                   "deflate, the one Project64 uses";
         case Error::StateTooLarge:
             return "The save state is larger than 64 MiB unpacked";
         case Error::UnsupportedRdramSize:
@@ -102,6 +114,37 @@ std::string_view MessageText(Error error) {
             return "The output would overwrite the input";
     }
     return "Unknown error";
+}
+
+namespace {
+
+// An archive entry's name as it can be shown: its bytes come from the file, so
+// control characters (a terminal's escapes among them) become '?', and a name
+// past 255 bytes is cut, between two characters, with "...".
+std::string PrintableName(const std::string& name) {
+    constexpr size_t kShown = 255;
+    size_t length = std::min(name.size(), kShown);
+    while (length > 0 && length < name.size() &&
+           (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) {
+        --length;
+    }
+    std::string shown = name.substr(0, length);
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = '?';
+        }
+    }
+    return length < name.size() ? shown + "..." : shown;
+}
+
+}  // namespace
+
+std::string RefusalText(Error error, const RefusalDetail& detail) {
+    if (error == Error::DuplicateArchiveEntry && !detail.entry.empty()) {
+        return "The archive holds two entries named " + PrintableName(detail.entry);
+    }
+    return std::string(MessageText(error));
 }
 
 std::string_view StatusText(Status status) {

@@ -17,6 +17,9 @@ namespace morvane {
 // messages.cpp
 
 std::string_view MessageText(Error error);
+// A refusal of a file with what it names: "The archive holds two entries named
+// GOLDENEYE.dat" rather than the bare MessageText, when the detail has a name.
+std::string RefusalText(Error error, const RefusalDetail& detail);
 std::string_view StatusText(Status status);
 
 // "Extracted %d textures", with the count: what a pass that found faces shows.

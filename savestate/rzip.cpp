@@ -14,6 +14,7 @@
 
 #include "common/byte_cursor.h"
 #include "common/byte_order.h"
+#include "savestate/deflate_blocks.h"
 #include "savestate/state_containers.h"
 
 namespace morvane {
@@ -64,34 +65,57 @@ struct ChunkSpan {
     uint32_t size = 0;  // compressed length
 };
 
-// Inflates one zlib chunk into exactly `out`.
-Error InflateChunk(z_stream& stream, std::span<const uint8_t> in, std::span<uint8_t> out) {
+// Inflates into `to` until it is full, the stream ends or fails, or its input
+// runs out, counting the blocks and the bytes they produce: the status of
+// the last call, or Z_DATA_ERROR once the blocks are too many (`padded`).
+int InflateCounted(z_stream& stream, std::span<uint8_t> to, DeflateBlocks& blocks,
+                   uint64_t& produced, bool& padded) {
+    stream.next_out = to.data();
+    stream.avail_out = static_cast<uInt>(to.size());
+    int status = Z_OK;
+    while (status == Z_OK && stream.avail_out != 0) {
+        const uInt room = stream.avail_out;
+        status = blocks.Inflate(stream);
+        produced += room - stream.avail_out;
+        if (!blocks.Within(produced)) {
+            padded = true;
+            return Z_DATA_ERROR;
+        }
+    }
+    return status;
+}
+
+// Inflates one zlib chunk into exactly `out`. `blocks` and `produced` count
+// for all the chunks one worker unpacks.
+Error InflateChunk(z_stream& stream, DeflateBlocks& blocks, uint64_t& produced,
+                   std::span<const uint8_t> in, std::span<uint8_t> out) {
     if (inflateReset(&stream) != Z_OK) {
         return Error::DamagedArchive;
     }
+    blocks.Start(true);
     stream.next_in = in.data();
     stream.avail_in = static_cast<uInt>(in.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    int status = inflate(&stream, Z_FINISH);
+    bool padded = false;
+    int status = InflateCounted(stream, out, blocks, produced, padded);
+    if (padded) {
+        return Error::CompressedDataPadded;
+    }
     if (status == Z_STREAM_END) {
         if (stream.avail_out != 0) {
             return Error::RzipSizeMismatch;  // the chunk holds less than its share
         }
         return stream.avail_in == 0 ? Error::None : Error::DamagedArchive;
     }
-    if (status != Z_BUF_ERROR && status != Z_OK) {
-        return Error::DamagedArchive;
-    }
-    if (stream.avail_out != 0) {
-        return Error::DamagedArchive;  // cut short
+    if (status != Z_OK || stream.avail_out != 0) {
+        return Error::DamagedArchive;  // corrupt, or cut short
     }
     // The chunk's share is full and its stream goes on: one byte more tells
     // a bomb from a stream that only has its end left.
     uint8_t more = 0;
-    stream.next_out = &more;
-    stream.avail_out = 1;
-    status = inflate(&stream, Z_FINISH);
+    status = InflateCounted(stream, std::span<uint8_t>(&more, 1), blocks, produced, padded);
+    if (padded) {
+        return Error::CompressedDataPadded;
+    }
     if (stream.avail_out == 0) {
         return Error::RzipChunkTooLarge;
     }
@@ -146,6 +170,8 @@ ChunkFailure UnpackChunks(std::span<const uint8_t> file, uint8_t version, uint32
                           size_t first, size_t last, size_t at, std::span<uint8_t> data) {
     ChunkFailure failure;
     z_stream stream{};
+    DeflateBlocks blocks;
+    uint64_t produced = 0;
     ZSTD_DCtx* context = nullptr;
     if (version == 1 ? inflateInit(&stream) != Z_OK : (context = ZSTD_createDCtx()) == nullptr) {
         failure = {first, Error::DamagedArchive};
@@ -157,8 +183,8 @@ ChunkFailure UnpackChunks(std::span<const uint8_t> file, uint8_t version, uint32
         const size_t offset = chunk * chunkSize;
         const std::span<uint8_t> out =
             data.subspan(offset, std::min<size_t>(chunkSize, data.size() - offset));
-        const Error error =
-            version == 1 ? InflateChunk(stream, in, out) : DecompressFrame(context, in, out);
+        const Error error = version == 1 ? InflateChunk(stream, blocks, produced, in, out)
+                                         : DecompressFrame(context, in, out);
         if (error != Error::None) {
             failure = {chunk, error};
             break;

@@ -46,7 +46,9 @@ bool IsRzip(std::span<const uint8_t> file);
 // file, and the total against kMaxStateSize, before anything is allocated.
 // StateTooShort (a cut header), RzipVersionUnsupported, RzipHeaderInvalid,
 // StateTooLarge, RzipChunkPastEnd, RzipSizeMismatch, RzipChunkTooLarge,
-// ZstdFrameSizeWrong, DamagedArchive.
+// ZstdFrameSizeWrong, DamagedArchive, and CompressedDataPadded for zlib
+// chunks of far more deflate blocks than their bytes need (deflate_blocks.h,
+// counted over all the chunks one thread unpacks).
 Error UnpackRzip(std::span<const uint8_t> file, RzipFormat& format, ByteBuffer& data);
 
 // The pieces, laid end to end, packed as RZIP of `format`'s version and chunk

@@ -138,7 +138,8 @@ Error AssembleRetroArch(SaveStateImage& image, std::span<const uint8_t> file) {
 
 // Unpacks `file`, which lies in memory, into the image's blocks; a zipped
 // state's archive is kept for writing it back. `file` may be image.archive.
-Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file) {
+// What a refusal names goes to `detail`, when given.
+Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file, RefusalDetail* detail) {
     image.loaded = false;
     if (IsRetroArchState(file)) {
         return AssembleRetroArch(image, file);
@@ -153,8 +154,9 @@ Error AssembleFile(SaveStateImage& image, std::span<const uint8_t> file) {
         if (image.archive.data() != file.data()) {
             image.archive.assign(file.begin(), file.end());
         }
-        if (const Error found =
-                FindZipState(image.archive, IsProject64StateStart, image.archiveEntry);
+        if (const Error found = FindZipState(image.archive, IsProject64StateStart,
+                                             image.archiveEntry,
+                                             detail != nullptr ? &detail->entry : nullptr);
             found != Error::None) {
             return found;
         }
@@ -189,7 +191,7 @@ private:
     std::span<const uint8_t> m_first;
 };
 
-Error Refill(SaveStateImage& image, const std::filesystem::path& path) {
+Error Refill(SaveStateImage& image, const std::filesystem::path& path, RefusalDetail* detail) {
     image.loaded = false;
     InputFile file;
     if (const Error opened = file.Open(path); opened != Error::None) {
@@ -223,9 +225,12 @@ Error Refill(SaveStateImage& image, const std::filesystem::path& path) {
     // One byte more than the file held means it grew while we read: read it
     // as it was when opened.
     image.archive.resize(std::min(first.size() + count, static_cast<size_t>(file.size())));
-    const Error assembled = AssembleFile(image, image.archive);
+    const Error assembled = AssembleFile(image, image.archive, detail);
     if (image.format.container != StateContainer::Zip) {
-        image.archive.clear();
+        // Unpacked, a gzipped or RetroArch file is not needed again: its
+        // memory (as much as 256 MiB, for a file that lies) goes before the
+        // state is packed again and written.
+        ByteBuffer().swap(image.archive);
     }
     return assembled;
 }
@@ -241,11 +246,11 @@ bool AllocateRdram(SaveStateImage& image) {
     return true;
 }
 
-Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
+Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file, RefusalDetail* detail) {
     // Built aside and moved in whole, so that a refusal leaves the image as it was.
     try {
         SaveStateImage loaded;
-        if (const Error error = AssembleFile(loaded, file); error != Error::None) {
+        if (const Error error = AssembleFile(loaded, file, detail); error != Error::None) {
             return error;
         }
         image = std::move(loaded);
@@ -255,10 +260,11 @@ Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file) {
     return Error::None;
 }
 
-Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
+Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                        RefusalDetail* detail) {
     try {
         SaveStateImage loaded;
-        if (const Error error = Refill(loaded, path); error != Error::None) {
+        if (const Error error = Refill(loaded, path, detail); error != Error::None) {
             return error;
         }
         image = std::move(loaded);
@@ -268,9 +274,10 @@ Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path
     return Error::None;
 }
 
-Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path) {
+Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                          RefusalDetail* detail) {
     try {
-        return Refill(image, path);
+        return Refill(image, path, detail);
     } catch (const std::bad_alloc&) {
         image.loaded = false;
         return Error::OutOfMemory;
@@ -397,6 +404,21 @@ private:
     uint64_t m_size = 0;
 };
 
+// Puts a prepared state in place.
+Error CommitState(AtomicFile& file) {
+    switch (file.Commit()) {
+        case CommitOutcome::Committed:
+            return Error::None;
+        case CommitOutcome::FolderMoved:
+            errno = 0;  // no system reason: the message says it all
+            return Error::OutputFolderMoved;
+        case CommitOutcome::Changed:
+        case CommitOutcome::Failed:
+            break;
+    }
+    return Error::CouldNotWriteSaveState;
+}
+
 }  // namespace
 
 std::vector<uint8_t> SaveStateFileBytes(const SaveStateImage& image) {
@@ -431,14 +453,17 @@ Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& p
             errno = ENOMEM;
             return Error::CouldNotWriteSaveState;
         }
-        const bool written = WriteFileAtomically(
-            path,
-            [&image, &state](int fd) {
-                DescriptorSink sink(fd);
-                return WriteZipState(image.archive, image.archiveEntry, state, sink);
-            },
-            Durability::Flush, links);
-        return written ? Error::None : Error::CouldNotWriteSaveState;
+        AtomicFile file;
+        if (!file.Prepare(
+                path,
+                [&image, &state](int fd) {
+                    DescriptorSink sink(fd);
+                    return WriteZipState(image.archive, image.archiveEntry, state, sink);
+                },
+                Durability::Flush, links)) {
+            return Error::CouldNotWriteSaveState;
+        }
+        return CommitState(file);
     }
     std::vector<uint8_t> packed;
     std::span<const uint8_t> file;
@@ -450,10 +475,11 @@ Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& p
         errno = ENOMEM;
         return Error::CouldNotWriteSaveState;
     }
-    if (!WriteFileAtomically(path, {file}, Durability::Flush, links)) {
+    AtomicFile written;
+    if (!written.Prepare(path, {file}, Durability::Flush, links)) {
         return Error::CouldNotWriteSaveState;
     }
-    return Error::None;
+    return CommitState(written);
 }
 
 }  // namespace morvane

@@ -23,7 +23,9 @@
 // - A mupen64plus header starts with "M64+SAVE", a big-endian version word and
 //   the cartridge's MD5 as 32 hexadecimal characters; for every version 1.x
 //   and 2.x (RMG's core) RDRAM follows at 444 and is always 8 MiB. Other
-//   major versions are refused.
+//   major versions are refused. The tail must hold everything the version's
+//   reader takes: 1.1 adds the whole event queue and a word to 1.0's, 1.2
+//   and every later version 4 KiB more; a state cut shorter is refused.
 // - parallel-n64 (a RetroArch core) writes the same header with versions
 //   0x00010000 to 0x00010006, and one word more before RDRAM. Newer builds put
 //   "M64H", the cartridge header's CRCs, its id and its region where the MD5
@@ -156,19 +158,23 @@ bool AllocateRdram(SaveStateImage& image);
 // StateTooShort when the state cannot hold its blocks, DamagedArchive,
 // NoStateInArchive, StateTooLarge (past 64 MiB, whatever the kind),
 // UnsupportedRdramSize, UnsupportedStateVersion, AmbiguousStateVersion, the
-// refusals of UnwrapRetroArchState, and NotN64State for a RetroArch state of
-// another console.
-Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file);
+// refusals of UnwrapRetroArchState, NotN64State for a RetroArch state of
+// another console, and FindZipState's. What a refusal names besides its code
+// (the entry name of DuplicateArchiveEntry) goes to `detail`, when given.
+Error LoadSaveState(SaveStateImage& image, std::span<const uint8_t> file,
+                    RefusalDetail* detail = nullptr);
 
 // Reads the file at `path` and loads it. CouldNotOpenFile when it cannot be
 // read; otherwise as LoadSaveState.
-Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path);
+Error LoadSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                        RefusalDetail* detail = nullptr);
 
 // The same, reusing the image's buffers: a plain state is read straight into
 // its blocks, a zipped or gzipped one inflated straight into them, and each
 // block's words are then turned in place. On a refusal the image holds no
 // state (`loaded` is false) but keeps its buffers for the next load.
-Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path);
+Error RefillSaveStateFile(SaveStateImage& image, const std::filesystem::path& path,
+                          RefusalDetail* detail = nullptr);
 
 // Copies `length` bytes from RDRAM at (address AND 0xFFFFFF) into `dest`, in
 // memory order. Bytes that would lie past the end of the block are zero.
@@ -197,8 +203,10 @@ Error PackSaveStateFile(const SaveStateImage& image, std::vector<uint8_t>& file)
 
 // Writes the whole image to `path` atomically, in the form it was loaded from.
 // CouldNotWriteSaveState when it fails (errno ENOMEM when memory ran out),
-// with any earlier file at `path` untouched. The image never changes. A link
-// at `path` is followed, or replaced itself with Links::Replace.
+// OutputFolderMoved when the folder `path` names was swapped for another
+// while it was written, with any earlier file at `path` untouched and
+// nothing left in either folder. The image never changes. A link at `path`
+// is followed, or replaced itself with Links::Replace.
 Error WriteSaveState(const SaveStateImage& image, const std::filesystem::path& path,
                      Links links = Links::Follow);
 

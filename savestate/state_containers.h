@@ -65,7 +65,9 @@ bool IsZip(std::span<const uint8_t> file);
 
 // Inflates every gzip member of `file` in turn; bytes after the last member
 // that do not start another member are ignored, as zlib's own reader does. A
-// broken or cut stream fails with DamagedArchive. `file` must outlive it.
+// broken or cut stream fails with DamagedArchive; members of far more deflate
+// blocks than their bytes need (deflate_blocks.h), empty ones too, with
+// CompressedDataPadded. `file` must outlive it.
 class GzipSource final : public StateSource {
 public:
     explicit GzipSource(std::span<const uint8_t> file);
@@ -103,13 +105,18 @@ using IsStateStart = bool (*)(std::span<const uint8_t> start);
 // Finds the first entry that starts with a state magic. Encrypted entries,
 // folders and entries too short to hold a state's first bytes are passed over
 // unread. TooManyArchiveEntries past kMaxZipEntries, before anything else is
-// read; DamagedArchive when the archive cannot be read, or when no other
-// entry holds a state but an encrypted one might; NoStateInArchive when no
-// entry starts with a state magic.
-Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry);
+// read; DuplicateArchiveEntry when two entries have one name, which goes to
+// `sharedName`; StateEntryMethod when the state's entry is neither deflated
+// nor stored; DamagedArchive when the archive cannot be read, or when no
+// other entry holds a state but an encrypted one might; CompressedDataPadded
+// when a deflated entry's first bytes lie past far too many blocks;
+// NoStateInArchive when no entry starts with a state magic.
+Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry,
+                   std::string* sharedName = nullptr);
 
-// Inflates entry `entry` of the archive, checking its CRC at its end; a
-// damaged entry fails with DamagedArchive. `archive` must outlive it.
+// Inflates entry `entry` of the archive, checking its size and CRC at its end;
+// a damaged entry fails with DamagedArchive, a deflated one of far more blocks
+// than its bytes need with CompressedDataPadded. `archive` must outlive it.
 class ZipEntrySource final : public StateSource {
 public:
     ZipEntrySource(std::span<const uint8_t> archive, uint64_t entry);

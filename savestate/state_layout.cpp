@@ -71,6 +71,15 @@ constexpr size_t kParallelHeaderSize = 448;
 // included; later versions add more, never less.
 constexpr size_t kMupenFixedSize = 16788244;
 constexpr size_t kMupenMinimumTail = kMupenFixedSize - (kMupenHeaderSize - 44) - kRdram8;
+// What each version adds after that, all of which its reader requires: the
+// event queue (1.0's reader takes it cut to any whole number of words, or
+// missing), 1.1's using_tlb word and 1.2's 4 KiB of extra state, which every
+// later version and RMG's 2.x keep.
+constexpr size_t kMupenQueueSize = 1024;
+constexpr size_t kMupenTlbFlagSize = 4;
+constexpr size_t kMupenExtraStateSize = 4096;
+constexpr uint32_t kMupenOneOne = 0x00010100;
+constexpr uint32_t kMupenOneTwo = 0x00010200;
 
 static_assert(kMupenHeaderSize % 4 == 0 && kMupenMinimumTail % 4 == 0);
 
@@ -99,6 +108,21 @@ constexpr KnownCartridge kGoldeneyeDumps[] = {
     {"CFF69B70A8AD674A0EFE5558765855C9", 0x0050},  // (E) [!]: PAL
     {"1880DA358F875C0740D4A6731E110109", 0x004A},  // (J) [!]: Japan
 };
+
+// The shortest tail a state of this layout and version can have, as its
+// emulator's reader requires it. parallel-n64 reads the whole event queue
+// whatever its version, and its own word before RDRAM leaves the tail as
+// long as mupen64plus 1.0's.
+size_t MinimumMupenTail(StateLayout layout, uint32_t version) {
+    if (layout == StateLayout::ParallelN64) {
+        return kMupenMinimumTail + kMupenQueueSize;
+    }
+    if (version < kMupenOneOne) {
+        return kMupenMinimumTail;
+    }
+    const size_t oneOne = kMupenMinimumTail + kMupenQueueSize + kMupenTlbFlagSize;
+    return version < kMupenOneTwo ? oneOne : oneOne + kMupenExtraStateSize;
+}
 
 bool IsMupenStart(std::span<const uint8_t> state) {
     return state.size() >= kMupenMagicSize &&
@@ -212,10 +236,11 @@ Error DetectStateLayout(std::span<const uint8_t> state, StateBlocks& blocks,
         blocks.header = layout == StateLayout::ParallelN64 ? kParallelHeaderSize : kMupenHeaderSize;
         blocks.rdram = kRdram8;
         // The tail is whatever follows, in whole words; a state too short for
-        // even version 1.0 gets the minimum, which the caller then misses.
+        // its version's layout gets that layout's minimum, which the caller
+        // then misses.
         const size_t before = blocks.header + kRdram8;
         const size_t rest = state.size() > before ? (state.size() - before) / 4 * 4 : 0;
-        blocks.tail = std::max(rest, kMupenMinimumTail);
+        blocks.tail = std::max(rest, MinimumMupenTail(layout, version));
         return Error::None;
     }
 

@@ -49,6 +49,9 @@ const char kUsage[] =
     "  --busy-memory             free memory half noise, half zeros (for benchmarks)\n"
     "  --truncate BYTES          cut the state to this length, before packing\n"
     "  --trailing BYTES          bytes after the tail block, inside any container\n"
+    "  --empty-blocks N          N empty deflate blocks, each with code tables of its\n"
+    "                            own, before the state in its deflate stream: gzip,\n"
+    "                            the zip's state entry, RZIP v1's first chunk\n"
     "  --seed N                  vary the arbitrary bytes\n"
     "  --bitmap N                write drawn face N as a 32x64, 256-colour bitmap\n"
     "                            instead of a save state\n";

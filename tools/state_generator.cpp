@@ -298,6 +298,59 @@ std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& bytes) {
     return Deflate(bytes, -MAX_WBITS);
 }
 
+// Writes bits least significant first, as deflate packs them.
+class BitWriter {
+public:
+    explicit BitWriter(std::vector<uint8_t>& out) : m_out(out) {}
+    void Bits(uint64_t value, int count) {
+        for (int i = 0; i < count; ++i) {
+            m_byte |= static_cast<uint8_t>(((value >> i) & 1) << m_used);
+            if (++m_used == 8) {
+                m_out.push_back(m_byte);
+                m_byte = 0;
+                m_used = 0;
+            }
+        }
+    }
+    // Pads to the next byte boundary with zero bits.
+    void Align() {
+        if (m_used != 0) {
+            Bits(0, 8 - m_used);
+        }
+    }
+
+private:
+    std::vector<uint8_t>& m_out;
+    uint8_t m_byte = 0;
+    int m_used = 0;
+};
+
+// One empty, non-final block with dynamic codes, as small as such a block
+// gets (92 bits): 257 literal/length codes of which only end-of-block has a
+// length (1), one distance code of length 0, and the code lengths sent with
+// a code-length code of three symbols: 18 (a run of zeros) as "0", 0 as "10"
+// and 1 as "11", the last two written bit by bit, first bit first.
+void EmptyDynamicBlock(BitWriter& bits) {
+    bits.Bits(0, 1);   // not the last block
+    bits.Bits(2, 2);   // dynamic codes
+    bits.Bits(0, 5);   // HLIT: 257 literal/length codes
+    bits.Bits(0, 5);   // HDIST: 1 distance code
+    bits.Bits(14, 4);  // HCLEN: 18 code-length code lengths
+    // In their order 16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1.
+    for (const int length : {0, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2}) {
+        bits.Bits(static_cast<uint64_t>(length), 3);
+    }
+    bits.Bits(0, 1);    // 18: zeros for literals 0 to 137
+    bits.Bits(127, 7);  // 138 of them
+    bits.Bits(0, 1);    // 18: zeros for 138 to 255
+    bits.Bits(107, 7);  // 118 of them
+    bits.Bits(1, 1);    // "11": end-of-block has length 1
+    bits.Bits(1, 1);
+    bits.Bits(1, 1);    // "10": the one distance code has length 0
+    bits.Bits(0, 1);
+    bits.Bits(0, 1);    // end-of-block, the only code there is
+}
+
 void AppendLE16(std::vector<uint8_t>& b, uint32_t v) {
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));
@@ -488,7 +541,12 @@ std::vector<uint8_t> MakeZip(const std::vector<ZipEntry>& entries) {
     for (const ZipEntry& entry : entries) {
         const uint32_t crc = static_cast<uint32_t>(
             crc32(0, entry.data.data(), static_cast<uInt>(entry.data.size())));
-        const std::vector<uint8_t> stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
+        std::vector<uint8_t> stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
+        if (entry.deflate && entry.emptyBlocks > 0) {
+            std::vector<uint8_t> padded = EmptyDeflateBlocks(entry.emptyBlocks);
+            padded.insert(padded.end(), stored.begin(), stored.end());
+            stored = std::move(padded);
+        }
         const uint32_t method = entry.deflate ? 8 : 0;
         const uint32_t offset = static_cast<uint32_t>(zip.size());
         AppendLE32(zip, 0x04034B50);
@@ -537,8 +595,35 @@ std::vector<uint8_t> MakeZip(const std::vector<ZipEntry>& entries) {
     return zip;
 }
 
-std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes) {
-    return Deflate(bytes, 16 + MAX_WBITS);
+std::vector<uint8_t> EmptyDeflateBlocks(size_t count) {
+    std::vector<uint8_t> out;
+    out.reserve(count * 92 / 8 + 8);
+    BitWriter bits(out);
+    for (size_t i = 0; i < count; ++i) {
+        EmptyDynamicBlock(bits);
+    }
+    bits.Bits(0, 3);  // an empty stored block: not the last, stored
+    bits.Align();
+    for (const uint8_t byte : {0x00, 0x00, 0xFF, 0xFF}) {
+        bits.Bits(byte, 8);  // LEN 0 and its complement
+    }
+    return out;
+}
+
+std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes, size_t emptyBlocks) {
+    if (emptyBlocks == 0) {
+        return Deflate(bytes, 16 + MAX_WBITS);
+    }
+    // The header (no name, no time, from Unix), the padded raw stream, the
+    // CRC and the length.
+    std::vector<uint8_t> out = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
+    const std::vector<uint8_t> empty = EmptyDeflateBlocks(emptyBlocks);
+    const std::vector<uint8_t> stream = RawDeflate(bytes);
+    out.insert(out.end(), empty.begin(), empty.end());
+    out.insert(out.end(), stream.begin(), stream.end());
+    AppendLE32(out, static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size()))));
+    AppendLE32(out, static_cast<uint32_t>(bytes.size()));
+    return out;
 }
 
 std::vector<uint8_t> TimingData(uint32_t seed) {
@@ -592,7 +677,8 @@ std::vector<uint8_t> MakeRastate(const std::vector<uint8_t>& core, bool extraBlo
     return out;
 }
 
-std::vector<uint8_t> MakeRzip(const std::vector<uint8_t>& data, int version, uint32_t chunkSize) {
+std::vector<uint8_t> MakeRzip(const std::vector<uint8_t>& data, int version, uint32_t chunkSize,
+                              size_t emptyBlocks) {
     std::vector<uint8_t> out = {'#', 'R', 'Z', 'I', 'P', 'v', static_cast<uint8_t>(version), '#'};
     AppendLE32(out, chunkSize);
     AppendLE32(out, static_cast<uint32_t>(data.size()));
@@ -609,6 +695,11 @@ std::vector<uint8_t> MakeRzip(const std::vector<uint8_t>& data, int version, uin
             chunk.resize(size);
             compress2(chunk.data(), &size, data.data() + at, static_cast<uLong>(length), 6);
             chunk.resize(size);
+            if (at == 0 && emptyBlocks > 0) {
+                // After the two bytes of zlib's header.
+                const std::vector<uint8_t> empty = EmptyDeflateBlocks(emptyBlocks);
+                chunk.insert(chunk.begin() + 2, empty.begin(), empty.end());
+            }
         }
         AppendLE32(out, static_cast<uint32_t>(chunk.size()));
         out.insert(out.end(), chunk.begin(), chunk.end());
@@ -713,7 +804,7 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
             state.file = bytes;
             break;
         case Container::Gzip:
-            state.file = MakeGzip(bytes);
+            state.file = MakeGzip(bytes, options.emptyBlocks);
             break;
         case Container::Rzip1:
         case Container::Rzip2:
@@ -724,11 +815,11 @@ GeneratedState GenerateSaveState(const StateOptions& options) {
             state.file = options.container == Container::Rastate
                              ? unpacked
                              : MakeRzip(unpacked, options.container == Container::Rzip2 ? 2 : 1,
-                                        options.rzipChunkSize);
+                                        options.rzipChunkSize, options.emptyBlocks);
             break;
         }
         case Container::Zip: {
-            std::vector<ZipEntry> entries{{options.zipEntryName, bytes, true}};
+            std::vector<ZipEntry> entries{{options.zipEntryName, bytes, true, options.emptyBlocks}};
             if (options.datEntry) {
                 std::string dat = options.zipEntryName;
                 dat = dat.substr(0, dat.rfind('.')) + ".dat";

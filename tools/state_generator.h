@@ -75,6 +75,9 @@ struct StateOptions {
     bool busyMemory = false;            // free RDRAM half noise, half zeros, as a game's is
     size_t truncateTo = 0;              // cut the state to this many bytes; 0 keeps it whole
     size_t trailingBytes = 0;           // bytes after the tail block, inside any container
+    // Deflate: empty blocks, each with code tables of its own, at the start of
+    // the state's stream (gzip, the zip's state entry, RZIP v1's first chunk).
+    size_t emptyBlocks = 0;
     uint32_t seed = 1;
 };
 
@@ -150,15 +153,22 @@ std::string GoldeneyeMd5(Region region);
 struct ZipEntry {
     std::string name;
     std::vector<uint8_t> data;
-    bool deflate = true;  // false stores the entry uncompressed
+    bool deflate = true;     // false stores the entry uncompressed
+    size_t emptyBlocks = 0;  // deflated: empty blocks before its data (EmptyDeflateBlocks)
 };
 
 // A PKZIP archive of the entries, in order, with CRCs, a central directory and
 // no archive comment.
 std::vector<uint8_t> MakeZip(const std::vector<ZipEntry>& entries);
 
-// One gzip member.
-std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes);
+// One gzip member, its deflate stream starting with `emptyBlocks` empty blocks.
+std::vector<uint8_t> MakeGzip(const std::vector<uint8_t>& bytes, size_t emptyBlocks = 0);
+
+// `count` empty deflate blocks, not final, each with code tables of its own
+// (the kind that costs an inflater most), then an empty stored block that
+// brings the stream to a byte boundary: raw deflate that any raw deflate
+// stream may follow.
+std::vector<uint8_t> EmptyDeflateBlocks(size_t count);
 
 // RetroArch's RASTATE blocks around a core's state: "MEM " and "END ", with
 // an "RPLY" block before them and an "ACHV" block after "MEM " when asked.
@@ -166,8 +176,10 @@ std::vector<uint8_t> MakeRastate(const std::vector<uint8_t>& core, bool extraBlo
                                  uint32_t seed);
 
 // RetroArch's RZIP of `data`: version 1 with zlib chunks at RetroArch's level,
-// version 2 with Zstandard frames.
-std::vector<uint8_t> MakeRzip(const std::vector<uint8_t>& data, int version, uint32_t chunkSize);
+// the first starting with `emptyBlocks` empty blocks, version 2 with
+// Zstandard frames.
+std::vector<uint8_t> MakeRzip(const std::vector<uint8_t>& data, int version, uint32_t chunkSize,
+                              size_t emptyBlocks = 0);
 
 // The ".dat" entry Project 64 writes beside a zipped state: its magic, the disk
 // registers and the system timers.

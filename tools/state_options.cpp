@@ -146,13 +146,15 @@ bool ParseOne(const std::string& arg, const std::string* value, StateOptions& op
         (arg == "--faces" ? options.faces : options.others) = static_cast<int>(n);
         return true;
     }
-    if (arg == "--truncate" || arg == "--trailing" || arg == "--leading-entry") {
+    if (arg == "--truncate" || arg == "--trailing" || arg == "--leading-entry" ||
+        arg == "--empty-blocks") {
         if (!ParseCount(v, arg == "--truncate" ? 1LL << 30 : 1LL << 26, n)) {
             return false;
         }
-        (arg == "--truncate"   ? options.truncateTo
-         : arg == "--trailing" ? options.trailingBytes
-                               : options.leadingEntry) = static_cast<size_t>(n);
+        (arg == "--truncate"        ? options.truncateTo
+         : arg == "--trailing"      ? options.trailingBytes
+         : arg == "--leading-entry" ? options.leadingEntry
+                                    : options.emptyBlocks) = static_cast<size_t>(n);
         return true;
     }
     if (arg == "--md5") {
@@ -178,7 +180,8 @@ bool TakesValue(const std::string& arg) {
            arg == "--rdram" || arg == "--rdram-word" || arg == "--mupen-version" ||
            arg == "--seed" || arg == "--faces" || arg == "--others" || arg == "--truncate" ||
            arg == "--trailing" || arg == "--md5" || arg == "--entry" || arg == "--game" ||
-           arg == "--cartridge-header" || arg == "--leading-entry" || arg == "--rzip-chunk";
+           arg == "--cartridge-header" || arg == "--leading-entry" || arg == "--rzip-chunk" ||
+           arg == "--empty-blocks";
 }
 
 bool IsFlag(const std::string& arg) {

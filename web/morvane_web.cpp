@@ -163,7 +163,7 @@ EMSCRIPTEN_KEEPALIVE const char* morvane_open(WebSession* web, const uint8_t* fi
         if (opened.read != Error::None) {
             writer.Key("refusal");
             WriteRefusal(writer, opened.read,
-                         morvane::StateHintText(opened.read, web->session.spare));
+                         morvane::StateHintText(opened.read, web->session.spare), opened.detail);
         }
         WriteMessages(writer, shown);
         writer.Key("status").String(shown.status);

@@ -50,12 +50,13 @@ void AppendRgba(std::span<const uint8_t> bitmap, std::vector<uint8_t>& rgba) {
     }
 }
 
-void WriteRefusal(JsonWriter& writer, Error error, const std::string& hint) {
+void WriteRefusal(JsonWriter& writer, Error error, const std::string& hint,
+                  const RefusalDetail& detail) {
     writer.BeginObject()
         .Key("code")
         .Number(static_cast<int>(error))
         .Key("text")
-        .String(MessageText(error))
+        .String(RefusalText(error, detail))
         .Key("hint")
         .String(hint)
         .EndObject();

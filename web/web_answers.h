@@ -53,8 +53,10 @@ private:
 // transparent when it has none (a face too short for a picture, or unreadable).
 void AppendRgba(std::span<const uint8_t> bitmap, std::vector<uint8_t>& rgba);
 
-// {"code", "text": the core's words, "hint": what to do}
-void WriteRefusal(JsonWriter& writer, Error error, const std::string& hint);
+// {"code", "text": the core's words, "hint": what to do}; the words name what
+// `detail` names, when it does.
+void WriteRefusal(JsonWriter& writer, Error error, const std::string& hint,
+                  const RefusalDetail& detail = {});
 // "messages": [{text, details}]
 void WriteMessages(JsonWriter& writer, const Shown& shown);
 // "faces": [{record, identifier, address, size, name, drawn, readable,

@@ -461,42 +461,102 @@ TEST_F(WriteFaults, DescriptorNamesAreNoPlaceForAnOutput) {
 }
 
 // An edit saved while export writes the same name is kept: export puts its
-// file in place only while the name is what it compared.
+// file in place only while the name is what it compared, even when the edit
+// comes after export's last look at the name, just before its rename.
 TEST_F(WriteFaults, AnEditSavedWhileExportWritesIsKept) {
     const auto exported = m_dir / "exported";
     std::filesystem::create_directory(exported);
     const auto picture = exported / "tex_000.png";
+    const auto held = m_dir / "held";
     const std::vector<uint8_t> before = {'o', 'l', 'd'};
     const std::vector<uint8_t> edit = {'e', 'd', 'i', 't'};
-    for (const bool existed : {true, false}) {
-        SCOPED_TRACE(existed ? "over an older file, with --force" : "where there was none");
-        std::filesystem::remove(picture);
-        if (existed) {
-            WriteAll(picture, before);
-        }
-        ProcessOptions options;
-        options.environment = {{"MORVANE_TEST_HOLD_PARTIAL", picture.string()}};
-        options.killWhen = [&] {
-            for (const auto& entry : std::filesystem::directory_iterator(exported)) {
-                if (entry.path().filename().string().starts_with(".tex_000.png.morvane-partial-")) {
-                    WriteAll(picture.string() + ".new", edit);
-                    std::filesystem::rename(picture.string() + ".new", picture);
-                    return true;
-                }
+    for (const char* hold : {"MORVANE_TEST_HOLD_PARTIAL", "MORVANE_TEST_HOLD_RENAME"}) {
+        for (const bool existed : {true, false}) {
+            SCOPED_TRACE(std::string(hold) +
+                         (existed ? ", over an older file, with --force" : ", where there was none"));
+            std::filesystem::remove(picture);
+            std::filesystem::remove(held);
+            if (existed) {
+                WriteAll(picture, before);
             }
-            return false;
-        };
-        options.killSignal = SIGUSR1;  // lets the held write go on
-        options.deadline = std::chrono::seconds(60);
-        const ProcessResult run = RunProcess(
-            {MORVANE_HELD_CLI_PATH, "export", m_state.string(), exported.string(), "--force"},
-            options);
-        ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find(picture.string() + ": changed while export ran"), std::string::npos)
-            << run.err;
-        EXPECT_EQ(ReadAll(picture), edit);
-        EXPECT_EQ(Leftovers(exported, "tex_000.png"), 0);
+            ProcessOptions options;
+            options.environment = {{hold, picture.string()}, {"MORVANE_TEST_HELD", held.string()}};
+            options.killWhen = [&] {
+                if (!std::filesystem::exists(held)) {
+                    return false;
+                }
+                WriteAll(picture.string() + ".new", edit);
+                std::filesystem::rename(picture.string() + ".new", picture);
+                return true;
+            };
+            options.killSignal = SIGUSR1;  // lets the held write go on
+            options.deadline = std::chrono::seconds(60);
+            const ProcessResult run = RunProcess(
+                {MORVANE_HELD_CLI_PATH, "export", m_state.string(), exported.string(), "--force"},
+                options);
+            ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.err.find(picture.string() + ": changed while export ran"),
+                      std::string::npos)
+                << run.err;
+            EXPECT_EQ(ReadAll(picture), edit);
+            EXPECT_EQ(Leftovers(exported, "tex_000.png"), 0);
+        }
+    }
+}
+
+// A folder swapped for a link to another while the state is written into it
+// gets nothing, and neither does the folder moved away: the path given no
+// longer leads where the file went, so the write is taken back and said so,
+// whether the swap came while the state was written or after the last look.
+TEST_F(WriteFaults, AFolderSwappedWhileTheStateIsWrittenGetsNothing) {
+    const auto swap = m_dir / "swap";
+    const auto held = m_dir / "held";
+    const std::vector<uint8_t> before = {'o', 'l', 'd'};
+    for (const char* hold : {"MORVANE_TEST_HOLD_PARTIAL", "MORVANE_TEST_HOLD_RENAME"}) {
+        for (const bool existed : {true, false}) {
+            SCOPED_TRACE(std::string(hold) + (existed ? ", over an older file" : ", a new file"));
+            std::filesystem::remove_all(swap);
+            std::filesystem::remove(held);
+            std::filesystem::create_directories(swap / "d");
+            std::filesystem::create_directories(swap / "elsewhere");
+            const auto out = swap / "d" / "out.pj";
+            if (existed) {
+                WriteAll(out, before);
+            }
+            ProcessOptions options;
+            options.environment = {{hold, out.string()}, {"MORVANE_TEST_HELD", held.string()}};
+            options.killWhen = [&] {
+                if (!std::filesystem::exists(held)) {
+                    return false;
+                }
+                std::filesystem::rename(swap / "d", swap / "moved");
+                std::filesystem::create_directory_symlink("elsewhere", swap / "d");
+                return true;
+            };
+            options.killSignal = SIGUSR1;  // lets the held write go on
+            options.deadline = std::chrono::seconds(60);
+            options.environment.emplace_back("TMPDIR", m_temporary.string());
+            const ProcessResult run =
+                RunProcess({MORVANE_HELD_CLI_PATH, "replace", m_state.string(), "0",
+                            m_pictureA.string(), "-o", out.string()},
+                           options);
+            ASSERT_TRUE(run.exited) << "ended by signal " << run.signal;
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, out.string() +
+                                   ": The output's folder was moved or replaced while it was "
+                                   "written; it was not put in place\n");
+            EXPECT_EQ(run.out, "");
+            EXPECT_TRUE(std::filesystem::is_empty(swap / "elsewhere"));
+            std::vector<std::string> moved;
+            for (const auto& entry : std::filesystem::directory_iterator(swap / "moved")) {
+                moved.push_back(entry.path().filename().string());
+            }
+            EXPECT_EQ(moved, existed ? std::vector<std::string>{"out.pj"} : std::vector<std::string>{});
+            if (existed) {
+                EXPECT_EQ(ReadAll(swap / "moved" / "out.pj"), before);
+            }
+        }
     }
 }
 

@@ -12,6 +12,7 @@ import gzip
 import io
 import os
 import struct
+import warnings
 import zipfile
 import zlib
 
@@ -334,6 +335,17 @@ def archives():
     write("archives", "seventeen-entries.zip",
           zipped([("note%02d.txt" % n, b"") for n in range(16)] +
                  [("GOLDENEYE.pj", CLASSIC_MAGIC + b"\0" * 100)]))
+
+    # Two entries of one name, which unzip -t accepts: a second .dat, or the
+    # state twice.
+    state = CLASSIC_MAGIC + b"\0" * 100
+    dat = b"\xeb\x6b\x0a\x75" + b"\0" * 60
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")  # zipfile warns of the duplicate name
+        write("archives", "dat-entry-twice.zip",
+              zipped([("GOLDENEYE.pj", state), ("GOLDENEYE.dat", dat), ("GOLDENEYE.dat", dat)]))
+        write("archives", "state-entry-twice.zip",
+              zipped([("GOLDENEYE.pj", state), ("GOLDENEYE.pj", state)]))
 
     write("archives", "header-only.gz", gzip.compress(b"", mtime=0)[:10])
     write("archives", "short-state.gz", gzip.compress(CLASSIC_MAGIC + b"\0" * 100, mtime=0))
