@@ -58,10 +58,9 @@ private:
     std::span<const uint8_t> m_state;
 };
 
-// state_containers.cpp
+// gzip_container.cpp
 
 bool IsGzip(std::span<const uint8_t> file);
-bool IsZip(std::span<const uint8_t> file);
 
 // Inflates every gzip member of `file` in turn; bytes after the last member
 // that do not start another member are ignored, as zlib's own reader does. A
@@ -88,6 +87,10 @@ Error GunzipState(std::span<const uint8_t> file, std::vector<uint8_t>& state);
 
 // One gzip member holding `state`. False when zlib fails.
 bool GzipState(std::span<const uint8_t> state, std::vector<uint8_t>& file);
+
+// state_containers.cpp
+
+bool IsZip(std::span<const uint8_t> file);
 
 // The most entries an archive may hold to be read as a state's. Project 64's
 // hold one or two; the bound keeps the work on a hostile archive small, as
@@ -130,6 +133,8 @@ private:
     struct Entry;
     std::unique_ptr<Entry> m_entry;
 };
+
+// zip_writer.cpp
 
 // Where a rewritten archive goes. The writer writes in order, and goes back
 // to patch an entry's local header once its sizes and CRC are known.
