@@ -4,10 +4,13 @@
 #include <cctype>
 #include <cstdio>
 #include <map>
+#include <string_view>
 #include <utility>
 
 #include "catalogue/session.h"
 #include "catalogue/texture_commands.h"
+#include "savestate/save_state_image.h"
+#include "savestate/state_containers.h"
 
 namespace morvane {
 namespace {
@@ -19,11 +22,17 @@ std::string Lowered(std::string text) {
     return text;
 }
 
+// A name without the folders a zip gives it.
+std::string_view BaseName(std::string_view name) {
+    const size_t slash = name.find_last_of("/\\");
+    return slash == std::string_view::npos ? name : name.substr(slash + 1);
+}
+
 // The record index that a picture's file name gives, as export names it:
 // "tex_", at least three digits, ".png" or ".bmp", in either case. Otherwise
 // why the import does not take the name.
 std::string RecordOfName(const std::string& name, int32_t& record) {
-    const std::string lower = Lowered(name);
+    const std::string lower = Lowered(std::string(BaseName(name)));
     const size_t dot = lower.rfind('.');
     const std::string extension = dot == std::string::npos ? "" : lower.substr(dot);
     const std::string digits = lower.substr(0, dot).substr(std::min<size_t>(4, dot));
@@ -71,6 +80,59 @@ bool IsNamedLikePicture(const std::string& name) {
     return lower.starts_with("tex_");
 }
 
+Error ReadPictureArchive(std::span<const uint8_t> archive, std::vector<NamedPicture>& pictures,
+                         RefusalDetail* detail) {
+    // A set of faces is a few hundred pictures of a few KiB each.
+    constexpr ZipFileLimits kLimits{4096, kMaxPictureFileSize, 64u * 1024 * 1024};
+    std::vector<ZipFileEntry> files;
+    std::string shared;
+    const Error read = ReadZipFiles(
+        archive, kLimits,
+        [](std::string_view name) { return IsNamedLikePicture(std::string(name)); }, files,
+        &shared);
+    switch (read) {
+        case Error::None:
+            break;
+        case Error::DuplicateArchiveEntry:
+            if (detail != nullptr) {
+                detail->entry = std::move(shared);
+            }
+            return read;
+        case Error::TooManyArchiveEntries:
+        case Error::FileTooLarge:
+            return Error::PictureArchiveTooLarge;
+        default:
+            return Error::PictureArchiveDamaged;
+    }
+    pictures.clear();
+    for (ZipFileEntry& file : files) {
+        NamedPicture picture;
+        picture.name = std::move(file.name);
+        if (file.kind == ZipFileEntry::Kind::Encrypted) {
+            picture.notAFile = "encrypted, and there is no password to read it with";
+        } else if (file.kind == ZipFileEntry::Kind::OtherMethod) {
+            picture.notAFile = "packed with a method other than deflate; zip the pictures again";
+        } else if (file.read == Error::FileTooLarge) {
+            picture.read = Error::PictureTooLarge;
+        } else if (file.read != Error::None) {
+            picture.read = Error::PictureArchiveDamaged;
+        }
+        picture.bytes = std::move(file.bytes);
+        pictures.push_back(std::move(picture));
+    }
+    return Error::None;
+}
+
+bool IsPictureArchive(std::span<const uint8_t> archive) {
+    uint64_t entry = 0;
+    if (!IsZip(archive) || FindZipState(archive, IsProject64StateStart, entry) == Error::None) {
+        return false;
+    }
+    std::vector<NamedPicture> pictures;
+    const Error read = ReadPictureArchive(archive, pictures);
+    return read == Error::None ? !pictures.empty() : read != Error::PictureArchiveDamaged;
+}
+
 ImportResult ImportPictures(Session& session, std::span<const NamedPicture> pictures,
                             const ReplacementOptions& options) {
     ImportResult result;
@@ -80,8 +142,8 @@ ImportResult ImportPictures(Session& session, std::span<const NamedPicture> pict
         ImportedPicture skipped;
         skipped.name = picture.name;
         int32_t record = -1;
-        skipped.reason = picture.notAFile.empty() ? RecordOfName(picture.name, record)
-                                                  : picture.notAFile;
+        skipped.reason =
+            picture.notAFile.empty() ? RecordOfName(picture.name, record) : picture.notAFile;
         if (!skipped.reason.empty()) {
             result.skipped.push_back(std::move(skipped));
             continue;
@@ -94,9 +156,8 @@ ImportResult ImportPictures(Session& session, std::span<const NamedPicture> pict
     // Each face as it stood before its picture, for a refusal to put back.
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> before;
     for (auto& [record, named] : byRecord) {
-        std::sort(named.begin(), named.end(), [](const NamedPicture* a, const NamedPicture* b) {
-            return a->name < b->name;
-        });
+        std::sort(named.begin(), named.end(),
+                  [](const NamedPicture* a, const NamedPicture* b) { return a->name < b->name; });
         ImportedPicture taken;
         taken.name = named[0]->name;
         taken.record = record;
@@ -117,14 +178,15 @@ ImportResult ImportPictures(Session& session, std::span<const NamedPicture> pict
             taken.error = picture.read;
         }
         if (taken.error == Error::None) {
-            const uint32_t address =
-                session.catalogue.entries[static_cast<size_t>(record)].address;
-            const std::span<const uint8_t> face = RdramBytes(session.image, address, kFaceTextureBytes);
+            const uint32_t address = session.catalogue.entries[static_cast<size_t>(record)].address;
+            const std::span<const uint8_t> face =
+                RdramBytes(session.image, address, kFaceTextureBytes);
             before.emplace_back(address, std::vector<uint8_t>(face.begin(), face.end()));
             ReplacementOptions mine = options;
             mine.reduction = &taken.reduction;
             taken.error = ApplyReplacement(session, record, picture.bytes, mine);
-            const std::span<const uint8_t> now = RdramBytes(session.image, address, kFaceTextureBytes);
+            const std::span<const uint8_t> now =
+                RdramBytes(session.image, address, kFaceTextureBytes);
             taken.outcome = std::equal(now.begin(), now.end(), before.back().second.begin(),
                                        before.back().second.end())
                                 ? ImportedPicture::Outcome::Unchanged

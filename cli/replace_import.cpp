@@ -12,6 +12,7 @@
 #include "catalogue/picture_import.h"
 #include "catalogue/texture_commands.h"
 #include "cli/messages.h"
+#include "savestate/state_containers.h"
 
 namespace morvane::cli {
 
@@ -102,24 +103,42 @@ int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!session) {
         return 1;
     }
-    // Every file that looks like a picture is offered; one that is no
-    // regular file is never opened, and says why it was passed over, so that
-    // a misnamed edit is not lost in silence.
     std::vector<NamedPicture> offered;
     std::error_code error;
-    for (std::filesystem::directory_iterator entry(dir, error), end; !error && entry != end;
-         entry.increment(error)) {
-        NamedPicture picture;
-        picture.name = entry->path().filename().string();
-        if (!IsNamedLikePicture(picture.name)) {
-            continue;
+    if (std::error_code kind; !std::filesystem::is_directory(dir, kind)) {
+        // A zip of pictures, as the browser page saves them.
+        std::vector<uint8_t> archive;
+        inputs.pictures.push_back(dir);
+        if (const Error read = ReadFileBytes(dir, archive); read != Error::None) {
+            return RefuseFile(err, dir.string(), read);
         }
-        inputs.pictures.push_back(entry->path());
-        picture.notAFile = NotAFileReason(entry->path());
-        if (picture.notAFile.empty()) {
-            picture.read = ReadPictureFile(entry->path(), picture.bytes);
+        if (!IsZip(archive)) {
+            err << dir.string() << ": neither a folder nor a zip of pictures\n";
+            return 1;
         }
-        offered.push_back(std::move(picture));
+        RefusalDetail detail;
+        if (const Error read = ReadPictureArchive(archive, offered, &detail); read != Error::None) {
+            err << dir.string() << ": " << RefusalText(read, detail) << "\n";
+            return 1;
+        }
+    } else {
+        // Every file of the folder that looks like a picture is offered; one
+        // that is no regular file is never opened, and says why it was
+        // passed over, so that a misnamed edit is not lost in silence.
+        for (std::filesystem::directory_iterator entry(dir, error), end; !error && entry != end;
+             entry.increment(error)) {
+            NamedPicture picture;
+            picture.name = entry->path().filename().string();
+            if (!IsNamedLikePicture(picture.name)) {
+                continue;
+            }
+            inputs.pictures.push_back(entry->path());
+            picture.notAFile = NotAFileReason(entry->path());
+            if (picture.notAFile.empty()) {
+                picture.read = ReadPictureFile(entry->path(), picture.bytes);
+            }
+            offered.push_back(std::move(picture));
+        }
     }
     if (error) {
         return RefuseFile(err, dir.string(), Error::CouldNotOpenFile);

@@ -61,6 +61,10 @@ enum class Error : uint8_t {
     DamagedPng,       // a PNG whose chunks or image data cannot be decoded
     PictureTooLarge,  // a file far larger than any 32x64 picture
 
+    // A set of pictures in one zip.
+    PictureArchiveDamaged,   // the zip, or one of its pictures, cannot be read
+    PictureArchiveTooLarge,  // far more files, or bytes, than a set of faces has
+
     // The texture commands.
     TextureTooSmall,        // the texture's extent is below 2560 bytes
     TooSmallForPicture,     // too short for its texels and palette: no picture

@@ -25,7 +25,8 @@ std::string_view MessageText(Error error) {
             return "The output's folder was moved or replaced while it was written; it was not "
                    "put in place";
         case Error::OutOfMemory:
-            return "Memory ran out: there is not enough free memory to read or write this save state";
+            return "Memory ran out: there is not enough free memory to read or write this save "
+                   "state";
         case Error::StateTooShort:
             return "The file is too short to be a save state";
         case Error::NotGoldeneye:
@@ -104,6 +105,10 @@ std::string_view MessageText(Error error) {
             return "The PNG file is damaged";
         case Error::PictureTooLarge:
             return "The file is larger than 1 MiB, far more than a 32x64 picture needs";
+        case Error::PictureArchiveDamaged:
+            return "The archive of pictures is damaged or cannot be read";
+        case Error::PictureArchiveTooLarge:
+            return "The archive holds far more than a set of face pictures";
         case Error::TextureTooSmall:
             return "The texture is too small to replace";
         case Error::TooSmallForPicture:

@@ -20,6 +20,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/error.h"
@@ -115,6 +116,39 @@ using IsStateStart = bool (*)(std::span<const uint8_t> start);
 // when a deflated entry's first bytes lie past far too many blocks;
 // NoStateInArchive when no entry starts with a state magic.
 Error FindZipState(std::span<const uint8_t> archive, IsStateStart isState, uint64_t& entry,
+                   std::string* sharedName = nullptr);
+
+// One file of an archive, read out whole.
+struct ZipFileEntry {
+    enum class Kind : uint8_t {
+        File,         // read: `bytes`, or `read` says why not
+        Encrypted,    // not read: there is no password to read it with
+        OtherMethod,  // not read: packed by a method other than deflate, or none
+    };
+    std::string name;  // as the archive names it, with its folders
+    Kind kind = Kind::File;
+    std::vector<uint8_t> bytes;
+    // DamagedArchive, CompressedDataPadded, or FileTooLarge past the bound
+    // on one file (whose bytes are then not kept).
+    Error read = Error::None;
+};
+
+// What ReadZipFiles takes of an archive at most.
+struct ZipFileLimits {
+    uint64_t entries = 0;     // entries in the archive
+    uint64_t fileBytes = 0;   // one file, unpacked
+    uint64_t totalBytes = 0;  // all the files read, unpacked
+};
+
+// Reads every file of the archive whose name `wanted` takes (given the name
+// without its folders), in the archive's order; folders and the rest are not
+// looked at.
+// TooManyArchiveEntries past `limits.entries`, before anything is read;
+// DuplicateArchiveEntry when two entries have one name (`sharedName`);
+// DamagedArchive when the archive cannot be opened; FileTooLarge once the
+// files read come to more than `limits.totalBytes`.
+Error ReadZipFiles(std::span<const uint8_t> archive, const ZipFileLimits& limits,
+                   bool (*wanted)(std::string_view name), std::vector<ZipFileEntry>& files,
                    std::string* sharedName = nullptr);
 
 // Inflates entry `entry` of the archive, checking its size and CRC at its end;

@@ -85,6 +85,10 @@ std::string PictureHintText(Error refusal, std::span<const uint8_t> picture) {
         case Error::TooManyColours:
             return "Save it as PNG or as a 24-bit bitmap: either is reduced to the colours the "
                    "texture shows.";
+        case Error::PictureArchiveDamaged:
+            return "Zip the edited pictures again, or take them back as files.";
+        case Error::PictureArchiveTooLarge:
+            return "Zip only the tex_NNN pictures of one set, or take them back as files.";
         default:
             return "";
     }

@@ -18,9 +18,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <new>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/extract_textures.h"
@@ -29,6 +31,7 @@
 #include "common/file_io.h"
 #include "common/messages.h"
 #include "savestate/rzip.h"
+#include "savestate/state_containers.h"
 #include "texture/picture_hint.h"
 #include "web/web_answers.h"
 
@@ -125,14 +128,32 @@ EMSCRIPTEN_KEEPALIVE void morvane_warm_up(WebSession* web) {
 }
 
 // Whether a file is a picture or (failing that) a state, from its first
-// bytes: how a file dropped or picked anywhere is judged. Answers
-// {"picture": true or false}.
+// bytes: how a file dropped or picked anywhere is judged. A zip may be either
+// a zipped state or a set of pictures, which morvane_judge_archive tells from
+// the whole file. Answers {"picture": true or false, "archive": true or false}.
 EMSCRIPTEN_KEEPALIVE const char* morvane_judge(WebSession* web, const uint8_t* start, size_t size) {
     return Answer(*web, [&] {
         web->bytes.clear();
+        const std::span<const uint8_t> bytes(start, size);
         JsonWriter writer;
-        writer.BeginObject().Key("picture").Bool(
-            morvane::LooksLikePicture(std::span<const uint8_t>(start, size)));
+        writer.BeginObject()
+            .Key("picture")
+            .Bool(morvane::LooksLikePicture(bytes))
+            .Key("archive")
+            .Bool(morvane::IsZip(bytes));
+        return Finish(*web, writer);
+    });
+}
+
+// Whether a zip is a set of pictures to take back. Answers {"pictures": true
+// or false}.
+EMSCRIPTEN_KEEPALIVE const char* morvane_judge_archive(WebSession* web, const uint8_t* file,
+                                                       size_t size) {
+    return Answer(*web, [&] {
+        web->bytes.clear();
+        JsonWriter writer;
+        writer.BeginObject().Key("pictures").Bool(
+            file != nullptr && morvane::IsPictureArchive(std::span<const uint8_t>(file, size)));
         return Finish(*web, writer);
     });
 }
@@ -292,8 +313,9 @@ EMSCRIPTEN_KEEPALIVE const char* morvane_export_all(WebSession* web) {
 }
 
 // Takes a set of pictures back in one go, as the tool's import does: first
-// each file by morvane_import_add (its name and bytes, copied), then
-// morvane_import_finish. Every picture goes in, or none. Answers
+// each file by morvane_import_add (its name and bytes, copied; a zip gives
+// each of its pictures), then morvane_import_finish. Every picture goes in,
+// or none; a zip refused as a whole refuses the import. Answers
 //   {"refused": N, "skipped": [{name, reason}],
 //    "pictures": [{name, record, outcome: "replaced" | "unchanged" | "refused"
 //                  | "duplicate", text, hint, reduction}],
@@ -302,6 +324,18 @@ EMSCRIPTEN_KEEPALIVE const char* morvane_export_all(WebSession* web) {
 EMSCRIPTEN_KEEPALIVE void morvane_import_add(WebSession* web, const char* name,
                                              const uint8_t* picture, size_t size) {
     Answer(*web, [&] {
+        const std::span<const uint8_t> file =
+            picture != nullptr ? std::span<const uint8_t>(picture, size) : std::span<const uint8_t>();
+        if (morvane::IsZip(file)) {
+            std::vector<morvane::NamedPicture> pictures;
+            morvane::RefusalDetail detail;
+            const Error read = morvane::ReadPictureArchive(file, pictures, &detail);
+            if (read != Error::None && web->importRefusal.error == Error::None) {
+                web->importRefusal = {read, std::move(detail), name};
+            }
+            std::move(pictures.begin(), pictures.end(), std::back_inserter(web->importing));
+            return "";
+        }
         morvane::NamedPicture named;
         named.name = name;
         if (picture == nullptr || size > morvane::kMaxPictureFileSize) {
@@ -318,8 +352,13 @@ EMSCRIPTEN_KEEPALIVE const char* morvane_import_finish(WebSession* web, int32_t 
     return Answer(*web, [&]() -> const char* {
         const std::vector<morvane::NamedPicture> pictures = std::move(web->importing);
         web->importing.clear();
+        const auto archive = std::exchange(web->importRefusal, {});
         if (!web->open) {
             return Refused(*web, Error::NoFaceTexture, "");
+        }
+        if (archive.error != Error::None) {
+            return Refused(*web, archive.error, morvane::PictureHintText(archive.error, std::span<const uint8_t>()),
+                           archive.detail);
         }
         const morvane::ImportResult result =
             morvane::ImportPictures(web->session, pictures, {dither != 0, nullptr});

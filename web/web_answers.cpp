@@ -128,10 +128,11 @@ const char* Finish(WebSession& web, JsonWriter& writer) {
     return web.json.c_str();
 }
 
-const char* Refused(WebSession& web, Error error, const std::string& hint) {
+const char* Refused(WebSession& web, Error error, const std::string& hint,
+                    const RefusalDetail& detail) {
     JsonWriter writer;
     writer.BeginObject().Key("refusal");
-    WriteRefusal(writer, error, hint);
+    WriteRefusal(writer, error, hint, detail);
     web.bytes.clear();
     return Finish(web, writer);
 }

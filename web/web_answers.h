@@ -20,6 +20,12 @@ struct WebSession {
     std::string json;                              // the last call's answer
     std::vector<uint8_t> bytes;                    // and what it made
     std::vector<morvane::NamedPicture> importing;  // the pictures of an import, as added
+    // The first zip of the import that was refused as a whole, and why.
+    struct {
+        morvane::Error error = morvane::Error::None;
+        morvane::RefusalDetail detail;
+        std::string name;
+    } importRefusal;
 };
 
 namespace morvane::web {
@@ -68,7 +74,8 @@ void WriteState(JsonWriter& writer, const WebSession& web);
 // Ends the answer and keeps it in the session: what a call returns.
 const char* Finish(WebSession& web, JsonWriter& writer);
 // The answer {"refusal": ...}, with no bytes.
-const char* Refused(WebSession& web, Error error, const std::string& hint);
+const char* Refused(WebSession& web, Error error, const std::string& hint,
+                    const RefusalDetail& detail = {});
 
 // The extraction pass again, after the image changed: what it says was
 // shown when the state was opened, and is not repeated.

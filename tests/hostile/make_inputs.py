@@ -441,8 +441,45 @@ def retroarch():
     write("archives", "rastate-no-mem.state", rastate([(b"ACHV", b"achievements", None)]))
 
 
+def picture_archives():
+    """Zips of pictures for import, as the browser page saves them."""
+    good = indexed_png()
+    write("archives", "pictures-in-a-folder.zip",
+          zipped([("faces/", b""), ("faces/tex_000.png", good), ("faces/notes.txt", b"edited\n")]))
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")  # zipfile warns of the duplicate name
+        write("archives", "pictures-named-twice.zip",
+              zipped([("tex_000.png", good), ("tex_000.png", good)]))
+    write("archives", "pictures-bzip2.zip", zipped([("tex_000.png", good)], zipfile.ZIP_BZIP2))
+    # The picture's bytes changed after its CRC was taken.
+    damaged = bytearray(zipped([("tex_000.png", good)], zipfile.ZIP_STORED))
+    damaged[30 + len("tex_000.png") + 40] ^= 0xFF
+    write("archives", "pictures-crc-wrong.zip", bytes(damaged))
+    # 4,097 entries claimed by an end record with no directory behind it.
+    write("archives", "pictures-claims-4097-entries.zip",
+          b"PK\5\6" + struct.pack("<HHHHIIH", 0, 0, 4097, 4097, 0, 0, 0))
+    # A picture deflated behind 2,000 empty stored blocks: a stream of far
+    # more blocks than its bytes need is refused, not inflated.
+    # An empty stored block that is not the last: its three header bits,
+    # padding to the byte, then a length of 0 and its complement.
+    raw = zlib.compressobj(9, zlib.DEFLATED, -15)
+    padded = b"\0\0\0\xff\xff" * 2000 + raw.compress(good) + raw.flush()
+    # The stored entry's headers, said to be deflated and as long as `padded`.
+    plain = zipped([("tex_000.png", good)], zipfile.ZIP_STORED)
+    entry = plain[:30 + len("tex_000.png")]
+    entry = entry[:8] + struct.pack("<H", 8) + entry[10:18] + struct.pack("<I", len(padded)) + entry[22:]
+    central = plain[plain.find(b"PK\1\2"):plain.find(b"PK\5\6")]
+    central = (central[:10] + struct.pack("<H", 8) + central[12:20] + struct.pack("<I", len(padded)) +
+               central[24:])
+    body = entry + padded
+    end = plain[plain.find(b"PK\5\6"):]
+    end = end[:12] + struct.pack("<II", len(central), len(body)) + end[20:]
+    write("archives", "pictures-padded.zip", body + central + end)
+
+
 if __name__ == "__main__":
     bitmaps()
     pngs()
     archives()
+    picture_archives()
     retroarch()

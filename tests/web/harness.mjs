@@ -210,6 +210,46 @@ function zipDirectory(bytes) {
     return records;
 }
 
+// A zip of `files`, [name, bytes] each, stored, as an archiver packs a folder.
+export function storedZip(files) {
+    const parts = [];
+    const directory = [];
+    let offset = 0;
+    for (const [name, bytes] of files) {
+        const path = Buffer.from(name, 'utf8');
+        const crc = crc32(bytes);
+        const local = Buffer.alloc(30);
+        local.writeUInt32LE(0x04034b50, 0);
+        local.writeUInt16LE(20, 4);
+        local.writeUInt16LE(0x21, 12);  // 1 January 1980
+        local.writeUInt32LE(crc, 14);
+        local.writeUInt32LE(bytes.length, 18);
+        local.writeUInt32LE(bytes.length, 22);
+        local.writeUInt16LE(path.length, 26);
+        const central = Buffer.alloc(46);
+        central.writeUInt32LE(0x02014b50, 0);
+        central.writeUInt16LE(20, 4);
+        central.writeUInt16LE(20, 6);
+        central.writeUInt16LE(0x21, 14);
+        central.writeUInt32LE(crc, 16);
+        central.writeUInt32LE(bytes.length, 20);
+        central.writeUInt32LE(bytes.length, 24);
+        central.writeUInt16LE(path.length, 28);
+        central.writeUInt32LE(offset, 42);
+        parts.push(local, path, bytes);
+        directory.push(central, path);
+        offset += local.length + path.length + bytes.length;
+    }
+    const listing = Buffer.concat(directory);
+    const end = Buffer.alloc(22);
+    end.writeUInt32LE(0x06054b50, 0);
+    end.writeUInt16LE(files.length, 8);
+    end.writeUInt16LE(files.length, 10);
+    end.writeUInt32LE(listing.length, 12);
+    end.writeUInt32LE(offset, 16);
+    return Buffer.concat([...parts, listing, end]);
+}
+
 // A zip's entries, in the central directory's order: name, method and the
 // uncompressed bytes.
 export function zipEntries(bytes) {

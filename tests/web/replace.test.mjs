@@ -1,6 +1,6 @@
 // One session on one state, as a player has it: faces selected by click and
 // keyboard, replaced through the file picker, by a drop and by a double click,
-// reverted, saved as PNGs and taken back as a set. After each step the
+// reverted, saved as PNGs and taken back as a set, and as a zip. After each step the
 // download is compared byte for byte with what morvane-cli writes from the
 // same inputs, and the faces marked as changed are the ones that are. Leaving
 // with changes never downloaded asks first; leaving after the download does
@@ -12,10 +12,10 @@ import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 
 import {
-    assertSameState, changedRecords, cliExport, cliImport, cliReplace, download, downloadState, face,
-    faceList, folder, gradientPng, makeBitmap, makeState, openPage, openState, operation, paths,
-    replaceByDoubleClick, replaceByDrop, replaceByPicker, selectFace, startBrowser, temporaryFolder,
-    writeFile, zipEntries,
+    assertSameState, changedRecords, cliExport, cliImport, cliReplace, download, downloadState,
+    dropFiles, face, faceList, folder, gradientPng, makeBitmap, makeState, openPage, openState,
+    operation, paths, replaceByDoubleClick, replaceByDrop, replaceByPicker, selectFace, startBrowser,
+    storedZip, temporaryFolder, writeFile, zipEntries,
 } from './harness.mjs';
 
 const work = temporaryFolder();
@@ -188,6 +188,16 @@ test('a set of PNGs is taken back as morvane-cli import takes it', async () => {
     assert.deepEqual(await changedRecords(page), [A, B]);
     assert.notEqual((await page.textContent('#notice')).trim(), '', 'the notice says what the import did');
     assertSameState(await downloadState(page), cliImport(state, dir), 'the import');
+});
+
+test('the zip of all faces, edited, is taken back by a drop as import takes it', async () => {
+    const edited = new Map(exported);
+    edited.set(pictureName(C), readFileSync(gradient));
+    const zip = writeFile(join(work, 'GOLDENEYE_faces.zip'),
+                          storedZip([...edited].map(([name, bytes]) => [`GOLDENEYE_faces/${name}`, bytes])));
+    await operation(page, () => dropFiles(page, 'body', [zip]));
+    assert.deepEqual(await changedRecords(page), [C], 'the zip puts back A and B as exported');
+    assertSameState(await downloadState(page), cliImport(state, zip), 'the zip taken back');
 });
 
 test('leaving after the download does not ask', async () => {

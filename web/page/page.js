@@ -162,12 +162,21 @@ function updateControls() {
 
 // --- Files in and out -----------------------------------------------------------
 
-// What the file holds, as the core judges it from its first bytes: a
-// picture or, failing that, a save state.
-async function isPicture(file) {
+// What the file holds, as the core judges it: 'picture', 'pictures' (a zip
+// of them to take back), or failing those 'state'. A zip is judged whole, as
+// it may be a zipped state or a set of pictures.
+async function judge(file) {
     const start = await file.slice(0, 16).arrayBuffer();
     const { answer } = await core('judge', { start }, [start]);
-    return answer.picture === true;
+    if (answer.picture) {
+        return 'picture';
+    }
+    if (answer.archive && file.size <= kMaxStateFile) {
+        const archive = await file.arrayBuffer();
+        const { answer: whole } = await core('judgeArchive', { archive }, [archive]);
+        return whole.pictures ? 'pictures' : 'state';
+    }
+    return 'state';
 }
 
 function download(bytes, name, type) {
@@ -225,8 +234,9 @@ async function openState(file) {
 
 // Reads a picture for the core: its bytes, or none past the size no picture
 // needs (the core refuses it by its size).
-async function pictureBytes(file) {
-    return file.size > kMaxPictureFile ? null : file.arrayBuffer();
+// A picture's bytes; a zip of pictures may be larger than one picture.
+async function pictureBytes(file, archive = false) {
+    return file.size > (archive ? kMaxStateFile : kMaxPictureFile) ? null : file.arrayBuffer();
 }
 
 async function replaceFace(record, file) {
@@ -262,7 +272,8 @@ async function takePicturesBack(files) {
     clearMessages();
     const pictures = [];
     for (const file of files) {
-        pictures.push({ name: file.name, file: await pictureBytes(file), size: file.size });
+        const archive = (await judge(file)) === 'pictures';
+        pictures.push({ name: file.name, file: await pictureBytes(file, archive), size: file.size });
     }
     const { answer, bytes } = await core(
         'importPictures', { pictures, dither: $('dither').checked },
@@ -290,7 +301,7 @@ async function takePicturesBack(files) {
                     refused.slice(1).map((picture) => `\n${picture.name}: ${picture.text}`).join(''));
     } else if (answer.pictures.length === 0) {
         showRefusal({ text: 'No tex_NNN.png or tex_NNN.bmp among the files picked.',
-                      hint: 'Pick the pictures that "All faces as PNGs" saved, edited and named as they were.' });
+                      hint: 'Pick the pictures that "All faces as PNGs" saved, or that zip itself, edited and named as they were.' });
     } else {
         page.unsaved += answer.pictures.some((picture) => picture.outcome === 'replaced') ? 1 : 0;
     }
@@ -333,15 +344,21 @@ async function saveAllFaces() {
 // A file given to the page, wherever it came from: a state opens; a picture
 // goes onto `record`, or onto the selected face when none is given.
 async function takeFile(file, record) {
-    if (!(await isPicture(file))) {
+    const kind = await judge(file);
+    if (kind === 'state') {
         await openState(file);
+        return;
+    }
+    if (kind === 'pictures' && page.open) {
+        await takePicturesBack([file]);
         return;
     }
     const target = record ?? page.selected;
     if (!page.open || target === null) {
         showRefusal({ text: page.open ? 'Drop the picture onto a face' : 'Open a save state first',
                       hint: page.open ? 'Or pick a face, then drop the picture anywhere.'
-                                      : 'Then drop the picture onto the face it replaces.' },
+                          : kind === 'pictures' ? 'Then drop the zip of pictures on the page.'
+                                                : 'Then drop the picture onto the face it replaces.' },
                     file.name);
         return;
     }

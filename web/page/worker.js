@@ -80,6 +80,9 @@ const calls = {
     judge({ start }) {
         return run('morvane_judge', start, start.byteLength);
     },
+    judgeArchive({ archive }) {
+        return run('morvane_judge_archive', archive, archive.byteLength);
+    },
     replace({ record, picture, size, dither }) {
         return run('morvane_replace', record, picture, size, dither ? 1 : 0);
     },
