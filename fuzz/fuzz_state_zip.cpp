@@ -1,11 +1,15 @@
 // A zipped save state: libzip's reading of a hostile archive, the choice of the
 // state entry, the size limit, then everything a front end does with the state,
-// including writing the archive again around the changed entry.
+// including writing the archive again around the changed entry. The same
+// archive is also read as a set of pictures to take back, as import reads one.
 //
 // The input is the archive, as the file would hold it.
 
 #include <cstdint>
 
+#include <vector>
+
+#include "catalogue/picture_import.h"
 #include "fuzz/fuzz_support.h"
 #include "savestate/state_containers.h"
 
@@ -19,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!morvane::IsZip(file)) {
         return -1;  // the gzip and plain targets cover every other start
     }
+    std::vector<morvane::NamedPicture> pictures;
+    morvane::ReadPictureArchive(file, pictures);
+    morvane::IsPictureArchive(file);
     morvane::Session session;
     if (morvane::LoadSaveState(session.image, file) != morvane::Error::None) {
         return 0;

@@ -164,6 +164,13 @@ def archive_seeds(tools):
     with zipfile.ZipFile(buffer, "w") as z:
         pass
     write("state_zip", "empty", buffer.getvalue())
+    # A set of pictures to take back, in a folder, as an archiver packs one.
+    exported = tools.export(tools.state("--faces", "2", "--others", "0"), "--format", "png")
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
+        for name in sorted(exported):
+            z.writestr(zipfile.ZipInfo("faces/" + name, noon), exported[name], zipfile.ZIP_DEFLATED)
+    write("state_zip", "pictures-in-a-folder", buffer.getvalue())
 
     write("state_gzip", "generator-classic", tools.state("--container", "gzip"))
     write("state_gzip", "generator-mupen64plus",
