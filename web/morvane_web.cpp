@@ -331,7 +331,7 @@ EMSCRIPTEN_KEEPALIVE void morvane_import_add(WebSession* web, const char* name,
             morvane::RefusalDetail detail;
             const Error read = morvane::ReadPictureArchive(file, pictures, &detail);
             if (read != Error::None && web->importRefusal.error == Error::None) {
-                web->importRefusal = {read, std::move(detail), name};
+                web->importRefusal = {read, std::move(detail)};
             }
             std::move(pictures.begin(), pictures.end(), std::back_inserter(web->importing));
             return "";
@@ -357,7 +357,8 @@ EMSCRIPTEN_KEEPALIVE const char* morvane_import_finish(WebSession* web, int32_t 
             return Refused(*web, Error::NoFaceTexture, "");
         }
         if (archive.error != Error::None) {
-            return Refused(*web, archive.error, morvane::PictureHintText(archive.error, std::span<const uint8_t>()),
+            return Refused(*web, archive.error,
+                           morvane::PictureHintText(archive.error, std::span<const uint8_t>()),
                            archive.detail);
         }
         const morvane::ImportResult result =

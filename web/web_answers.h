@@ -24,7 +24,6 @@ struct WebSession {
     struct {
         morvane::Error error = morvane::Error::None;
         morvane::RefusalDetail detail;
-        std::string name;
     } importRefusal;
 };
 

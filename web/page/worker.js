@@ -9,7 +9,7 @@
 // an ArrayBuffer of what the call made, transferred; or {id, failure} when
 // the call itself broke. While a long call runs it may send {progress}.
 // Before anything else it sends {ready: true}, or {failure} when the module
-// cannot start.
+// cannot start; then {warm: true} once its warm-up is done.
 
 let core = null;
 let session = 0;
@@ -135,6 +135,7 @@ onmessage = (event) => {
                 // waits for it, as every call waits for the one before.
                 if (session) {
                     core._morvane_warm_up(session);
+                    postMessage({ warm: true });
                 }
             },
             (error) => postMessage({ failure: String(error) }));
